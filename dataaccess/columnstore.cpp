@@ -1,0 +1,173 @@
+#include "columnstore.h"
+
+#include "values.h"
+
+namespace dataaccess {
+
+ColumnStore::ColumnStore(DataTypeEnum type) : type_(type), storage_(storageFor(type)) {}
+
+ColumnStore::Storage ColumnStore::storageFor(DataTypeEnum type) {
+  switch (type) {
+    case adSmallInt: case adInteger: case adTinyInt: case adUnsignedTinyInt:
+    case adUnsignedSmallInt: case adUnsignedInt: case adBigInt: case adUnsignedBigInt:
+      return Storage::Integer;
+    case adSingle: case adDouble: case adCurrency:
+      return Storage::Real;
+    case adBoolean:
+      return Storage::Boolean;
+    case adDate: case adDBDate: case adDBTime: case adDBTimeStamp: case adFileTime:
+      return Storage::DateTime;
+    case adBinary: case adVarBinary: case adLongVarBinary:
+      return Storage::Bytes;
+    default:
+      return Storage::Text;
+  }
+}
+
+void ColumnStore::reserve(int64_t rows, int64_t bytes) {
+  switch (storage_) {
+    case Storage::Integer: case Storage::DateTime: ints_.reserve(size_t(rows)); break;
+    case Storage::Real: reals_.reserve(size_t(rows)); break;
+    case Storage::Boolean: bools_.reserve(size_t(rows)); break;
+    case Storage::Text: case Storage::Bytes:
+      ends_.reserve(size_t(rows));
+      if (bytes > 0) arena_.reserve(size_t(bytes));
+      break;
+  }
+}
+
+void ColumnStore::shrinkToFit() {
+  ints_.shrink_to_fit();
+  reals_.shrink_to_fit();
+  bools_.shrink_to_fit();
+  arena_.shrink_to_fit();
+  ends_.shrink_to_fit();
+  nullBits_.shrink_to_fit();
+}
+
+void ColumnStore::markNull() {
+  const size_t words = size_t(size_ / 64 + 1);
+  if (nullBits_.size() < words) nullBits_.resize(words + words / 2 + 1, 0);
+  nullBits_[size_t(size_ / 64)] |= uint64_t(1) << (size_ % 64);
+}
+
+void ColumnStore::appendNull() {
+  markNull();
+  switch (storage_) {
+    case Storage::Integer: case Storage::DateTime: ints_.push_back(0); break;
+    case Storage::Real: reals_.push_back(0); break;
+    case Storage::Boolean: bools_.push_back(0); break;
+    case Storage::Text: case Storage::Bytes: ends_.push_back(arena_.size()); break;
+  }
+  ++size_;
+}
+
+void ColumnStore::appendInteger(int64_t v) {
+  ints_.push_back(v);
+  ++size_;
+}
+
+void ColumnStore::appendReal(double v) {
+  reals_.push_back(v);
+  ++size_;
+}
+
+void ColumnStore::appendBoolean(bool v) {
+  bools_.push_back(v ? 1 : 0);
+  ++size_;
+}
+
+void ColumnStore::appendOleMsecs(int64_t ms) {
+  ints_.push_back(ms);
+  ++size_;
+}
+
+void ColumnStore::appendBytes(std::string_view bytes) {
+  arena_.append(bytes.data(), bytes.size());
+  ends_.push_back(arena_.size());
+  ++size_;
+}
+
+void ColumnStore::appendText(QStringView text) {
+  const QByteArray utf8 = text.toUtf8();
+  appendBytes(std::string_view(utf8.constData(), size_t(utf8.size())));
+}
+
+void ColumnStore::appendValue(const QVariant& v) {
+  if (!v.isValid()) {
+    appendNull();
+    return;
+  }
+  switch (storage_) {
+    case Storage::Integer: appendInteger(v.toLongLong()); break;
+    case Storage::Real: appendReal(v.toDouble()); break;
+    case Storage::Boolean: appendBoolean(v.toBool()); break;
+    case Storage::DateTime:
+      if (v.typeId() == QMetaType::QDate)
+        appendOleMsecs(toOleMsecs(v.toDate()));
+      else if (v.typeId() == QMetaType::QTime)
+        appendOleMsecs(toOleMsecs(v.toTime()));
+      else
+        appendOleMsecs(toOleMsecs(v.toDateTime()));
+      break;
+    case Storage::Text: appendText(v.toString()); break;
+    case Storage::Bytes: {
+      const QByteArray b = v.toByteArray();
+      appendBytes(std::string_view(b.constData(), size_t(b.size())));
+      break;
+    }
+  }
+}
+
+bool ColumnStore::isNull(int64_t row) const {
+  if (!replaced_.empty()) {
+    auto it = replaced_.find(row);
+    if (it != replaced_.end()) return !it->second.isValid();
+  }
+  const size_t word = size_t(row / 64);
+  return word < nullBits_.size() && (nullBits_[word] >> (row % 64)) & 1;
+}
+
+std::string_view ColumnStore::bytesAt(int64_t row) const {
+  const uint64_t end = ends_[size_t(row)];
+  const uint64_t begin = row == 0 ? 0 : ends_[size_t(row - 1)];
+  return std::string_view(arena_.data() + begin, size_t(end - begin));
+}
+
+QVariant ColumnStore::value(int64_t row) const {
+  if (row < 0 || row >= size_) return {};
+  if (!replaced_.empty()) {
+    auto it = replaced_.find(row);
+    if (it != replaced_.end()) return it->second;
+  }
+  if (isNull(row)) return {};
+  switch (storage_) {
+    case Storage::Integer: return QVariant(qlonglong(ints_[size_t(row)]));
+    case Storage::Real: return QVariant(reals_[size_t(row)]);
+    case Storage::Boolean: return QVariant(bools_[size_t(row)] != 0);
+    case Storage::DateTime: {
+      const QDateTime dt = fromOleMsecs(ints_[size_t(row)]);
+      if (type_ == adDBDate) return dt.date();
+      if (type_ == adDBTime) return dt.time();
+      return dt;
+    }
+    case Storage::Text: {
+      const std::string_view b = bytesAt(row);
+      return QString::fromUtf8(b.data(), qsizetype(b.size()));
+    }
+    case Storage::Bytes: {
+      const std::string_view b = bytesAt(row);
+      return QByteArray(b.data(), qsizetype(b.size()));
+    }
+  }
+  return {};
+}
+
+void ColumnStore::set(int64_t row, const QVariant& canonical) { replaced_[row] = canonical; }
+
+size_t ColumnStore::memoryUsage() const {
+  return ints_.capacity() * 8 + reals_.capacity() * 8 + bools_.capacity() + arena_.capacity() +
+         ends_.capacity() * 8 + nullBits_.capacity() * 8 + replaced_.size() * 64;
+}
+
+}  // namespace dataaccess

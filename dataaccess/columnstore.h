@@ -1,0 +1,82 @@
+// Compact storage of one column of a row set. Values are kept in typed
+// arrays (integers, reals, Booleans, dates as milliseconds) or, for text and
+// binary data, in one byte arena with an end offset per row, so that a table
+// of millions of rows costs a few bytes per cell and no heap object per cell.
+// Text is kept as UTF-8.
+#pragma once
+
+#include "adtypes.h"
+
+#include <QString>
+#include <QVariant>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace dataaccess {
+
+class ColumnStore {
+ public:
+  enum class Storage : uint8_t { Integer, Real, Boolean, DateTime, Text, Bytes };
+
+  explicit ColumnStore(DataTypeEnum type);
+
+  static Storage storageFor(DataTypeEnum type);
+
+  DataTypeEnum type() const { return type_; }
+  Storage storage() const { return storage_; }
+  int64_t size() const { return size_; }
+  void reserve(int64_t rows, int64_t bytes = 0);
+  // Releases spare capacity once loading is done.
+  void shrinkToFit();
+
+  // Appending. REQUIRES: the typed calls match storage(): appendInteger for
+  // Integer, appendReal for Real, appendBoolean for Boolean, appendOleMsecs
+  // for DateTime, appendBytes/appendText for Text (UTF-8) and Bytes (raw).
+  void appendNull();
+  void appendInteger(int64_t v);
+  void appendReal(double v);
+  void appendBoolean(bool v);
+  void appendOleMsecs(int64_t ms);
+  void appendBytes(std::string_view bytes);
+  void appendText(QStringView text);
+  // Appends a value in the canonical form of values.h for type().
+  void appendValue(const QVariant& v);
+
+  bool isNull(int64_t row) const;
+  // The canonical value (values.h) of a row; an invalid QVariant for Null.
+  QVariant value(int64_t row) const;
+
+  // Fast typed reads for writers and the SQL engine.
+  // REQUIRES: !isNull(row), the storage matches, and no value of the row was
+  // replaced with set() (see hasReplacements()).
+  int64_t integerAt(int64_t row) const { return ints_[size_t(row)]; }
+  double realAt(int64_t row) const { return reals_[size_t(row)]; }
+  bool booleanAt(int64_t row) const { return bools_[size_t(row)] != 0; }
+  int64_t oleMsecsAt(int64_t row) const { return ints_[size_t(row)]; }
+  std::string_view bytesAt(int64_t row) const;
+  bool hasReplacements() const { return !replaced_.empty(); }
+
+  // Replaces the value of a row after loading (a re-read or a saved edit).
+  void set(int64_t row, const QVariant& canonical);
+
+  size_t memoryUsage() const;
+
+ private:
+  void markNull();
+
+  DataTypeEnum type_;
+  Storage storage_;
+  int64_t size_ = 0;
+  std::vector<int64_t> ints_;     // Integer, DateTime
+  std::vector<double> reals_;     // Real
+  std::vector<uint8_t> bools_;    // Boolean
+  std::string arena_;             // Text, Bytes
+  std::vector<uint64_t> ends_;    // Text, Bytes: end offset of each row
+  std::vector<uint64_t> nullBits_;  // allocated at the first Null
+  std::unordered_map<int64_t, QVariant> replaced_;
+};
+
+}  // namespace dataaccess

@@ -1,0 +1,167 @@
+// A set of rows with a current position: the thin front the viewer, the
+// editor, the export and the converter work with. It is always a client-side
+// copy: the provider's rows are read once into a shared RowStore, edits are
+// kept beside them as pending changes until UpdateBatch hands them to the
+// provider in one batch.
+#pragma once
+
+#include "adtypes.h"
+#include "connection.h"
+#include "rowsview.h"
+
+#include <QString>
+#include <QVariant>
+#include <map>
+#include <memory>
+#include <vector>
+
+namespace dataaccess {
+
+class Stream;
+class Recordset;
+
+// One field of the current record. A light handle: it reads the recordset
+// each time and stays valid while the recordset keeps its fields.
+class Field {
+ public:
+  Field(Recordset* rs, int index) : rs_(rs), index_(index) {}
+  const QString& Name() const;
+  DataTypeEnum Type() const;
+  int64_t DefinedSize() const;
+  int Precision() const;
+  int NumericScale() const;
+  int Attributes() const;
+  const FieldInfo& info() const;
+  int index() const { return index_; }
+  // The current record's value, with any pending change.
+  QVariant Value() const;
+  // The value as last read from (or saved to) the source.
+  QVariant OriginalValue() const;
+  // Assigns a value (text is converted to the field's type) and records it
+  // as a pending change. Throws Error when the recordset is read-only, has
+  // no current record, or the value does not convert.
+  void setValue(const QVariant& v);
+
+ private:
+  Recordset* rs_;
+  int index_;
+};
+
+class Recordset : public RowsView {
+ public:
+  Recordset();
+  ~Recordset() override;
+  Recordset(const Recordset&) = delete;
+  Recordset& operator=(const Recordset&) = delete;
+
+  // Settings (before Open).
+  CursorLocationEnum CursorLocation() const { return cursorLocation_; }
+  void setCursorLocation(CursorLocationEnum v) { cursorLocation_ = v; }
+  CursorTypeEnum CursorType() const { return cursorType_; }
+  void setCursorType(CursorTypeEnum v) { cursorType_ = v; }
+  LockTypeEnum LockType() const { return lockType_; }
+  void setLockType(LockTypeEnum v) { lockType_ = v; }
+  const QString& Source() const { return source_; }
+  // Throws Error (kObjectOpen) while open: close, change, open again.
+  void setSource(const QString& source);
+  const std::shared_ptr<Connection>& ActiveConnection() const { return connection_; }
+  void setActiveConnection(std::shared_ptr<Connection> cn);
+
+  // Opens from a statement (adCmdText), table (adCmdTable) or file
+  // (adCmdFile) on a connection. Empty arguments keep the current settings;
+  // cursorType/lockType adOpenUnspecified/adLockUnspecified keep theirs.
+  void Open(const QString& source = {}, std::shared_ptr<Connection> cn = {},
+            CursorTypeEnum cursorType = adOpenUnspecified, LockTypeEnum lockType = adLockUnspecified,
+            int options = adCmdUnspecified);
+  // Opens through a connection string of its own ("Provider=MSPERSIST" with
+  // adCmdFile reads a persisted XML file).
+  void Open(const QString& source, const QString& connectionString,
+            CursorTypeEnum cursorType = adOpenUnspecified, LockTypeEnum lockType = adLockUnspecified,
+            int options = adCmdUnspecified);
+  void Close();
+  ObjectStateEnum State() const { return rows_ ? adStateOpen : adStateClosed; }
+  // Runs the same source again; pending changes are dropped.
+  void Requery();
+
+  // Navigation.
+  bool BOF() const;
+  bool IsEOF() const;  // the classic EOF property (EOF is a C macro)
+  void MoveFirst();
+  void MoveLast();
+  void MoveNext();
+  void MovePrevious();
+  void Move(int64_t offset);
+  // 1-based position, or adPosBOF / adPosEOF / adPosUnknown.
+  int64_t AbsolutePosition() const;
+  void setAbsolutePosition(int64_t position);
+  int64_t RecordCount() const;
+
+  // Fields.
+  int FieldCount() const;
+  Field Fields(int index);
+  // Throws Error (kItemNotFound).
+  Field Fields(const QString& name);
+
+  // Writes all rows (with their current values) as an XML rowset.
+  void Save(const QString& path, PersistFormatEnum format = adPersistXML);
+  void Save(Stream& stream, PersistFormatEnum format = adPersistXML);
+  // Rows from the current one on as text: each field's ordinary text form
+  // (values.h displayText) joined by colDelimiter, each row followed by
+  // rowDelimiter; Null as nullExpr. Leaves the recordset after the last row
+  // read. Throws Error (kNoCurrentRecord) at EOF.
+  QString GetString(StringFormatEnum format = adClipString, int64_t numRows = -1,
+                    const QString& colDelimiter = QStringLiteral("\t"),
+                    const QString& rowDelimiter = QStringLiteral("\r"), const QString& nullExpr = QString());
+
+  // Sends every pending change (adAffectAll) or those of the current record
+  // (adAffectCurrent) to the provider in one batch. On failure nothing is
+  // marked saved and the error is raised.
+  void UpdateBatch(AffectEnum affect = adAffectAll);
+  // Drops pending changes.
+  void CancelBatch(AffectEnum affect = adAffectAll);
+  // Reads the current record (adAffectCurrent) or every edited record
+  // (adAffectAll) again from the source, dropping its pending changes.
+  void Resync(AffectEnum affect = adAffectAll, ResyncEnum values = adResyncAllValues);
+
+  // Random access for the grid: the current value of any row (0-based).
+  QVariant valueAt(int64_t row, int field) const;
+  bool hasPendingChanges() const;
+  // 0-based index of the current row (-1 at BOF, RecordCount() at EOF).
+  int64_t currentRow() const { return position_; }
+
+  // RowsView
+  const std::vector<FieldInfo>& fields() const override;
+  int64_t rowCount() const override;
+  const RowStore& store() const override;
+  const std::vector<QVariant>* editedRow(int64_t row) const override;
+
+  // Shows rows that were produced elsewhere (schema rowsets).
+  void attach(RowStorePtr rows, std::shared_ptr<Connection> cn, const QString& source, CursorTypeEnum cursorType,
+              LockTypeEnum lockType);
+
+ private:
+  friend class Field;
+  struct RowEdit {
+    std::vector<QVariant> original;  // as read or last saved
+    std::vector<QVariant> current;   // with pending changes
+    std::vector<uint8_t> changed;    // 1 where a change is pending
+    bool pending = false;
+  };
+
+  void requireOpen(const char* what) const;
+  void requireCurrent(const char* what) const;
+  RowEdit& editOf(int64_t row);
+  std::vector<QVariant> storedRow(int64_t row) const;
+
+  CursorLocationEnum cursorLocation_ = adUseServer;
+  CursorTypeEnum cursorType_ = adOpenForwardOnly;
+  LockTypeEnum lockType_ = adLockReadOnly;
+  int options_ = adCmdText;
+  QString source_;
+  std::shared_ptr<Connection> connection_;
+  RowStorePtr rows_;
+  int64_t position_ = 0;
+  std::map<int64_t, RowEdit> edits_;
+};
+
+}  // namespace dataaccess

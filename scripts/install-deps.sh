@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs everything Lumbrook needs to build, run and test on Debian 12.
+# Idempotent: when every package is present it prints nothing and exits at once.
+set -euo pipefail
+
+PACKAGES=(
+  # toolchain
+  build-essential cmake ninja-build ccache pkg-config
+  # Qt 6
+  qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools
+  libqt6svg6 qt6-qpa-plugins libgl-dev
+  # file formats and engines
+  libsqlite3-dev sqlite3 mdbtools-dev libfreexl-dev libshp-dev pxlib-dev
+  libxml2-dev libxslt1-dev
+  # ODBC and drivers for data links
+  unixodbc unixodbc-dev odbc-postgresql libsqliteodbc odbc-mariadb odbc-mdbtools
+  postgresql
+  # tests and benchmarks
+  libgtest-dev libgmock-dev libbenchmark-dev
+  # running the window without a display, and screenshots
+  xvfb xauth x11-apps imagemagick fonts-dejavu-core fonts-liberation
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+SUDO=""
+[ "$(id -u)" -ne 0 ] && SUDO="sudo"
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
