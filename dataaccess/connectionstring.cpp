@@ -55,14 +55,16 @@ ConnectionString ConnectionString::parse(const QString& text) {
 }
 
 QString ConnectionString::value(const QString& key) const {
+  const QString wanted = key.trimmed();
   for (const auto& [k, v] : pairs_)
-    if (k.compare(key, Qt::CaseInsensitive) == 0) return v;
+    if (k.compare(wanted, Qt::CaseInsensitive) == 0) return v;
   return {};
 }
 
 bool ConnectionString::contains(const QString& key) const {
+  const QString wanted = key.trimmed();
   for (const auto& [k, v] : pairs_)
-    if (k.compare(key, Qt::CaseInsensitive) == 0) return true;
+    if (k.compare(wanted, Qt::CaseInsensitive) == 0) return true;
   return false;
 }
 
