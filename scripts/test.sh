@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Builds Lumbrook and runs its whole test suite (widget tests run offscreen).
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="${LUMBROOK_BUILD_DIR:-$root/build}"
+
+bash "$root/scripts/build.sh"
+export QT_QPA_PLATFORM=offscreen
+cd "$build"
+ctest --output-on-failure -j"$(nproc)" --timeout 600 "$@"
