@@ -1,5 +1,108 @@
 #include "textprovider.h"
-// Placeholder until the text provider lands.
+
+#include "../../error.h"
+#include "../../fileprovider.h"
+#include "schemaini.h"
+#include "textreader.h"
+
+#include <QDir>
+#include <QFileInfo>
+
 namespace dataaccess {
-std::unique_ptr<Provider> makeTextProvider() { return nullptr; }
-}
+
+namespace {
+
+class TextProvider : public FileProvider {
+ public:
+  QString name() const override { return QStringLiteral("text"); }
+
+  void open(const ConnectionString& cs, const OpenOptions&) override {
+    QString folder = cs.value(QStringLiteral("DBQ"));
+    if (folder.isEmpty()) folder = cs.value(QStringLiteral("DefaultDir"));
+    if (folder.isEmpty())
+      throw Error(err::kProviderFailure, QStringLiteral("Connection.Open"),
+                  QStringLiteral("The connection string names no folder (DBQ=) of text files."));
+    const QFileInfo fi(folder);
+    if (!fi.exists())
+      throw Error(err::kProviderFailure, QStringLiteral("Connection.Open"),
+                  QStringLiteral("The folder '%1' does not exist.").arg(folder));
+    if (!fi.isDir())
+      throw Error(err::kProviderFailure, QStringLiteral("Connection.Open"),
+                  QStringLiteral("'%1' is not a folder: the text driver reads the files of a folder.").arg(folder));
+    folder_ = fi.absoluteFilePath();
+    extensions_.clear();
+    QString list = cs.value(QStringLiteral("Extensions"));
+    if (!cs.contains(QStringLiteral("Extensions"))) list = QStringLiteral("txt,csv,tab,asc");
+    for (const QString& e : list.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+      QString ext = e.trimmed().toLower();
+      if (ext.startsWith(QLatin1String("*."))) ext.remove(0, 2);
+      if (ext.startsWith(QLatin1Char('.'))) ext.remove(0, 1);
+      if (!ext.isEmpty()) extensions_.append(ext);
+    }
+  }
+
+  std::optional<QVariant> property(const QString& name) const override {
+    auto is = [&](const char* key) { return name.compare(QLatin1String(key), Qt::CaseInsensitive) == 0; };
+    if (is("Provider Friendly Name")) return QVariant(QStringLiteral("Lumbrook Text Driver"));
+    if (is("DBMS Name")) return QVariant(QStringLiteral("TEXT"));
+    if (is("DBMS Version")) return QVariant(QStringLiteral("1.0"));
+    if (is("Data Source")) return QVariant(folder_);
+    if (is("User Name")) return QVariant(QStringLiteral("Admin"));
+    return std::nullopt;
+  }
+
+ protected:
+  std::vector<TableEntry> listTables() override {
+    // Listed afresh each time: files (a .log copy) may appear while connected.
+    std::vector<TableEntry> tables;
+    const QDir dir(folder_);
+    const QFileInfoList files = dir.entryInfoList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
+    for (const QFileInfo& fi : files) {
+      const QString fileName = fi.fileName();
+      const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
+      if (fileName.startsWith(QLatin1Char('.')) || dot <= 0 || !fi.isFile()) continue;
+      const QString ext = fileName.mid(dot + 1);
+      if (!extensions_.contains(ext.toLower())) continue;
+      TableEntry t;
+      t.name = fileName.left(dot) + QLatin1Char('#') + ext;
+      t.type = QStringLiteral("TABLE");
+      t.modified = fi.lastModified();
+      tables.push_back(std::move(t));
+    }
+    return tables;
+  }
+
+  std::shared_ptr<RowStore> loadTable(const TableEntry& table) override {
+    const QString fileName = fileNameOf(table);
+    const text::TextSchema schema = text::readSchemaIni(folder_, fileName);
+    auto rows = text::readTextTable(QDir(folder_).filePath(fileName), schema);
+    rows->baseTable = table.name;
+    return rows;
+  }
+
+  QStringList filesOf(const TableEntry& table) const override {
+    QStringList files{QDir(folder_).filePath(fileNameOf(table))};
+    const QString ini = text::schemaIniPath(folder_);
+    files.append(ini.isEmpty() ? QDir(folder_).filePath(QStringLiteral("SCHEMA.INI")) : ini);
+    return files;
+  }
+
+  SqlDialect dialect() const override { return SqlDialect::Text; }
+
+ private:
+  static QString fileNameOf(const TableEntry& table) {
+    QString name = table.name;
+    const qsizetype hash = name.lastIndexOf(QLatin1Char('#'));
+    if (hash >= 0) name[hash] = QLatin1Char('.');
+    return name;
+  }
+
+  QString folder_;
+  QStringList extensions_;
+};
+
+}  // namespace
+
+std::unique_ptr<Provider> makeTextProvider() { return std::make_unique<TextProvider>(); }
+
+}  // namespace dataaccess

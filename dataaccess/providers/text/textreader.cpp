@@ -1,0 +1,535 @@
+#include "textreader.h"
+
+#include "../../error.h"
+#include "delimitedparser.h"
+#include "textvalues.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+#include <QStringDecoder>
+#include <cmath>
+#include <cstring>
+#include <optional>
+#include <vector>
+
+namespace dataaccess::text {
+
+namespace {
+
+constexpr size_t kChunk = size_t(4) << 20;
+constexpr int64_t kTextSize = 255;
+constexpr int64_t kMemoSize = 536870910;
+
+[[noreturn]] void readError(const QString& description) {
+  throw Error(err::kProviderFailure, QStringLiteral("TextProvider.Read"), description);
+}
+
+// A growable byte buffer that is never zero-filled.
+struct ByteBuffer {
+  std::unique_ptr<char[]> data;
+  size_t size = 0;
+  size_t capacity = 0;
+
+  char* room(size_t extra) {
+    if (size + extra > capacity) {
+      const size_t cap = std::max(size + extra, capacity + capacity / 2);
+      std::unique_ptr<char[]> grown(new char[cap]);
+      if (size) std::memcpy(grown.get(), data.get(), size);
+      data = std::move(grown);
+      capacity = cap;
+    }
+    return data.get() + size;
+  }
+  void consume(size_t n) {
+    if (n == 0) return;
+    std::memmove(data.get(), data.get() + n, size - n);
+    size -= n;
+  }
+};
+
+// The cells of one column while the file is read: each cell is a varint of
+// its length + 1 (0 for an empty cell) followed by its UTF-8 bytes, packed
+// into blocks that grow up to 1 MB, so a cell costs its text plus a byte.
+class CellArena {
+ public:
+  void appendNull() { *room(1) = 0, ++blocks_.back().used; }
+  void appendNulls(int64_t n) {
+    for (int64_t i = 0; i < n; ++i) appendNull();
+  }
+  void append(std::string_view v) {
+    char* start = room(v.size() + 10);
+    char* p = start;
+    uint64_t x = uint64_t(v.size()) + 1;
+    while (x >= 0x80) {
+      *p++ = char(uint8_t(x) | 0x80);
+      x >>= 7;
+    }
+    *p++ = char(x);
+    std::memcpy(p, v.data(), v.size());
+    blocks_.back().used += size_t(p - start) + v.size();
+  }
+
+  // Calls f(cell, isNull) for every cell in order, releasing each block
+  // once it has been read.
+  template <class F>
+  void drain(F&& f) {
+    for (Block& b : blocks_) {
+      const char* p = b.data.get();
+      const char* const end = p + b.used;
+      while (p < end) {
+        uint64_t x = 0;
+        int shift = 0;
+        uint8_t c;
+        do {
+          c = uint8_t(*p++);
+          x |= uint64_t(c & 0x7F) << shift;
+          shift += 7;
+        } while (c & 0x80);
+        if (x == 0) {
+          f(std::string_view(), true);
+        } else {
+          f(std::string_view(p, size_t(x - 1)), false);
+          p += x - 1;
+        }
+      }
+      b.data.reset();
+    }
+    blocks_.clear();
+    blocks_.shrink_to_fit();
+  }
+
+ private:
+  struct Block {
+    std::unique_ptr<char[]> data;
+    size_t used = 0;
+    size_t capacity = 0;
+  };
+
+  char* room(size_t need) {
+    if (blocks_.empty() || blocks_.back().used + need > blocks_.back().capacity) {
+      Block b;
+      b.capacity = std::max(nextCapacity_, need);
+      b.data.reset(new char[b.capacity]);
+      blocks_.push_back(std::move(b));
+      nextCapacity_ = std::min<size_t>(nextCapacity_ * 2, size_t(1) << 20);
+    }
+    return blocks_.back().data.get() + blocks_.back().used;
+  }
+
+  std::vector<Block> blocks_;
+  size_t nextCapacity_ = 4096;
+};
+
+size_t utf8Chars(std::string_view s) {
+  size_t n = 0;
+  for (char c : s) n += (uint8_t(c) & 0xC0) != 0x80;
+  return n;
+}
+
+// One column while reading: its cells and what its type can still be.
+struct RawColumn {
+  CellArena cells;
+  unsigned possible = ValueParser::kInteger | ValueParser::kReal | ValueParser::kDate;
+  bool scannedValue = false;  // a non-empty cell within the scanned rows
+  bool over255 = false;       // a cell longer than 255 characters
+  uint64_t bytes = 0;
+
+  void add(std::string_view v, bool scanning, const ValueParser& values) {
+    if (v.empty()) {
+      cells.appendNull();
+      return;
+    }
+    cells.append(v);
+    bytes += v.size();
+    if (v.size() > size_t(kTextSize) && !over255 && utf8Chars(v) > size_t(kTextSize)) over255 = true;
+    if (!scanning) return;
+    scannedValue = true;
+    if (!possible) return;
+    switch (values.classify(v, possible)) {
+      case ValueParser::kInteger: possible &= ValueParser::kInteger | ValueParser::kReal; break;
+      case ValueParser::kReal: possible &= ValueParser::kReal; break;
+      case ValueParser::kDate: possible &= ValueParser::kDate; break;
+      case ValueParser::kText: possible = 0; break;
+    }
+  }
+
+  DataTypeEnum guessedType() const {
+    if (scannedValue && possible) {
+      if (possible & ValueParser::kInteger) return adInteger;
+      if (possible & ValueParser::kReal) return adDouble;
+      if (possible & ValueParser::kDate) return adDate;
+    }
+    return over255 ? adLongVarWChar : adVarWChar;
+  }
+};
+
+enum class Utf8Status { Ok, Incomplete, Invalid, Zero };
+
+// Checks UTF-8 text; `stop` receives the offset of the first bad, zero or
+// incomplete sequence.
+Utf8Status checkUtf8(const uint8_t* s, size_t n, size_t& stop) {
+  size_t i = 0;
+  while (i < n) {
+    // Eight ASCII bytes at a time, none of them zero.
+    while (i + 8 <= n) {
+      uint64_t v;
+      std::memcpy(&v, s + i, 8);
+      if ((v & 0x8080808080808080ULL) || ((v - 0x0101010101010101ULL) & ~v & 0x8080808080808080ULL)) break;
+      i += 8;
+    }
+    if (i >= n) break;
+    const uint8_t c = s[i];
+    if (c < 0x80) {
+      if (c == 0) {
+        stop = i;
+        return Utf8Status::Zero;
+      }
+      ++i;
+      continue;
+    }
+    size_t len;
+    uint8_t lo = 0x80, hi = 0xBF;  // range of the second byte
+    if (c >= 0xC2 && c <= 0xDF) {
+      len = 2;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      len = 3;
+      if (c == 0xE0) lo = 0xA0;
+      if (c == 0xED) hi = 0x9F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      len = 4;
+      if (c == 0xF0) lo = 0x90;
+      if (c == 0xF4) hi = 0x8F;
+    } else {
+      stop = i;
+      return Utf8Status::Invalid;
+    }
+    for (size_t k = 1; k < len; ++k) {
+      if (i + k >= n) {
+        stop = i;
+        return Utf8Status::Incomplete;
+      }
+      const uint8_t b = s[i + k];
+      if (k == 1 ? (b < lo || b > hi) : (b < 0x80 || b > 0xBF)) {
+        stop = i;
+        return Utf8Status::Invalid;
+      }
+    }
+    i += len;
+  }
+  stop = n;
+  return Utf8Status::Ok;
+}
+
+// Line breaks (LF, CRLF, lone CR) in a stretch of text; `pendingCR` carries
+// a CR at the end of one stretch over to the next.
+int64_t countLineBreaks(const char* p, size_t n, bool& pendingCR) {
+  int64_t lines = 0;
+  for (size_t i = 0; i < n; ++i) {
+    const char c = p[i];
+    if (c == '\n') {
+      if (!pendingCR) ++lines;
+      pendingCR = false;
+    } else {
+      if (pendingCR) pendingCR = false;
+      if (c == '\r') {
+        ++lines;
+        pendingCR = true;
+      }
+    }
+  }
+  return lines;
+}
+
+// Supplies the file's text as validated UTF-8, chunk by chunk.
+class TextInput {
+ public:
+  TextInput(const QString& path, const TextSchema& schema) : file_(path), path_(path) {
+    if (!file_.open(QIODevice::ReadOnly))
+      readError(QStringLiteral("The file '%1' could not be read: %2").arg(path, file_.errorString()));
+    const QByteArray head = file_.peek(3);
+    QString name;
+    int bom = 0;
+    if (head.startsWith("\xEF\xBB\xBF")) {
+      name = QStringLiteral("UTF-8");
+      bom = 3;
+    } else if (head.startsWith("\xFF\xFE")) {
+      name = QStringLiteral("UTF-16LE");
+      bom = 2;
+    } else if (head.startsWith("\xFE\xFF")) {
+      name = QStringLiteral("UTF-16BE");
+      bom = 2;
+    } else {
+      name = decoderNameFor(schema.characterSet);
+      if (name.isEmpty())
+        readError(QStringLiteral("The character set '%1' of the file '%2' is not known.").arg(schema.characterSet, path));
+    }
+    label_ = name.compare(schema.characterSet, Qt::CaseInsensitive) == 0 || bom
+                 ? name
+                 : QStringLiteral("%1 (%2)").arg(schema.characterSet, name);
+    if (bom) file_.skip(bom);
+    rawOffset_ = bom;
+    utf8_ = name.compare(QLatin1String("UTF-8"), Qt::CaseInsensitive) == 0 ||
+            name.compare(QLatin1String("UTF8"), Qt::CaseInsensitive) == 0;
+    if (!utf8_) decoder_.emplace(name.toLatin1().constData());
+  }
+
+  // Appends about `want` more bytes of UTF-8 text to `buf`. Returns false
+  // when the file has no more text.
+  bool fill(ByteBuffer& buf, size_t want) { return utf8_ ? fillUtf8(buf, want) : fillDecoded(buf, want); }
+
+ private:
+  bool fillUtf8(ByteBuffer& buf, size_t want) {
+    char* dst = buf.room(carry_.size() + want);
+    std::memcpy(dst, carry_.data(), carry_.size());
+    const size_t carried = carry_.size();
+    carry_.clear();
+    const qint64 got = file_.read(dst + carried, qint64(want));
+    if (got < 0) readError(QStringLiteral("The file '%1' could not be read: %2").arg(path_, file_.errorString()));
+    const size_t total = carried + size_t(got);
+    size_t stop = 0;
+    switch (checkUtf8(reinterpret_cast<const uint8_t*>(dst), total, stop)) {
+      case Utf8Status::Ok:
+        break;
+      case Utf8Status::Incomplete:
+        if (got == 0) badBytes(lineAtRawOffset(rawOffset_ + int64_t(stop)));
+        carry_.assign(dst + stop, total - stop);
+        break;
+      case Utf8Status::Invalid:
+        badBytes(lineAtRawOffset(rawOffset_ + int64_t(stop)));
+      case Utf8Status::Zero:
+        binary(lineAtRawOffset(rawOffset_ + int64_t(stop)));
+    }
+    buf.size += stop;
+    rawOffset_ += int64_t(stop);
+    return got > 0;
+  }
+
+  bool fillDecoded(ByteBuffer& buf, size_t want) {
+    raw_.resize(want);
+    const qint64 got = file_.read(raw_.data(), qint64(want));
+    if (got < 0) readError(QStringLiteral("The file '%1' could not be read: %2").arg(path_, file_.errorString()));
+    if (got == 0) return false;
+    const QString text = (*decoder_)(QByteArrayView(raw_.data(), got));
+    const bool bad = decoder_->hasError();
+    const qsizetype zero = text.indexOf(QChar(0));
+    if (bad || zero >= 0) {
+      const qsizetype at = bad ? text.indexOf(QChar(0xFFFD)) : zero;
+      const QByteArray before = QStringView(text).left(at < 0 ? text.size() : at).toUtf8();
+      bool cr = pendingCR_;
+      const int64_t line = lines_ + countLineBreaks(before.constData(), size_t(before.size()), cr) + 1;
+      if (bad) badBytes(line);
+      binary(line);
+    }
+    const QByteArray utf8 = text.toUtf8();
+    lines_ += countLineBreaks(utf8.constData(), size_t(utf8.size()), pendingCR_);
+    std::memcpy(buf.room(size_t(utf8.size())), utf8.constData(), size_t(utf8.size()));
+    buf.size += size_t(utf8.size());
+    return true;
+  }
+
+  // The 1-based line of a byte of the file, found by reading it again (only
+  // when reporting an error).
+  int64_t lineAtRawOffset(int64_t offset) const {
+    QFile f(path_);
+    if (!f.open(QIODevice::ReadOnly)) return 0;
+    std::vector<char> chunk(1 << 20);
+    int64_t lines = 1, done = 0;
+    bool cr = false;
+    while (done < offset) {
+      const qint64 got = f.read(chunk.data(), std::min<qint64>(qint64(chunk.size()), offset - done));
+      if (got <= 0) break;
+      lines += countLineBreaks(chunk.data(), size_t(got), cr);
+      done += got;
+    }
+    return lines;
+  }
+
+  [[noreturn]] void badBytes(int64_t line) const {
+    readError(QStringLiteral("The file '%1' is not valid %2 text: line %3 holds bytes that this character set does "
+                             "not define. If the file uses another character set, name it in the file's section of "
+                             "SCHEMA.INI, for example CharacterSet=1251 or CharacterSet=UNICODE.")
+                  .arg(QFileInfo(path_).fileName(), label_)
+                  .arg(line));
+  }
+
+  [[noreturn]] void binary(int64_t line) const {
+    readError(QStringLiteral("The file '%1' holds binary data (a zero byte on line %2) and cannot be read as %3 "
+                             "text. If it is UTF-16 text, set CharacterSet=UNICODE in the file's section of "
+                             "SCHEMA.INI.")
+                  .arg(QFileInfo(path_).fileName())
+                  .arg(line)
+                  .arg(label_));
+  }
+
+  QFile file_;
+  QString path_;
+  QString label_;
+  bool utf8_ = true;
+  std::optional<QStringDecoder> decoder_;
+  std::string carry_;        // an incomplete UTF-8 sequence at a chunk's end
+  int64_t rawOffset_ = 0;    // file offset of the first byte not yet handed out
+  std::vector<char> raw_;
+  int64_t lines_ = 0;        // line breaks handed out (decoded files)
+  bool pendingCR_ = false;
+};
+
+std::vector<FieldInfo> describeColumns(const std::vector<RawColumn>& cols, const std::vector<QString>& header,
+                                       const TextSchema& schema) {
+  std::vector<FieldInfo> fields;
+  QSet<QString> used;
+  auto generic = [&](size_t i) {
+    QString name = QStringLiteral("F%1").arg(i + 1);
+    for (int k = 1; used.contains(name.toLower()); ++k) name = QStringLiteral("F%1_%2").arg(i + 1).arg(k);
+    return name;
+  };
+  for (size_t i = 0; i < cols.size(); ++i) {
+    const auto def = schema.columns.find(int(i) + 1);
+    QString name;
+    if (def != schema.columns.end() && !def->second.name.isEmpty())
+      name = def->second.name;
+    else if (i < header.size())
+      name = header[i];
+    if (name.isEmpty() || used.contains(name.toLower())) name = generic(i);
+    used.insert(name.toLower());
+
+    FieldInfo f;
+    f.name = name;
+    f.type = def != schema.columns.end() && def->second.type ? *def->second.type : cols[i].guessedType();
+    f.precision = 255;
+    f.numericScale = 255;
+    switch (f.type) {
+      case adVarWChar:
+        f.definedSize = def != schema.columns.end() && def->second.width > 0 ? def->second.width : kTextSize;
+        break;
+      case adLongVarWChar: f.definedSize = kMemoSize; break;
+      case adUnsignedTinyInt: f.precision = 3; break;
+      case adSmallInt: f.precision = 5; break;
+      case adInteger: f.precision = 10; break;
+      case adSingle: f.precision = 7; break;
+      case adDouble: f.precision = 15; break;
+      case adCurrency: f.precision = 19; f.numericScale = 4; break;
+      case adDate: f.precision = 19; break;
+      default: break;
+    }
+    if (f.definedSize == 0) f.definedSize = fixedSizeOf(f.type);
+    fields.push_back(std::move(f));
+  }
+  return fields;
+}
+
+// Turns one column's cells into its typed store. A cell that does not
+// convert to the column's type (past the scanned rows, or against a column
+// definition) becomes Null.
+void convertColumn(RawColumn& raw, ColumnStore& out, int64_t rows, const ValueParser& values) {
+  const DataTypeEnum type = out.type();
+  switch (out.storage()) {
+    case ColumnStore::Storage::Text: case ColumnStore::Storage::Bytes:
+      out.reserve(rows, int64_t(raw.bytes));
+      raw.cells.drain([&](std::string_view v, bool null) { null ? out.appendNull() : out.appendBytes(v); });
+      break;
+    case ColumnStore::Storage::Integer: {
+      out.reserve(rows);
+      int64_t lo = std::numeric_limits<int32_t>::min(), hi = std::numeric_limits<int32_t>::max();
+      if (type == adSmallInt) lo = -32768, hi = 32767;
+      if (type == adUnsignedTinyInt) lo = 0, hi = 255;
+      raw.cells.drain([&](std::string_view v, bool null) {
+        int64_t x;
+        if (!null && values.parseInteger(v, x) && x >= lo && x <= hi)
+          out.appendInteger(x);
+        else
+          out.appendNull();
+      });
+      break;
+    }
+    case ColumnStore::Storage::Real:
+      out.reserve(rows);
+      raw.cells.drain([&](std::string_view v, bool null) {
+        double x;
+        if (null || !values.parseReal(v, x)) return out.appendNull();
+        if (type == adSingle) x = double(float(x));
+        if (type == adCurrency) x = std::round(x * 10000.0) / 10000.0;
+        out.appendReal(x);
+      });
+      break;
+    case ColumnStore::Storage::DateTime:
+      out.reserve(rows);
+      raw.cells.drain([&](std::string_view v, bool null) {
+        int64_t ms;
+        if (!null && values.parseDate(v, ms))
+          out.appendOleMsecs(ms);
+        else
+          out.appendNull();
+      });
+      break;
+    case ColumnStore::Storage::Boolean:
+      out.reserve(rows);
+      raw.cells.drain([&](std::string_view v, bool null) {
+        bool b;
+        if (!null && values.parseBoolean(v, b))
+          out.appendBoolean(b);
+        else
+          out.appendNull();
+      });
+      break;
+  }
+}
+
+}  // namespace
+
+std::shared_ptr<RowStore> readTextTable(const QString& path, const TextSchema& schema, const QLocale& locale) {
+  TextInput input(path, schema);
+  const ValueParser values(locale);
+  DelimitedParser parser(schema.delimiter);
+  std::vector<RawColumn> cols;
+  std::vector<QString> header;
+  bool headerPending = schema.colNameHeader;
+  int64_t rows = 0;
+  const int64_t scanLimit = schema.maxScanRows;
+
+  ByteBuffer buf;
+  size_t pos = 0;
+  bool atEnd = !input.fill(buf, kChunk);
+  for (;;) {
+    const DelimitedParser::Result r = parser.next(buf.data.get(), buf.size, pos, atEnd);
+    if (r == DelimitedParser::Result::Record) {
+      const std::vector<std::string_view>& fields = parser.fields();
+      if (headerPending) {
+        headerPending = false;
+        for (std::string_view f : fields) header.push_back(QString::fromUtf8(f.data(), qsizetype(f.size())).trimmed());
+        if (cols.size() < fields.size()) cols.resize(fields.size());
+        continue;
+      }
+      if (fields.size() > cols.size()) {
+        // A ragged row longer than any before: new columns, Null above.
+        const size_t old = cols.size();
+        cols.resize(fields.size());
+        for (size_t i = old; i < cols.size(); ++i) cols[i].cells.appendNulls(rows);
+      }
+      const bool scanning = scanLimit == 0 || rows < scanLimit;
+      size_t i = 0;
+      for (; i < fields.size(); ++i) cols[i].add(fields[i], scanning, values);
+      for (; i < cols.size(); ++i) cols[i].cells.appendNull();
+      ++rows;
+      continue;
+    }
+    if (r == DelimitedParser::Result::End) break;
+    if (r == DelimitedParser::Result::Unterminated)
+      readError(QStringLiteral("The file '%1' has a quoted field that starts on line %2 and is never closed.")
+                    .arg(QFileInfo(path).fileName())
+                    .arg(parser.line()));
+    // NeedMore: keep the unfinished record, read on. The request grows with
+    // the record so that a very long record is re-scanned only a few times.
+    buf.consume(pos);
+    pos = 0;
+    if (!input.fill(buf, std::max(kChunk, buf.size))) atEnd = true;
+  }
+
+  if (cols.empty()) cols.resize(1);  // an empty file: one text column, no rows
+  auto store = std::make_shared<RowStore>(describeColumns(cols, header, schema));
+  for (size_t i = 0; i < cols.size(); ++i) convertColumn(cols[i], store->column(int(i)), rows, values);
+  for (int64_t r = 0; r < rows; ++r) store->commitRow();
+  return store;
+}
+
+}  // namespace dataaccess::text

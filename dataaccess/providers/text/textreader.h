@@ -1,0 +1,30 @@
+// Reads one delimited text file into rows in a single pass.
+//
+// The file is read in large chunks and decoded to UTF-8 (validated, or
+// converted from its character set) before it is split. Each field goes
+// as UTF-8 into a compact per-column cell list while the column's type is
+// guessed; then each column in turn becomes its typed ColumnStore and its
+// cell list is freed, so loading needs about the text's size plus one column
+// beyond the finished rows.
+#pragma once
+
+#include "../../rowstore.h"
+#include "schemaini.h"
+
+#include <QLocale>
+#include <QString>
+#include <memory>
+
+namespace dataaccess::text {
+
+// Reads the file at `path` laid out as `schema` says. Throws Error naming
+// the file (and the line where it applies) when the file cannot be read,
+// holds bytes that are not valid in its character set, holds binary data,
+// or ends inside a quoted field.
+//
+// An empty file (or one holding only a byte-order mark) gives one text
+// column F1 and no rows, so that it still shows as a table.
+std::shared_ptr<RowStore> readTextTable(const QString& path, const TextSchema& schema,
+                                        const QLocale& locale = QLocale());
+
+}  // namespace dataaccess::text
