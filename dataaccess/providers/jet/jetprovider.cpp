@@ -1,0 +1,145 @@
+#include "jetprovider.h"
+
+#include "../../error.h"
+#include "../../fileprovider.h"
+#include "mdbfile.h"
+
+#include <QFileInfo>
+
+namespace dataaccess {
+
+namespace {
+
+class JetProvider final : public FileProvider {
+ public:
+  QString name() const override { return QStringLiteral("jet"); }
+
+  void open(const ConnectionString& cs, const OpenOptions& options) override {
+    QString path = cs.value(QStringLiteral("Data Source"));
+    if (path.isEmpty()) path = cs.value(QStringLiteral("Dbq"));
+    if (path.isEmpty())
+      throw Error(err::kInvalidArgument, QStringLiteral("Connection.Open"),
+                  QStringLiteral("The connection string names no database (Data Source=...)."));
+    path_ = QFileInfo(path).absoluteFilePath();
+    userName_ = options.userName.isEmpty() ? cs.value(QStringLiteral("User ID")) : options.userName;
+    if (userName_.isEmpty()) userName_ = QStringLiteral("Admin");
+    reopen();
+  }
+
+  void close() override {
+    FileProvider::close();
+    file_.reset();
+  }
+
+  std::optional<QVariant> property(const QString& n) const override {
+    const auto is = [&](const char* key) { return n.compare(QLatin1String(key), Qt::CaseInsensitive) == 0; };
+    if (is("Provider Friendly Name")) return QVariant(QStringLiteral("Microsoft Jet 4.0 OLE DB Provider (Lumbrook, libmdb)"));
+    if (is("DBMS Name")) return QVariant(QStringLiteral("MS Jet"));
+    if (is("DBMS Version")) return file_ ? QVariant(file_->versionText()) : QVariant();
+    if (is("Data Source")) return QVariant(path_);
+    if (is("User Name")) return QVariant(userName_);
+    return std::nullopt;
+  }
+
+  RowStorePtr openSchema(SchemaEnum schema, const QVariantList& restrictions) override {
+    if (schema != adSchemaColumns) return FileProvider::openSchema(schema, restrictions);
+    // Columns carry their default expressions and descriptions, which the
+    // base's plain field list does not know.
+    const QVariant tableRestriction = restrictions.size() > 2 ? restrictions[2] : QVariant();
+    std::vector<ColumnEntry> entries;
+    for (const TableEntry& t : listTables()) {
+      if (tableRestriction.isValid() && !tableRestriction.isNull() && tableRestriction.toString() != t.name) continue;
+      if (t.type != QLatin1String("TABLE") && t.type != QLatin1String("SYSTEM TABLE")) continue;
+      int ordinal = 0;
+      for (const MdbFile::Column& c : current().columns(t.name)) {
+        ColumnEntry e;
+        e.table = t.name;
+        e.field = c.field;
+        e.ordinal = ++ordinal;
+        e.defaultValue = c.defaultValue;
+        e.description = c.description;
+        entries.push_back(std::move(e));
+      }
+    }
+    return makeColumnsRowset(entries, restrictions);
+  }
+
+ protected:
+  std::vector<TableEntry> listTables() override {
+    MdbFile& f = current();
+    if (tables_.empty()) {
+      for (const MdbFile::Object& o : f.objects()) {
+        TableEntry t;
+        t.name = o.name;
+        switch (o.kind) {
+          case MdbFile::Object::Kind::Table: t.type = QStringLiteral("TABLE"); break;
+          case MdbFile::Object::Kind::SystemTable: t.type = QStringLiteral("SYSTEM TABLE"); break;
+          case MdbFile::Object::Kind::Query:
+            // Hidden queries (record sources of forms) are Access's own.
+            t.type = o.name.startsWith(QLatin1Char('~')) ? QStringLiteral("SYSTEM VIEW") : QStringLiteral("VIEW");
+            break;
+          case MdbFile::Object::Kind::Linked: t.type = QStringLiteral("LINK"); break;
+        }
+        t.description = o.description;
+        t.created = o.created;
+        t.modified = o.modified;
+        tables_.push_back(std::move(t));
+      }
+    }
+    return tables_;
+  }
+
+  std::shared_ptr<RowStore> loadTable(const TableEntry& table) override {
+    if (table.type.endsWith(QLatin1String("VIEW")))
+      throw Error(err::kCommandError, QStringLiteral("Recordset.Open"),
+                  QStringLiteral("The saved query '%1' cannot be run: this provider reads the tables of an Access "
+                                 "database but does not run its saved queries.")
+                      .arg(table.name));
+    if (table.type == QLatin1String("LINK"))
+      throw Error(err::kCommandError, QStringLiteral("Recordset.Open"),
+                  QStringLiteral("The linked table '%1' lives in another database; open that database to see it.")
+                      .arg(table.name));
+    return current().readTable(table.name);
+  }
+
+  std::vector<FieldInfo> describeTable(const TableEntry& table) override {
+    std::vector<FieldInfo> fields;
+    if (table.type.endsWith(QLatin1String("TABLE")))
+      for (const MdbFile::Column& c : current().columns(table.name)) fields.push_back(c.field);
+    return fields;
+  }
+
+  QStringList filesOf(const TableEntry&) const override { return {path_}; }
+  SqlDialect dialect() const override { return SqlDialect::Access; }
+
+ private:
+  // The open database, opened again when the file changed since (libmdb
+  // reads pages lazily and would mix old and new pages otherwise).
+  MdbFile& current() {
+    const QFileInfo fi(path_);
+    if (!file_ || fi.lastModified() != stamp_ || fi.size() != size_) reopen();
+    return *file_;
+  }
+
+  void reopen() {
+    file_.reset();
+    tables_.clear();
+    const QFileInfo fi(path_);
+    stamp_ = fi.lastModified();
+    size_ = fi.size();
+    file_ = std::make_unique<MdbFile>(path_);
+  }
+
+  QString path_;
+  QString userName_;
+  std::unique_ptr<MdbFile> file_;
+  std::vector<TableEntry> tables_;
+  QDateTime stamp_;
+  qint64 size_ = -1;
+};
+
+}  // namespace
+
+std::unique_ptr<Provider> makeJetProvider() { return std::make_unique<JetProvider>(); }
+
+}  // namespace dataaccess

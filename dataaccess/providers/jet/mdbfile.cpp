@@ -1,0 +1,431 @@
+#include "mdbfile.h"
+
+#include "../../error.h"
+#include "../../values.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+
+#include <array>
+
+#include <cmath>
+#include <cstring>
+#include <mutex>
+
+extern "C" {
+#include <mdbtools.h>
+}
+
+namespace dataaccess {
+
+namespace {
+
+// libmdb keeps process-wide state (options read once from the environment,
+// shared backends); one lock keeps every use of it on one thread at a time.
+std::mutex& libraryLock() {
+  static std::mutex m;
+  return m;
+}
+
+const QString kOpenSource = QStringLiteral("Connection.Open");
+const QString kReadSource = QStringLiteral("Recordset.Open");
+
+[[noreturn]] void fail(const QString& source, const QString& description) {
+  throw Error(err::kProviderFailure, source, description);
+}
+
+// Frees a g_malloc'ed string from libmdb when it goes out of scope.
+struct GString {
+  char* s;
+  explicit GString(char* p) : s(p) {}
+  ~GString() { g_free(s); }
+  GString(const GString&) = delete;
+  GString& operator=(const GString&) = delete;
+};
+
+// Frees a table definition (and its columns) when it goes out of scope.
+struct TableGuard {
+  MdbTableDef* t;
+  explicit TableGuard(MdbTableDef* p) : t(p) {}
+  ~TableGuard() {
+    if (t) mdb_free_tabledef(t);
+  }
+  TableGuard(const TableGuard&) = delete;
+  TableGuard& operator=(const TableGuard&) = delete;
+};
+
+uint32_t le32(const unsigned char* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+
+// Field type of a libmdb column type.
+DataTypeEnum fieldTypeOf(int colType) {
+  switch (colType) {
+    case MDB_BOOL: return adBoolean;
+    case MDB_BYTE: return adUnsignedTinyInt;
+    case MDB_INT: return adSmallInt;
+    case MDB_LONGINT: return adInteger;
+    case MDB_COMPLEX: return adInteger;
+    case MDB_MONEY: return adCurrency;
+    case MDB_FLOAT: return adSingle;
+    case MDB_DOUBLE: return adDouble;
+    case MDB_DATETIME: return adDate;
+    case MDB_BINARY: return adVarBinary;
+    case MDB_TEXT: return adVarWChar;
+    case MDB_OLE: return adLongVarBinary;
+    case MDB_MEMO: return adLongVarWChar;
+    case MDB_REPID: return adGUID;
+    case MDB_NUMERIC: return adNumeric;
+    default: return adVarBinary;
+  }
+}
+
+// Days of the classic date origin that Jet accepts: years 100 to 9999.
+constexpr double kMinOleDate = -657434.0;
+constexpr double kMaxOleDate = 2958466.0;
+
+}  // namespace
+
+JetHeader checkJetHeader(const QString& path) {
+  const QFileInfo fi(path);
+  if (!fi.exists() || !fi.isFile()) fail(kOpenSource, QStringLiteral("Could not find file '%1'.").arg(path));
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly))
+    fail(kOpenSource, QStringLiteral("The file '%1' cannot be opened: %2.").arg(path, f.errorString()));
+  const qint64 size = f.size();
+  if (size == 0) fail(kOpenSource, QStringLiteral("The file '%1' is empty: it is not an Access database.").arg(path));
+  const QByteArray head = f.read(0x20);
+  static const char kJet[] = "Standard Jet DB";
+  static const char kAce[] = "Standard ACE DB";
+  if (head.size() < 0x20 || head[0] != 0 || head[1] != 1 || head[2] != 0 || head[3] != 0 ||
+      (std::memcmp(head.constData() + 4, kJet, 16) != 0 && std::memcmp(head.constData() + 4, kAce, 16) != 0))
+    fail(kOpenSource, QStringLiteral("Unrecognized database format '%1'.").arg(path));
+  JetHeader h;
+  h.version = uint8_t(head[0x14]);
+  if (h.version > MDB_VER_ACCDB_2019)
+    fail(kOpenSource, QStringLiteral("Unrecognized database format '%1' (version %2).").arg(path).arg(h.version));
+  h.pageSize = h.version == MDB_VER_JET3 ? 2048 : 4096;
+  // The catalogue lives on page 2; a database always fills whole pages.
+  if (size % h.pageSize != 0 || size < 3 * qint64(h.pageSize))
+    fail(kOpenSource, QStringLiteral("The database '%1' is damaged or cut short: its size (%2 bytes) is not a whole "
+                                     "number of %3-byte pages.")
+                          .arg(path).arg(size).arg(h.pageSize));
+  h.pageCount = size / h.pageSize;
+  // Page 2 must be the table definition of the system catalogue.
+  f.seek(2 * qint64(h.pageSize));
+  const QByteArray catalogue = f.read(2);
+  if (catalogue.size() != 2 || catalogue[0] != MDB_PAGE_TABLE || catalogue[1] != 1)
+    fail(kOpenSource, QStringLiteral("The database '%1' is damaged: its catalogue page is not valid.").arg(path));
+  return h;
+}
+
+struct MdbFile::Impl {
+  QString path;
+  qint64 fileSize = 0;
+  MdbHandle* mdb = nullptr;
+
+  [[noreturn]] void damaged(const QString& table, const QString& what) const {
+    fail(kReadSource, QStringLiteral("The table '%1' of '%2' cannot be read: the database is damaged (%3).")
+                          .arg(table, path, what));
+  }
+
+  MdbCatalogEntry* entryOf(const QString& table) {
+    const QByteArray name = table.toUtf8();
+    for (unsigned i = 0; i < mdb->num_catalog; ++i) {
+      auto* e = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
+      if (e->object_type == MDB_TABLE && name.compare(e->object_name, Qt::CaseInsensitive) == 0) return e;
+    }
+    fail(kReadSource, QStringLiteral("The table '%1' does not exist in '%2'.").arg(table, path));
+  }
+
+  MdbTableDef* openTable(const QString& table) {
+    MdbCatalogEntry* e = entryOf(table);
+    MdbTableDef* t = mdb_read_table(e);
+    if (!t) damaged(table, QStringLiteral("its definition cannot be read"));
+    if (!mdb_read_columns(t)) {
+      mdb_free_tabledef(t);
+      damaged(table, QStringLiteral("its columns cannot be read"));
+    }
+    return t;
+  }
+
+  Column describe(MdbColumn* col) const {
+    Column c;
+    FieldInfo& f = c.field;
+    f.name = QString::fromUtf8(col->name);
+    f.type = fieldTypeOf(col->col_type);
+    switch (col->col_type) {
+      case MDB_TEXT:
+        // Jet 4 and later store text sizes in bytes of UCS-2.
+        f.definedSize = mdb->f->jet_version == MDB_VER_JET3 ? col->col_size : col->col_size / 2;
+        break;
+      case MDB_BINARY: f.definedSize = col->col_size; break;
+      case MDB_MEMO: case MDB_OLE: f.definedSize = 0; break;
+      case MDB_NUMERIC:
+        f.definedSize = 19;
+        f.precision = col->col_prec;
+        f.numericScale = col->col_scale;
+        break;
+      default: f.definedSize = fixedSizeOf(f.type); break;
+    }
+    f.nullable = !(col->is_long_auto || col->is_uuid_auto) && col->col_type != MDB_BOOL;
+    if (const char* required = mdb_col_get_prop(col, "Required"))
+      if (std::strcmp(required, "yes") == 0 || std::strcmp(required, "1") == 0 || std::strcmp(required, "True") == 0)
+        f.nullable = false;
+    if (const char* def = mdb_col_get_prop(col, "DefaultValue")) c.defaultValue = QString::fromUtf8(def);
+    if (const char* desc = mdb_col_get_prop(col, "Description")) c.description = QString::fromUtf8(desc);
+    return c;
+  }
+
+  std::shared_ptr<RowStore> read(const QString& table);
+};
+
+MdbFile::MdbFile(const QString& path) : d_(std::make_unique<Impl>()) {
+  header_ = checkJetHeader(path);
+  d_->path = path;
+  d_->fileSize = header_.pageCount * header_.pageSize;
+  std::lock_guard lock(libraryLock());
+  d_->mdb = mdb_open(QFile::encodeName(path).constData(), MDB_NOFLAGS);
+  if (!d_->mdb) fail(kOpenSource, QStringLiteral("Unrecognized database format '%1'.").arg(path));
+  if (!mdb_read_catalog(d_->mdb, MDB_ANY)) {
+    mdb_close(d_->mdb);
+    d_->mdb = nullptr;
+    fail(kOpenSource, QStringLiteral("The database '%1' is damaged: its catalogue cannot be read.").arg(path));
+  }
+  mdb_set_boolean_fmt_numbers(d_->mdb);
+}
+
+MdbFile::~MdbFile() {
+  if (d_->mdb) {
+    std::lock_guard lock(libraryLock());
+    mdb_close(d_->mdb);
+  }
+}
+
+QString MdbFile::versionText() const {
+  switch (header_.version) {
+    case MDB_VER_JET3: return QStringLiteral("03.50");
+    case MDB_VER_JET4: return QStringLiteral("04.00");
+    case MDB_VER_ACCDB_2007: return QStringLiteral("12.00");
+    case MDB_VER_ACCDB_2010: return QStringLiteral("14.00");
+    case MDB_VER_ACCDB_2013: return QStringLiteral("15.00");
+    default: return QStringLiteral("16.00");
+  }
+}
+
+std::vector<MdbFile::Object> MdbFile::objects() {
+  std::lock_guard lock(libraryLock());
+  // Creation and change dates are columns of the catalogue table itself.
+  QHash<QString, std::pair<QDateTime, QDateTime>> dates;
+  try {
+    const std::shared_ptr<RowStore> sys = d_->read(QStringLiteral("MSysObjects"));
+    const int name = sys->fieldIndex(QStringLiteral("Name")), created = sys->fieldIndex(QStringLiteral("DateCreate")),
+              updated = sys->fieldIndex(QStringLiteral("DateUpdate")), type = sys->fieldIndex(QStringLiteral("Type"));
+    if (name >= 0 && created >= 0 && updated >= 0 && type >= 0) {
+      for (int64_t r = 0; r < sys->rowCount(); ++r) {
+        const int t = sys->value(r, type).toInt();
+        if (t != 1 && t != 5 && t != 6) continue;
+        dates.insert(sys->value(r, name).toString().toLower(),
+                     {sys->value(r, created).toDateTime(), sys->value(r, updated).toDateTime()});
+      }
+    }
+  } catch (const Error&) {
+    // Dates are a courtesy; a catalogue table that cannot be read leaves them Null.
+  }
+
+  std::vector<Object> result;
+  for (unsigned i = 0; i < d_->mdb->num_catalog; ++i) {
+    auto* e = static_cast<MdbCatalogEntry*>(g_ptr_array_index(d_->mdb->catalog, i));
+    Object o;
+    o.name = QString::fromUtf8(e->object_name);
+    o.flags = e->flags;
+    if (o.name.isEmpty()) continue;
+    switch (e->object_type) {
+      case MDB_TABLE:
+        o.kind = mdb_is_system_table(e) || o.name.startsWith(QLatin1String("MSys"), Qt::CaseInsensitive)
+                     ? Object::Kind::SystemTable
+                     : Object::Kind::Table;
+        break;
+      case MDB_QUERY: {
+        // Select, crosstab and union queries return rows; action queries
+        // (delete, update, append, make-table, DDL, pass-through) do not.
+        const int queryType = e->flags & 0xF0;
+        if (queryType != 0 && queryType != 0x10 && queryType != 0x80) continue;
+        o.kind = Object::Kind::Query;
+        break;
+      }
+      case MDB_LINKED_TABLE: o.kind = Object::Kind::Linked; break;
+      default: continue;
+    }
+    const auto it = dates.constFind(o.name.toLower());
+    if (it != dates.cend()) {
+      o.created = it->first;
+      o.modified = it->second;
+    }
+    if (o.kind == Object::Kind::Table) {
+      if (MdbTableDef* t = mdb_read_table(e)) {
+        TableGuard guard(t);
+        if (const char* desc = mdb_table_get_prop(t, "Description")) o.description = QString::fromUtf8(desc);
+      }
+    }
+    result.push_back(std::move(o));
+  }
+  return result;
+}
+
+std::vector<MdbFile::Column> MdbFile::columns(const QString& table) {
+  std::lock_guard lock(libraryLock());
+  TableGuard t(d_->openTable(table));
+  std::vector<Column> result;
+  for (unsigned i = 0; i < t.t->num_cols; ++i)
+    result.push_back(d_->describe(static_cast<MdbColumn*>(g_ptr_array_index(t.t->columns, i))));
+  return result;
+}
+
+std::shared_ptr<RowStore> MdbFile::readTable(const QString& table) {
+  std::lock_guard lock(libraryLock());
+  return d_->read(table);
+}
+
+std::shared_ptr<RowStore> MdbFile::Impl::read(const QString& table) {
+  TableGuard guard(openTable(table));
+  MdbTableDef* t = guard.t;
+  const unsigned ncols = t->num_cols;
+  std::vector<MdbColumn*> cols(ncols);
+  std::vector<FieldInfo> fields;
+  for (unsigned i = 0; i < ncols; ++i) {
+    cols[i] = static_cast<MdbColumn*>(g_ptr_array_index(t->columns, i));
+    fields.push_back(describe(cols[i]).field);
+  }
+  auto rows = std::make_shared<RowStore>(std::move(fields));
+  rows->baseTable = table;
+
+  // Yes/No values live in the row's null mask; the library reports them
+  // only through a bound buffer ("1"/"0", set at open).
+  std::vector<std::array<char, 8>> boolText(ncols);
+  for (unsigned i = 0; i < ncols; ++i)
+    if (cols[i]->col_type == MDB_BOOL) mdb_bind_column(t, int(i + 1), boolText[i].data(), nullptr);
+
+  const int pageSize = int(mdb->fmt->pg_size);
+  // A page holds at most pageSize / 2 row offsets; more rows than that
+  // means the page chain loops.
+  const int64_t maxRows = (fileSize / pageSize) * (pageSize / 2);
+  std::vector<char> chunk(MDB_BIND_SIZE);
+
+  mdb_rewind_table(t);
+  while (mdb_fetch_row(t)) {
+    if (rows->rowCount() >= maxRows) damaged(table, QStringLiteral("its pages loop"));
+    for (unsigned i = 0; i < ncols; ++i) {
+      MdbColumn* col = cols[i];
+      ColumnStore& out = rows->column(int(i));
+      if (col->col_type == MDB_BOOL) {
+        out.appendBoolean(boolText[i][0] == '1');
+        continue;
+      }
+      const int len = col->cur_value_len;
+      const int start = col->cur_value_start;
+      if (len <= 0) {
+        out.appendNull();
+        continue;
+      }
+      if (start < 0 || start + len > pageSize) damaged(table, QStringLiteral("a value lies outside its page"));
+      const unsigned char* p = mdb->pg_buf + start;
+      const auto need = [&](int n) {
+        if (len < n) damaged(table, QStringLiteral("a value of column '%1' is too short").arg(QString::fromUtf8(col->name)));
+      };
+      switch (col->col_type) {
+        case MDB_BYTE: out.appendInteger(p[0]); break;
+        case MDB_INT: need(2); out.appendInteger(int16_t(uint16_t(p[0] | p[1] << 8))); break;
+        case MDB_LONGINT: case MDB_COMPLEX: need(4); out.appendInteger(int32_t(le32(p))); break;
+        case MDB_MONEY: {
+          need(8);
+          int64_t v;
+          std::memcpy(&v, p, 8);
+          out.appendReal(double(v) / 10000.0);
+          break;
+        }
+        case MDB_FLOAT: {
+          need(4);
+          float v;
+          std::memcpy(&v, p, 4);
+          out.appendReal(double(v));
+          break;
+        }
+        case MDB_DOUBLE: {
+          need(8);
+          double v;
+          std::memcpy(&v, p, 8);
+          out.appendReal(v);
+          break;
+        }
+        case MDB_DATETIME: {
+          need(8);
+          double days;
+          std::memcpy(&days, p, 8);
+          if (!std::isfinite(days) || days < kMinOleDate || days >= kMaxOleDate)
+            damaged(table, QStringLiteral("a date is out of range"));
+          // The fraction counts forward from midnight also before the origin
+          // (-1.25 is 1899-12-29 06:00); times are kept to the second.
+          const double whole = std::trunc(days);
+          const int64_t secs = std::llround(std::fabs(days - whole) * 86400.0);
+          out.appendOleMsecs(int64_t(whole) * 86400000 + secs * 1000);
+          break;
+        }
+        case MDB_TEXT: {
+          GString s(mdb_col_to_string(mdb, mdb->pg_buf, start, MDB_TEXT, len));
+          out.appendText(QString::fromUtf8(s.s));
+          break;
+        }
+        case MDB_MEMO: {
+          need(MDB_MEMO_OVERHEAD);
+          const uint32_t head = le32(p);
+          const uint32_t memoLen = head & 0x3fffffff;
+          if (memoLen > uint64_t(fileSize) || ((head & 0x80000000u) && memoLen > uint32_t(len - MDB_MEMO_OVERHEAD)))
+            damaged(table, QStringLiteral("a memo length is wrong"));
+          GString s(mdb_col_to_string(mdb, mdb->pg_buf, start, MDB_MEMO, len));
+          if (s.s && *s.s) out.appendText(QString::fromUtf8(s.s));
+          else out.appendNull();
+          break;
+        }
+        case MDB_OLE: {
+          need(MDB_MEMO_OVERHEAD);
+          const uint32_t head = le32(p);
+          const uint32_t oleLen = head & 0x3fffffff;
+          if (oleLen > uint64_t(fileSize) || ((head & 0x80000000u) && oleLen > uint32_t(len - MDB_MEMO_OVERHEAD)))
+            damaged(table, QStringLiteral("an OLE object length is wrong"));
+          // The library copies each chunk into the column's bound buffer.
+          std::vector<unsigned char> lval(p, p + len);
+          std::string data;
+          data.reserve(oleLen);
+          col->bind_ptr = chunk.data();
+          size_t n = mdb_ole_read(mdb, col, lval.data(), chunk.size());
+          while (n > 0 && data.size() + n <= oleLen) {
+            data.append(chunk.data(), n);
+            n = mdb_ole_read_next(mdb, col, lval.data());
+          }
+          col->bind_ptr = nullptr;
+          out.appendBytes(data);
+          break;
+        }
+        case MDB_REPID: {
+          need(16);
+          GString s(mdb_uuid_to_string(mdb->pg_buf, start));
+          out.appendText(QString::fromLatin1(s.s));
+          break;
+        }
+        case MDB_NUMERIC: {
+          need(17);
+          GString s(mdb_numeric_to_string(mdb, start, col->col_scale, col->col_prec));
+          out.appendText(QString::fromLatin1(s.s));
+          break;
+        }
+        default: out.appendBytes(std::string_view(reinterpret_cast<const char*>(p), size_t(len))); break;
+      }
+    }
+    rows->commitRow();
+  }
+  for (unsigned i = 0; i < ncols; ++i)
+    if (cols[i]->col_type == MDB_BOOL) cols[i]->bind_ptr = nullptr;
+  return rows;
+}
+
+}  // namespace dataaccess

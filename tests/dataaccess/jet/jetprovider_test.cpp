@@ -1,0 +1,178 @@
+// The jet provider against a real Access database made by Access itself.
+#include "dataaccess/connection.h"
+#include "dataaccess/error.h"
+#include "dataaccess/recordset.h"
+#include "testsupport/fixtures.h"
+#include "testsupport/tempdir.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <gtest/gtest.h>
+
+using namespace dataaccess;
+
+namespace {
+
+QString jetString(const QString& path) {
+  return QStringLiteral("Provider=Microsoft JET 4.0 OLE DB Provider;Data Source=%1;User ID=Admin;Password=;"
+                        "Persist Security Info=True;")
+      .arg(path);
+}
+
+std::shared_ptr<Connection> openJet(const QString& path) {
+  auto cn = std::make_shared<Connection>();
+  cn->Open(jetString(path));
+  return cn;
+}
+
+std::unique_ptr<Recordset> query(const std::shared_ptr<Connection>& cn, const QString& sql) {
+  auto rs = std::make_unique<Recordset>();
+  rs->setCursorLocation(adUseClient);
+  rs->Open(sql, cn, adOpenKeyset, adLockBatchOptimistic, adCmdText);
+  return rs;
+}
+
+// The names of the catalogue rows of one type, in catalogue order.
+QStringList tablesOfType(Connection& cn, const QString& type) {
+  QStringList names;
+  auto rs = cn.OpenSchema(adSchemaTables);
+  for (; !rs->IsEOF(); rs->MoveNext())
+    if (rs->Fields(QStringLiteral("TABLE_TYPE")).Value().toString() == type)
+      names << rs->Fields(QStringLiteral("TABLE_NAME")).Value().toString();
+  return names;
+}
+
+QStringList column(Recordset& rs, const QString& field) {
+  QStringList values;
+  for (rs.MoveFirst(); !rs.IsEOF(); rs.MoveNext()) values << rs.Fields(field).Value().toString();
+  return values;
+}
+
+}  // namespace
+
+TEST(JetProvider, ListsUserTablesSystemTablesAndSelectQueries) {
+  LUMBROOK_REQUIRE_FIXTURE(path, "access/fruit.mdb");
+  auto cn = openJet(path);
+  EXPECT_EQ(tablesOfType(*cn, QStringLiteral("TABLE")),
+            QStringList({"Fruit", "Fruit Salad", "Veggie Salad", "Muffin/Bread", "Dried"}));
+  const QStringList system = tablesOfType(*cn, QStringLiteral("SYSTEM TABLE"));
+  EXPECT_TRUE(system.contains(QStringLiteral("MSysObjects")));
+  for (const QString& s : system) EXPECT_TRUE(s.startsWith(QLatin1String("MSys"))) << s.toStdString();
+  EXPECT_EQ(tablesOfType(*cn, QStringLiteral("VIEW")),
+            QStringList({"In Dried", "In Fruit Salad", "In Veggie Salad", "Exist in Tables", "In Muffin/Bread"}));
+
+  auto rs = cn->OpenSchema(adSchemaTables);
+  ASSERT_FALSE(rs->IsEOF());
+  for (; !rs->IsEOF(); rs->MoveNext()) {
+    if (rs->Fields(QStringLiteral("TABLE_NAME")).Value().toString() != QLatin1String("Fruit")) continue;
+    EXPECT_FALSE(rs->Fields(QStringLiteral("TABLE_CATALOG")).Value().isValid());
+    EXPECT_FALSE(rs->Fields(QStringLiteral("TABLE_GUID")).Value().isValid());
+    const QDateTime created = rs->Fields(QStringLiteral("DATE_CREATED")).Value().toDateTime();
+    const QDateTime modified = rs->Fields(QStringLiteral("DATE_MODIFIED")).Value().toDateTime();
+    ASSERT_TRUE(created.isValid());
+    EXPECT_GE(created.date().year(), 1995);
+    EXPECT_LE(created, modified);
+  }
+}
+
+TEST(JetProvider, ReadsEveryRowOfTables) {
+  LUMBROOK_REQUIRE_FIXTURE(path, "access/fruit.mdb");
+  auto cn = openJet(path);
+  auto fruit = query(cn, QStringLiteral("SELECT * FROM Fruit"));
+  EXPECT_EQ(fruit->RecordCount(), 37);
+  ASSERT_EQ(fruit->FieldCount(), 11);
+  EXPECT_EQ(fruit->Fields(0).Value().toString(), QStringLiteral("Apple"));
+  EXPECT_EQ(fruit->Fields(QStringLiteral("Sugar")).Value().toLongLong(), 12);
+  EXPECT_EQ(fruit->Fields(QStringLiteral("Vit E")).Value().toLongLong(), 0);
+  fruit->MoveNext();
+  EXPECT_EQ(fruit->Fields(QStringLiteral("Vit A")).Value().toLongLong(), 420);
+
+  auto salad = query(cn, QStringLiteral("SELECT * FROM [Fruit Salad]"));
+  EXPECT_EQ(salad->RecordCount(), 18);
+  EXPECT_EQ(column(*salad, QStringLiteral("Fruit")).mid(0, 4),
+            QStringList({"Apple", "Banana", "Blackberry", "Blueberry"}));
+  EXPECT_EQ(query(cn, QStringLiteral("SELECT * FROM [Veggie Salad]"))->RecordCount(), 4);
+  EXPECT_EQ(query(cn, QStringLiteral("select * from [Muffin/Bread];"))->RecordCount(), 13);
+  auto veggie = query(cn, QStringLiteral("SELECT * FROM [Veggie Salad]"));
+  EXPECT_TRUE(column(*veggie, QStringLiteral("fruit")).contains(QStringLiteral("Pepper, Red Bell")));
+}
+
+TEST(JetProvider, DescribesColumnsOfOneTable) {
+  LUMBROOK_REQUIRE_FIXTURE(path, "access/fruit.mdb");
+  auto cn = openJet(path);
+  auto rs = cn->OpenSchema(adSchemaColumns, {QVariant(), QVariant(), QStringLiteral("Fruit"), QVariant()});
+  EXPECT_EQ(rs->RecordCount(), 11);
+  EXPECT_EQ(rs->Fields(QStringLiteral("TABLE_NAME")).Value().toString(), QStringLiteral("Fruit"));
+  EXPECT_EQ(rs->Fields(QStringLiteral("COLUMN_NAME")).Value().toString(), QStringLiteral("Fruit"));
+  EXPECT_EQ(rs->Fields(QStringLiteral("ORDINAL_POSITION")).Value().toLongLong(), 1);
+  EXPECT_EQ(rs->Fields(QStringLiteral("DATA_TYPE")).Value().toInt(), adVarWChar);
+  EXPECT_EQ(rs->Fields(QStringLiteral("CHARACTER_MAXIMUM_LENGTH")).Value().toLongLong(), 50);
+  EXPECT_FALSE(rs->Fields(QStringLiteral("NUMERIC_PRECISION")).Value().isValid());
+  rs->MoveNext();
+  EXPECT_EQ(rs->Fields(QStringLiteral("COLUMN_NAME")).Value().toString(), QStringLiteral("Fiber"));
+  EXPECT_EQ(rs->Fields(QStringLiteral("DATA_TYPE")).Value().toInt(), adInteger);
+  EXPECT_EQ(rs->Fields(QStringLiteral("NUMERIC_PRECISION")).Value().toInt(), 10);
+  EXPECT_FALSE(rs->Fields(QStringLiteral("CHARACTER_MAXIMUM_LENGTH")).Value().isValid());
+
+  auto blank = cn->OpenSchema(adSchemaColumns, {QVariant(), QVariant(), QStringLiteral("Fruit Salad"), QVariant()});
+  EXPECT_EQ(blank->RecordCount(), 1);
+}
+
+TEST(JetProvider, ReportsConnectionProperties) {
+  LUMBROOK_REQUIRE_FIXTURE(path, "access/fruit.mdb");
+  auto cn = openJet(path);
+  EXPECT_TRUE(cn->Properties(QStringLiteral("Provider Friendly Name")).toString().contains(QLatin1String("Jet")));
+  EXPECT_EQ(cn->Properties(QStringLiteral("DBMS Name")).toString(), QStringLiteral("MS Jet"));
+  EXPECT_EQ(cn->Properties(QStringLiteral("DBMS Version")).toString(), QStringLiteral("04.00"));
+  EXPECT_EQ(cn->Properties(QStringLiteral("Data Source")).toString(), path);
+  EXPECT_EQ(cn->Properties(QStringLiteral("User Name")).toString(), QStringLiteral("Admin"));
+}
+
+TEST(JetProvider, OpensThroughDataLinkProviderName) {
+  LUMBROOK_REQUIRE_FIXTURE(path, "access/fruit.mdb");
+  auto cn = std::make_shared<Connection>();
+  cn->Open(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=%1;Persist Security Info=False").arg(path));
+  EXPECT_EQ(cn->providerName(), QStringLiteral("jet"));
+  EXPECT_EQ(query(cn, QStringLiteral("SELECT * FROM Dried"))->RecordCount(), 12);
+}
+
+TEST(JetProvider, SavedQueriesAndUnknownTablesGiveClearErrors) {
+  LUMBROOK_REQUIRE_FIXTURE(path, "access/fruit.mdb");
+  auto cn = openJet(path);
+  for (const char* sql : {"SELECT * FROM [In Dried]", "SELECT * FROM Nowhere"}) {
+    try {
+      query(cn, QString::fromLatin1(sql));
+      ADD_FAILURE() << sql << " opened";
+    } catch (const Error& e) {
+      EXPECT_FALSE(e.description().isEmpty());
+      EXPECT_TRUE(e.message().startsWith(QString::number(e.number()) + QStringLiteral(": ")));
+    }
+  }
+}
+
+TEST(JetProvider, RefusesUpdatesAndLeavesFileUntouched) {
+  LUMBROOK_REQUIRE_FIXTURE(path, "access/fruit.mdb");
+  testsupport::TempDir dir;
+  const QString copy = dir.file(QStringLiteral("fruit.mdb"));
+  ASSERT_TRUE(QFile::copy(path, copy));
+  QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner);
+  const auto digest = [&] {
+    QFile f(copy);
+    f.open(QIODevice::ReadOnly);
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+  };
+  const QByteArray before = digest();
+  {
+    auto cn = openJet(copy);
+    auto rs = query(cn, QStringLiteral("SELECT * FROM Fruit"));
+    rs->Fields(QStringLiteral("Sugar")).setValue(99);
+    try {
+      rs->UpdateBatch();
+      ADD_FAILURE() << "update accepted";
+    } catch (const Error& e) {
+      EXPECT_TRUE(e.description().contains(QLatin1String("read-only")));
+    }
+    cn->Close();
+  }
+  EXPECT_EQ(digest(), before);
+}
