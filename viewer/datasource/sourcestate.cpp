@@ -1,0 +1,10 @@
+#include "sourcestate.h"
+
+namespace viewer {
+
+SourceState& state() {
+  static SourceState s;
+  return s;
+}
+
+}  // namespace viewer

@@ -1,0 +1,76 @@
+#include "export.h"
+
+#include "../datasource/paths.h"
+#include "../datasource/sourcestate.h"
+#include "dataaccess/error.h"
+#include "exportconverter.h"
+
+#include <QStringList>
+
+namespace viewer {
+
+namespace {
+const char* const kKeys[] = {"xml_row", "xml_ent", "xml_attr", "txt_tab", "txt_comma"};
+}  // namespace
+
+ExportFormat ExportFormatFromKey(const QString& key, bool* ok) {
+  for (int i = 0; i < 5; ++i) {
+    if (key == QLatin1String(kKeys[i])) {
+      if (ok) *ok = true;
+      return ExportFormat(i);
+    }
+  }
+  if (ok) *ok = false;
+  return xml_row;
+}
+
+QString ExportFormatKey(ExportFormat format) {
+  return QString::fromLatin1(kKeys[format >= xml_row && format <= txt_comma ? format : xml_row]);
+}
+
+int ExportFilterIndex(ExportFormat format) { return format == txt_tab || format == txt_comma ? 3 : 2; }
+
+QString DelimitedText(dataaccess::Recordset& rs, const QString& separator) {
+  QStringList names;
+  for (int i = 0; i < rs.FieldCount(); ++i) names << rs.Fields(i).Name();
+  const QString crlf = QStringLiteral("\r\n");
+  // Rows from the current one on; at EOF this raises and nothing is written.
+  const QString body = rs.GetString(dataaccess::adClipString, -1, separator, crlf, QString());
+  return names.join(separator) + crlf + body;
+}
+
+void WriteExport(dataaccess::Recordset& rs, ExportFormat format, const QString& path, const QString& encoding) {
+  QString text;
+  switch (format) {
+    case xml_row:
+      rs.Save(path, dataaccess::adPersistXML);
+      return;
+    case xml_ent:
+      text = ConvertRecordsetToXml(rs, 103, encoding);
+      break;
+    case xml_attr:
+      text = ConvertRecordsetToXml(rs, 101, encoding);
+      break;
+    case txt_tab:
+      text = DelimitedText(rs, QStringLiteral("\t"));
+      break;
+    case txt_comma:
+      text = DelimitedText(rs, QStringLiteral(","));
+      break;
+  }
+  if (!WriteTextFile(path, text))
+    throw dataaccess::Error(dataaccess::err::kAppBase, QStringLiteral("ExportRecordset"),
+                            QStringLiteral("Error writing to file '%1'").arg(path));
+}
+
+void ExportRecordset(dataaccess::Recordset* rs, ExportFormat format, const QString& name) {
+  if (!rs) return;
+  int filterIndex = ExportFilterIndex(format);
+  int flags = 2050;  // ask before replacing; the folder must exist
+  const QString path = ShowFileDialog(QString::fromLatin1(kExportDialogTitle), name,
+                                      QString::fromLatin1(kExportDialogFilter), filterIndex, flags, QString(), 2);
+  if (path.isEmpty()) return;
+  WriteExport(*rs, format, path, state().PageEncoding);
+}
+
+}  // namespace viewer
