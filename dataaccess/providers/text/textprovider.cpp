@@ -2,6 +2,7 @@
 
 #include "../../error.h"
 #include "../../fileprovider.h"
+#include "../../values.h"
 #include "schemaini.h"
 #include "textreader.h"
 
@@ -66,7 +67,9 @@ class TextProvider : public FileProvider {
       TableEntry t;
       t.name = fileName.left(dot) + QLatin1Char('#') + ext;
       t.type = QStringLiteral("TABLE");
-      t.modified = fi.lastModified();
+      // Naive local time, as every date of the data-access layer.
+      const QDateTime modified = fi.lastModified();
+      t.modified = makeDateTime(modified.date(), modified.time());
       tables.push_back(std::move(t));
     }
     return tables;

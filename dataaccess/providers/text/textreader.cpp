@@ -10,7 +10,9 @@
 #include <QStringDecoder>
 #include <cmath>
 #include <cstring>
+#include <new>
 #include <optional>
+#include <sys/mman.h>
 #include <vector>
 
 namespace dataaccess::text {
@@ -48,12 +50,49 @@ struct ByteBuffer {
   }
 };
 
+// Memory for the cell lists, taken straight from the system so that each
+// block goes back to it as soon as it has been converted: from the general
+// heap it would stay with the process and add to the peak.
+class MappedBlock {
+ public:
+  MappedBlock() = default;
+  explicit MappedBlock(size_t capacity) : capacity_(capacity) {
+    void* p = ::mmap(nullptr, capacity, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED) throw std::bad_alloc();
+    data_ = static_cast<char*>(p);
+  }
+  MappedBlock(MappedBlock&& o) noexcept : data_(o.data_), capacity_(o.capacity_), used(o.used) { o.data_ = nullptr; }
+  MappedBlock& operator=(MappedBlock&& o) noexcept {
+    std::swap(data_, o.data_);
+    std::swap(capacity_, o.capacity_);
+    std::swap(used, o.used);
+    return *this;
+  }
+  ~MappedBlock() { release(); }
+  void release() {
+    if (data_) ::munmap(data_, capacity_);
+    data_ = nullptr;
+  }
+  char* data() const { return data_; }
+  size_t capacity() const { return capacity_; }
+
+ private:
+  char* data_ = nullptr;
+  size_t capacity_ = 0;
+
+ public:
+  size_t used = 0;
+};
+
 // The cells of one column while the file is read: each cell is a varint of
 // its length + 1 (0 for an empty cell) followed by its UTF-8 bytes, packed
 // into blocks that grow up to 1 MB, so a cell costs its text plus a byte.
 class CellArena {
  public:
-  void appendNull() { *room(1) = 0, ++blocks_.back().used; }
+  void appendNull() {
+    *room(1) = 0;
+    ++blocks_.back().used;
+  }
   void appendNulls(int64_t n) {
     for (int64_t i = 0; i < n; ++i) appendNull();
   }
@@ -74,8 +113,8 @@ class CellArena {
   // once it has been read.
   template <class F>
   void drain(F&& f) {
-    for (Block& b : blocks_) {
-      const char* p = b.data.get();
+    for (MappedBlock& b : blocks_) {
+      const char* p = b.data();
       const char* const end = p + b.used;
       while (p < end) {
         uint64_t x = 0;
@@ -93,31 +132,23 @@ class CellArena {
           p += x - 1;
         }
       }
-      b.data.reset();
+      b.release();
     }
     blocks_.clear();
     blocks_.shrink_to_fit();
   }
 
  private:
-  struct Block {
-    std::unique_ptr<char[]> data;
-    size_t used = 0;
-    size_t capacity = 0;
-  };
-
   char* room(size_t need) {
-    if (blocks_.empty() || blocks_.back().used + need > blocks_.back().capacity) {
-      Block b;
-      b.capacity = std::max(nextCapacity_, need);
-      b.data.reset(new char[b.capacity]);
-      blocks_.push_back(std::move(b));
+    if (blocks_.empty() || blocks_.back().used + need > blocks_.back().capacity()) {
+      constexpr size_t kPage = 4096;
+      blocks_.emplace_back((std::max(nextCapacity_, need) + kPage - 1) / kPage * kPage);
       nextCapacity_ = std::min<size_t>(nextCapacity_ * 2, size_t(1) << 20);
     }
-    return blocks_.back().data.get() + blocks_.back().used;
+    return blocks_.back().data() + blocks_.back().used;
   }
 
-  std::vector<Block> blocks_;
+  std::vector<MappedBlock> blocks_;
   size_t nextCapacity_ = 4096;
 };
 
@@ -245,7 +276,8 @@ int64_t countLineBreaks(const char* p, size_t n, bool& pendingCR) {
 class TextInput {
  public:
   TextInput(const QString& path, const TextSchema& schema) : file_(path), path_(path) {
-    if (!file_.open(QIODevice::ReadOnly))
+    // Reads go straight into the parse buffer, in chunks of megabytes.
+    if (!file_.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
       readError(QStringLiteral("The file '%1' could not be read: %2").arg(path, file_.errorString()));
     const QByteArray head = file_.peek(3);
     QString name;
