@@ -1,1 +1,67 @@
-int main() { return 0; }
+// lumbrook-cli: opens a data file exactly as the Lumbrook window does and
+// lists, exports or edits it from the shell.
+#include "clisession.h"
+#include "commands.h"
+#include "dataaccess/error.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+#include <cstdio>
+#include <map>
+
+namespace {
+
+const char kUsage[] =
+    "usage: lumbrook-cli COMMAND ARGS\n"
+    "  info    PATH                          kind=, ext=, provider= of the source\n"
+    "  tables  PATH                          the tables the window lists: name TAB type\n"
+    "  catalog PATH                          the whole tables catalogue, tab-delimited\n"
+    "  columns PATH TABLE                    the columns of TABLE, tab-delimited\n"
+    "  export  PATH TABLE FORMAT OUT [--sql TEXT]\n"
+    "                                        FORMAT: xml_row, xml_ent, xml_attr, txt_tab, txt_comma\n"
+    "  edit    PATH TABLE ROW FIELD=VALUE... change a record (1-based ROW) and save it\n"
+    "A saved recordset (.xml) has no tables: give - as TABLE.\n";
+
+int usage(const QString& problem) {
+  if (!problem.isEmpty()) std::fprintf(stderr, "lumbrook-cli: %s\n", problem.toLocal8Bit().constData());
+  std::fputs(kUsage, stderr);
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  QStringList args = QCoreApplication::arguments().mid(1);
+  if (args.isEmpty()) return usage({});
+  const QString command = args.takeFirst();
+  using Runner = int (*)(const QStringList&, QTextStream&);
+  const std::map<QString, Runner> commands = {
+      {QStringLiteral("info"), cli::runInfo},       {QStringLiteral("tables"), cli::runTables},
+      {QStringLiteral("catalog"), cli::runCatalog}, {QStringLiteral("columns"), cli::runColumns},
+      {QStringLiteral("export"), cli::runExport},   {QStringLiteral("edit"), cli::runEdit},
+  };
+  const auto it = commands.find(command);
+  if (it == commands.end()) return usage(QStringLiteral("unknown command '%1'").arg(command));
+
+  QTextStream out(stdout);
+  try {
+    const int rc = it->second(args, out);
+    out.flush();
+    return rc;
+  } catch (const cli::UsageError& e) {
+    out.flush();
+    return usage(e.what);
+  } catch (const cli::AlreadyReported&) {
+    out.flush();
+    return 1;
+  } catch (const dataaccess::Error& e) {
+    out.flush();
+    std::fprintf(stderr, "%s\n", e.message().toLocal8Bit().constData());
+    return 1;
+  } catch (const std::exception& e) {
+    out.flush();
+    std::fprintf(stderr, "%d: %s\n", dataaccess::err::kProviderFailure, e.what());
+    return 1;
+  }
+}

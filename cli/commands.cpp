@@ -1,0 +1,135 @@
+#include "commands.h"
+
+#include "clisession.h"
+#include "dataaccess/error.h"
+#include "dataaccess/recordset.h"
+#include "viewer/datasource/catalogue.h"
+#include "viewer/datasource/sourcestate.h"
+#include "viewer/mainwindow/export.h"
+
+namespace cli {
+
+using dataaccess::Error;
+using dataaccess::Recordset;
+
+namespace {
+
+const QString kSource = QStringLiteral("lumbrook-cli");
+
+void requireArgs(const QStringList& args, qsizetype min, qsizetype max, const char* what) {
+  if (args.size() < min || (max >= 0 && args.size() > max)) throw UsageError{QString::fromLatin1(what)};
+}
+
+std::shared_ptr<dataaccess::Connection> requireConnection(const Session& session) {
+  auto cn = session.connection();
+  if (!cn) throw Error(dataaccess::err::kObjectClosed, kSource, QStringLiteral("The source has no connection."));
+  return cn;
+}
+
+// A rowset as the grid shows it: the field names, then one line per row
+// with each value's ordinary text, all separated by TAB.
+void printRowset(Recordset& rs, QTextStream& out) {
+  QStringList names;
+  for (int i = 0; i < rs.FieldCount(); ++i) names << rs.Fields(i).Name();
+  out << names.join(QLatin1Char('\t')) << '\n';
+  if (rs.RecordCount() == 0) return;
+  rs.MoveFirst();
+  if (!rs.IsEOF()) out << rs.GetString(dataaccess::adClipString, -1, QStringLiteral("\t"), QStringLiteral("\n"), QString());
+}
+
+// The content the window's content view would show for `table`.
+std::unique_ptr<Recordset> openContent(Session& session, const QString& table, const QString& sql) {
+  const viewer::SourceState& s = viewer::state();
+  if (session.isPersistedRecordset()) {
+    if (!sql.isEmpty()) throw UsageError{QStringLiteral("--sql does not apply to a saved recordset")};
+    return viewer::OpenPersistedRecordset(s.CurrentPath);
+  }
+  return viewer::OpenContent(requireConnection(session), table, session.ext(), s.SourceKind, s.CurrentPath, sql);
+}
+
+}  // namespace
+
+int runInfo(const QStringList& args, QTextStream& out) {
+  requireArgs(args, 1, 1, "info PATH");
+  Session session(args[0]);
+  auto cn = session.connection();
+  out << "kind=" << viewer::state().SourceKind << '\n'
+      << "ext=" << session.ext() << '\n'
+      << "provider=" << (cn ? cn->providerName() : QStringLiteral("none")) << '\n';
+  return 0;
+}
+
+int runTables(const QStringList& args, QTextStream& out) {
+  requireArgs(args, 1, 1, "tables PATH");
+  Session session(args[0]);
+  if (session.isPersistedRecordset()) return 0;  // a saved recordset lists nothing
+  auto catalogue = viewer::GetSchema(*requireConnection(session));
+  const auto entries = viewer::CatalogueEntries(catalogue.get(), viewer::state().SourceKind, session.ext(),
+                                                viewer::state().CurrentPath);
+  for (const auto& e : entries) out << e.name << '\t' << e.type << '\n';
+  return 0;
+}
+
+int runCatalog(const QStringList& args, QTextStream& out) {
+  requireArgs(args, 1, 1, "catalog PATH");
+  Session session(args[0]);
+  if (session.isPersistedRecordset()) return 0;
+  auto catalogue = viewer::GetSchema(*requireConnection(session));
+  printRowset(*catalogue, out);
+  return 0;
+}
+
+int runColumns(const QStringList& args, QTextStream& out) {
+  requireArgs(args, 2, 2, "columns PATH TABLE");
+  Session session(args[0]);
+  auto cn = requireConnection(session);
+  auto columns = cn->OpenSchema(dataaccess::adSchemaColumns,
+                                viewer::ColumnRestrictions(*cn, args[1], viewer::state().SourceKind));
+  printRowset(*columns, out);
+  return 0;
+}
+
+int runExport(const QStringList& args, QTextStream&) {
+  QStringList rest = args;
+  QString sql;
+  const qsizetype sqlAt = rest.indexOf(QStringLiteral("--sql"));
+  if (sqlAt >= 0) {
+    if (sqlAt + 1 >= rest.size()) throw UsageError{QStringLiteral("--sql needs a statement")};
+    sql = rest[sqlAt + 1];
+    if (sql.isEmpty()) throw UsageError{QStringLiteral("--sql needs a statement")};
+    rest.remove(sqlAt, 2);
+  }
+  requireArgs(rest, 4, 4, "export PATH TABLE FORMAT OUT [--sql TEXT]");
+  bool known = false;
+  const viewer::ExportFormat format = viewer::ExportFormatFromKey(rest[2], &known);
+  if (!known) throw UsageError{QStringLiteral("unknown format '%1'").arg(rest[2])};
+  Session session(rest[0]);
+  auto rs = openContent(session, rest[1], sql);
+  viewer::WriteExport(*rs, format, rest[3], viewer::state().PageEncoding);
+  return 0;
+}
+
+int runEdit(const QStringList& args, QTextStream&) {
+  requireArgs(args, 4, -1, "edit PATH TABLE ROW FIELD=VALUE...");
+  bool ok = false;
+  const qlonglong row = args[2].toLongLong(&ok);
+  if (!ok || row < 1) throw UsageError{QStringLiteral("ROW must be a whole number from 1 on")};
+  QList<std::pair<QString, QString>> assignments;
+  for (qsizetype i = 3; i < args.size(); ++i) {
+    const qsizetype eq = args[i].indexOf(QLatin1Char('='));
+    if (eq <= 0) throw UsageError{QStringLiteral("'%1' is not FIELD=VALUE").arg(args[i])};
+    assignments.append({args[i].left(eq), args[i].mid(eq + 1)});
+  }
+  Session session(args[0]);
+  auto rs = openContent(session, args[1], QString());
+  const int64_t count = rs->RecordCount();
+  if (count >= 0 && row > count)
+    throw Error(dataaccess::err::kNoCurrentRecord, kSource,
+                QStringLiteral("Row %1 does not exist: the table has %2 rows.").arg(row).arg(count));
+  rs->setAbsolutePosition(row);
+  for (const auto& [field, value] : assignments) rs->Fields(field).setValue(value);
+  rs->UpdateBatch(dataaccess::adAffectAll);
+  return 0;
+}
+
+}  // namespace cli
