@@ -1,0 +1,102 @@
+// Damaged, foreign and cut-short workbooks: a clear error, never a crash.
+#include "dataaccess/connection.h"
+#include "dataaccess/error.h"
+#include "dataaccess/recordset.h"
+#include "testsupport/fixtures.h"
+#include "testsupport/tempdir.h"
+
+#include <QFile>
+#include <QRandomGenerator>
+#include <gtest/gtest.h>
+
+using namespace dataaccess;
+
+namespace {
+
+// Opens the workbook and reads every table. Returns the error text, or an
+// empty string when everything read.
+QString readEverything(const QString& path) {
+  try {
+    auto cn = std::make_shared<Connection>();
+    cn->Open(QStringLiteral("Driver={Microsoft Excel Driver (*.xls)};DriverId=790;Dbq=%1;DefaultDir=/tmp/;").arg(path));
+    QStringList names;
+    for (auto t = cn->OpenSchema(adSchemaTables); !t->IsEOF(); t->MoveNext())
+      names << t->Fields(QStringLiteral("TABLE_NAME")).Value().toString();
+    cn->OpenSchema(adSchemaColumns);
+    for (const QString& name : names) {
+      Recordset rs;
+      rs.Open(QStringLiteral("SELECT * FROM [%1]").arg(name), cn, adOpenStatic, adLockReadOnly, adCmdText);
+      for (; !rs.IsEOF(); rs.MoveNext())
+        for (int i = 0; i < rs.FieldCount(); ++i) rs.Fields(i).Value();
+    }
+    return {};
+  } catch (const Error& e) {
+    EXPECT_FALSE(e.description().isEmpty());
+    return e.message();
+  }
+}
+
+QByteArray fixtureBytes(const char* name) {
+  const QString path = testsupport::fixture(QStringLiteral("excel/") + QLatin1String(name));
+  if (path.isEmpty()) return {};
+  QFile f(path);
+  f.open(QIODevice::ReadOnly);
+  return f.readAll();
+}
+
+}  // namespace
+
+TEST(ExcelCorruption, ForeignFilesGiveClearErrors) {
+  testsupport::TempDir dir;
+  EXPECT_TRUE(readEverything(dir.file(QStringLiteral("missing.xls"))).contains(QLatin1String("Could not find")));
+  EXPECT_TRUE(readEverything(dir.write(QStringLiteral("empty.xls"), {})).contains(QLatin1String("empty")));
+  EXPECT_TRUE(readEverything(dir.write(QStringLiteral("csv.xls"), "a,b\n1,2\n")).contains(QLatin1String("not an Excel")));
+  EXPECT_TRUE(readEverything(dir.write(QStringLiteral("new.xls"), QByteArray("PK\x03\x04", 4) + QByteArray(100, 'x')))
+                  .contains(QLatin1String(".xlsx")));
+  // An Excel 4 worksheet: a bare BIFF stream.
+  EXPECT_TRUE(readEverything(dir.write(QStringLiteral("old.xls"), QByteArray("\x09\x04\x06\x00\x00\x00\x10\x00", 8)))
+                  .contains(QLatin1String("Excel 2.x to 4.x")));
+  QByteArray noise(4096, '\0');
+  QRandomGenerator rng(3);
+  for (char& c : noise) c = char(rng.bounded(256));
+  EXPECT_NE(readEverything(dir.write(QStringLiteral("noise.xls"), noise)), QString());
+}
+
+TEST(ExcelCorruption, EncryptedWorkbookSaysSo) {
+  const QByteArray bytes = fixtureBytes("ragged.xls");
+  if (bytes.isEmpty()) GTEST_SKIP() << "fixture not available";
+  // Rename the first BIFF8 record after the workbook's BOF to FILEPASS,
+  // the record Excel writes into a password-protected workbook.
+  const qsizetype bof = bytes.indexOf(QByteArray("\x09\x08\x10\x00\x00\x06\x05\x00", 8));
+  ASSERT_GT(bof, 0);
+  QByteArray locked = bytes;
+  locked[bof + 20] = 0x2F;
+  locked[bof + 21] = 0x00;
+  testsupport::TempDir dir;
+  EXPECT_TRUE(readEverything(dir.write(QStringLiteral("locked.xls"), locked)).contains(QLatin1String("password")));
+}
+
+TEST(ExcelCorruption, TruncatedAndFlippedCopiesNeverCrash) {
+  testsupport::TempDir dir;
+  QRandomGenerator rng(99);
+  for (const char* name : {"ragged.xls", "namesdemo.xls", "Formate.xls"}) {
+    const QByteArray bytes = fixtureBytes(name);
+    if (bytes.isEmpty()) GTEST_SKIP() << "fixture not available";
+    SCOPED_TRACE(name);
+    for (qsizetype cut : {qsizetype(7), qsizetype(512), qsizetype(1000), bytes.size() / 2}) {
+      SCOPED_TRACE(cut);
+      EXPECT_NE(readEverything(dir.write(QStringLiteral("cut.xls"), bytes.left(cut))), QString());
+    }
+    // The last sector may belong to a stream other than the workbook's, so
+    // a copy without it may still read; it must not crash.
+    readEverything(dir.write(QStringLiteral("cut.xls"), bytes.left(bytes.size() - 512)));
+    std::vector<qsizetype> offsets = {0, 30, 44, 48, 60, 68, 76, 512, 520, 600};
+    for (int i = 0; i < 60; ++i) offsets.push_back(qsizetype(rng.bounded(quint32(bytes.size()))));
+    for (qsizetype at : offsets) {
+      SCOPED_TRACE(at);
+      QByteArray damaged = bytes;
+      damaged[at] = char(damaged[at] ^ 0xFF);
+      readEverything(dir.write(QStringLiteral("flip.xls"), damaged));
+    }
+  }
+}
