@@ -21,8 +21,9 @@ function(lumbrook_test name)
   endif()
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} testsupport ${T_MAIN} GTest::gtest GTest::gmock)
-  gtest_discover_tests(${name}
-    DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS "${T_LABELS}" ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8;${T_ENV}"
-      TIMEOUT 300)
+  set(props ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8;${T_ENV}" TIMEOUT 300)
+  if(T_LABELS)
+    list(APPEND props LABELS "${T_LABELS}")
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${props})
 endfunction()
