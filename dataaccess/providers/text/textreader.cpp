@@ -175,9 +175,17 @@ struct RawColumn {
     bytes += v.size();
     if (v.size() > size_t(kTextSize) && !over255 && utf8Chars(v) > size_t(kTextSize)) over255 = true;
     if (!scanning) return;
+    if (!possible) {
+      scannedValue = true;
+      return;
+    }
+    // A cell of blanks is kept (as text, should the column be text) but
+    // does not turn a column of numbers or dates into text.
+    const ValueParser::Kind kind = values.classify(v, possible);
+    if (kind == ValueParser::kBlank) return;
     scannedValue = true;
-    if (!possible) return;
-    switch (values.classify(v, possible)) {
+    switch (kind) {
+      case ValueParser::kBlank: break;
       case ValueParser::kInteger: possible &= ValueParser::kInteger | ValueParser::kReal; break;
       case ValueParser::kReal: possible &= ValueParser::kReal; break;
       case ValueParser::kDate: possible &= ValueParser::kDate; break;

@@ -133,7 +133,7 @@ bool ValueParser::toDouble(std::string_view s, double& out) const {
 
 ValueParser::Kind ValueParser::classify(std::string_view cell, unsigned wanted) const {
   const std::string_view s = trimmed(cell);
-  if (s.empty()) return kText;
+  if (s.empty()) return kBlank;
   if (wanted & (kInteger | kReal)) {
     switch (numberShape(s)) {
       case NumberShape::Integer: {

@@ -20,6 +20,7 @@ class ValueParser {
     kReal = 2,     // another number a double holds exactly enough
     kDate = 4,     // a date, optionally with a time
     kText = 0,     // anything else
+    kBlank = 8,    // only blanks: says nothing about the type
   };
 
   explicit ValueParser(const QLocale& locale = QLocale());

@@ -119,7 +119,8 @@ TEST(TextProvider, GuessesColumnTypes) {
             "id,name,price,day,stamp,big,empty,mixed,long\n"
             "1, Ann ,1.5,2005-01-02,2005-01-02 10:05:07,4294967296,,1,short\n"
             " 2 ,\"Bob, Jr.\",-2,1/31/2006,2005-01-02T23:59:59,1e3,,x,\"" + longText + "\"\n"
-            "3,,,,,,,2005-01-02,\n");
+            "3,,,,,,,2005-01-02,\n"
+            "4,  ,  ,  ,,,  ,,\n");
   auto rs = openCsv(dir, QStringLiteral("t#csv"));
   ASSERT_EQ(rs->FieldCount(), 9);
   const DataTypeEnum types[] = {adInteger, adVarWChar, adDouble, adDate, adDate, adDouble, adVarWChar, adVarWChar, adLongVarWChar};
@@ -127,7 +128,13 @@ TEST(TextProvider, GuessesColumnTypes) {
   EXPECT_EQ(rs->Fields(1).DefinedSize(), 255);
   EXPECT_EQ(rs->Fields(6).DefinedSize(), 255);
   EXPECT_EQ(rs->Fields(8).DefinedSize(), 536870910);
-  EXPECT_EQ(rs->RecordCount(), 3);
+  EXPECT_EQ(rs->RecordCount(), 4);
+  // Blank cells leave numbers and dates alone and read as Null there;
+  // a text column keeps them.
+  EXPECT_FALSE(rs->valueAt(3, 2).isValid());
+  EXPECT_FALSE(rs->valueAt(3, 3).isValid());
+  EXPECT_EQ(rs->valueAt(3, 1), QVariant(QStringLiteral("  ")));
+  EXPECT_EQ(rs->valueAt(3, 6), QVariant(QStringLiteral("  ")));
 
   EXPECT_EQ(rs->valueAt(1, 0), QVariant(qlonglong(2)));
   EXPECT_EQ(rs->valueAt(0, 1), QVariant(QStringLiteral(" Ann ")));  // text keeps its blanks

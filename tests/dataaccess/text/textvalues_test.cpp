@@ -35,6 +35,7 @@ TEST(ValueParser, ClassifiesNumbers) {
   // Kinds no longer possible for the column are not tested.
   EXPECT_EQ(p.classify("42", ValueParser::kReal), ValueParser::kReal);
   EXPECT_EQ(p.classify("42", ValueParser::kDate), ValueParser::kText);
+  EXPECT_EQ(p.classify(" \t ", kAll), ValueParser::kBlank);
 }
 
 TEST(ValueParser, LocaleDecimalComma) {
