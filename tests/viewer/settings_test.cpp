@@ -1,0 +1,124 @@
+#include "viewertestsupport.h"
+
+#include "dataaccess/error.h"
+#include "testsupport/tempdir.h"
+#include "viewer/shell/settings.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+using namespace viewer;
+using testsupport::TempDir;
+
+namespace {
+
+// Points the settings at a fresh folder for one test.
+class SettingsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    saved_ = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", dir_.path().toLocal8Bit());
+    viewertest::resetState();
+  }
+  void TearDown() override { qputenv("XDG_CONFIG_HOME", saved_); }
+  QString file() const { return dir_.file("Fenwright/Lumbrook.conf"); }
+  const QString key = QString::fromLatin1(kSettingsKey);
+  TempDir dir_;
+  QByteArray saved_;
+};
+
+}  // namespace
+
+TEST_F(SettingsTest, DefaultsWithoutAFileAndSaveCreatesIt) {
+  EXPECT_EQ(settingsFilePath(Hive::CurrentUser, key), file());
+  state().PageSize = 7;
+  LoadSettings();
+  EXPECT_EQ(state().PageSize, 40);
+  EXPECT_EQ(state().PageEncoding, "windows-1251");
+  EXPECT_EQ(state().TextFormat, "TabDelimited");
+  EXPECT_EQ(state().ShowSplash, 1);
+
+  SaveSettings();
+  QFile f(file());
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  EXPECT_EQ(f.readAll(), QByteArray("PAGESIZE=40\nPAGEENCODING=windows-1251\nTXTFormat=TabDelimited\nShowSplash=1\n"));
+}
+
+TEST_F(SettingsTest, ValuesReadBackExactly) {
+  state().ShowSplash = 0;
+  state().PageEncoding = "";
+  state().TextFormat = "Delimited( )";
+  SaveSettings();
+  viewertest::resetState();
+  LoadSettings();
+  EXPECT_EQ(state().ShowSplash, 0);
+  EXPECT_EQ(state().PageEncoding, "") << "an empty value is not the default";
+  EXPECT_EQ(state().TextFormat, "Delimited( )");
+
+  WriteSetting(key, "Odd", "a\\b\nc\r= ");
+  EXPECT_EQ(ReadSetting(key, "Odd", "x"), "a\\b\nc\r= ");
+  EXPECT_EQ(ReadSetting(key, "odd", "x"), "a\\b\nc\r= ") << "names match without regard to case";
+  WriteSetting(key, "ODD", "2");
+  EXPECT_EQ(ReadSetting(key, "Odd", "x"), "2");
+  EXPECT_EQ(ReadSetting(key, "Missing", "dflt"), "dflt");
+}
+
+TEST_F(SettingsTest, ValuesOf1023BytesOrMoreReadAsTheDefault) {
+  WriteSetting(key, "PAGEENCODING", QString(1022, 'e'));
+  EXPECT_EQ(ReadSetting(key, "PAGEENCODING", "d").size(), 1022);
+  WriteSetting(key, "PAGEENCODING", QString(1023, 'e'));
+  EXPECT_EQ(ReadSetting(key, "PAGEENCODING", "d"), "d");
+  // Bytes, not characters: 511 two-byte characters fit, 512 do not.
+  WriteSetting(key, "PAGEENCODING", QString(511, QChar(0x44F)));
+  EXPECT_EQ(ReadSetting(key, "PAGEENCODING", "d").size(), 511);
+  WriteSetting(key, "PAGEENCODING", QString(512, QChar(0x44F)));
+  EXPECT_EQ(ReadSetting(key, "PAGEENCODING", "d"), "d");
+}
+
+TEST_F(SettingsTest, NumbersThatDoNotFitReadAsTheirDefaults) {
+  const std::pair<const char*, int> cases[] = {{"25", 25},     {" 12 ", 12},   {"-32768", -32768}, {"32767", 32767},
+                                               {"32768", 40},  {"", 40},       {"abc", 40},        {"4.5", 40}};
+  for (const auto& [text, expected] : cases) {
+    WriteSetting(key, "PAGESIZE", text);
+    WriteSetting(key, "ShowSplash", text);
+    LoadSettings();
+    EXPECT_EQ(state().PageSize, expected) << text;
+    EXPECT_EQ(state().ShowSplash, expected == 40 ? 1 : expected) << text;
+  }
+}
+
+TEST_F(SettingsTest, UnrelatedLinesSurviveAWrite) {
+  QDir().mkpath(dir_.file("Fenwright"));
+  dir_.write("Fenwright/Lumbrook.conf", "# my note\nPageSize=12\nOther=1\n");
+  WriteSetting(key, "PAGESIZE", "30");
+  QFile f(file());
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  EXPECT_EQ(f.readAll(), QByteArray("# my note\nPageSize=30\nOther=1\n"));
+}
+
+TEST_F(SettingsTest, WriteFailureRaisesWithTheSystemErrorNumber) {
+  // The settings folder's parent is a file: the folder cannot be made.
+  dir_.write("Fenwright", "not a folder");
+  try {
+    WriteSetting(key, "PAGESIZE", "40");
+    FAIL() << "expected an error";
+  } catch (const dataaccess::Error& e) {
+    EXPECT_EQ(e.number(), -2147221504);
+    EXPECT_EQ(e.source(), "RegSetKeyValue");
+    EXPECT_EQ(e.description(), "Error 20, Line 0");  // ENOTDIR
+  }
+  EXPECT_THROW(SaveSettings(), dataaccess::Error);
+
+  if (!viewertest::permissionsApply()) GTEST_SKIP() << "permission bits do not apply to root";
+  QFile::remove(dir_.file("Fenwright"));
+  QDir().mkpath(dir_.file("Fenwright"));
+  QFile::setPermissions(dir_.file("Fenwright"), QFile::ReadOwner | QFile::ExeOwner);
+  try {
+    WriteSetting(key, "PAGESIZE", "40");
+    FAIL() << "expected an error";
+  } catch (const dataaccess::Error& e) {
+    EXPECT_EQ(e.description(), "Error 13, Line 0");  // EACCES
+  }
+  QFile::setPermissions(dir_.file("Fenwright"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
