@@ -1,0 +1,15 @@
+# dBase/FoxPro tables through shapelib's DBF API (libshp-dev).
+pkg_check_modules(SHAPELIB IMPORTED_TARGET shapelib)
+if(NOT SHAPELIB_FOUND)
+  message(STATUS "shapelib not found: the xbase provider is left out")
+  return()
+endif()
+set(_xb ${CMAKE_CURRENT_LIST_DIR})
+lumbrook_provider(xbase SOURCES
+  ${_xb}/xbaseprovider.cpp ${_xb}/xbaseprovider.h
+  ${_xb}/dbftable.cpp ${_xb}/dbftable.h
+  ${_xb}/dbccontainer.cpp ${_xb}/dbccontainer.h
+  ${_xb}/memofile.cpp ${_xb}/memofile.h
+  ${_xb}/codepage.cpp ${_xb}/codepage.h
+  ${_xb}/filetransaction.cpp ${_xb}/filetransaction.h
+  LIBS PkgConfig::SHAPELIB)
