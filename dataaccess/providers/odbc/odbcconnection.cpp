@@ -1,0 +1,152 @@
+#include "odbcconnection.h"
+
+#include <QStringList>
+
+namespace dataaccess::odbc {
+
+namespace {
+
+const QString kOpen = QStringLiteral("Connection.Open");
+
+bool is(const QString& key, const char* name) { return key.compare(QLatin1String(name), Qt::CaseInsensitive) == 0; }
+
+}  // namespace
+
+QString odbcValue(const QString& value) {
+  if (value.contains(QLatin1Char(';')) || value.contains(QLatin1Char('{')) || value.contains(QLatin1Char('}')) ||
+      value.contains(QLatin1Char('=')) || value != value.trimmed()) {
+    QString v = value;
+    v.replace(QLatin1String("}"), QLatin1String("}}"));
+    return QLatin1Char('{') + v + QLatin1Char('}');
+  }
+  return value;
+}
+
+QString odbcConnectionString(const ConnectionString& cs, const QString& userName, const QString& password) {
+  QList<std::pair<QString, QString>> pairs;
+  auto has = [&](const char* key) {
+    for (const auto& [k, v] : pairs)
+      if (is(k, key)) return true;
+    return false;
+  };
+  auto add = [&](const QString& key, const QString& value) {
+    if (!has(key.toLatin1().constData())) pairs.append({key, value});
+  };
+  // The ODBC string inside an OLE DB data link comes first: its keys win.
+  const QString extended = cs.value(QStringLiteral("Extended Properties"));
+  if (!extended.isEmpty())
+    for (const auto& [k, v] : ConnectionString::parse(extended).pairs()) add(k, v);
+  for (const auto& [k, v] : cs.pairs()) {
+    if (is(k, "Provider") || is(k, "Extended Properties") || is(k, "Persist Security Info") ||
+        is(k, "File Name") || is(k, "Prompt") || is(k, "Mode"))
+      continue;
+    if (is(k, "Data Source"))
+      add(QStringLiteral("DSN"), v);
+    else if (is(k, "User ID"))
+      add(QStringLiteral("UID"), v);
+    else if (is(k, "Password"))
+      add(QStringLiteral("PWD"), v);
+    else if (is(k, "Initial Catalog"))
+      add(QStringLiteral("DATABASE"), v);
+    else
+      add(k, v);
+  }
+  // A DSN together with a DRIVER confuses the driver manager; DRIVER wins.
+  if (has("DRIVER") && has("DSN"))
+    pairs.removeIf([](const auto& p) { return is(p.first, "DSN"); });
+  if (!userName.isEmpty()) add(QStringLiteral("UID"), userName);
+  if (!password.isEmpty()) add(QStringLiteral("PWD"), password);
+  QStringList parts;
+  for (const auto& [k, v] : pairs) parts << k + QLatin1Char('=') + odbcValue(v);
+  return parts.join(QLatin1Char(';'));
+}
+
+OdbcConnection::~OdbcConnection() { disconnect(); }
+
+void OdbcConnection::connect(const QString& odbcString, int loginTimeout) {
+  disconnect();
+  if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_))) {
+    env_ = SQL_NULL_HENV;
+    throw Error(err::kProviderFailure, kOpen, QStringLiteral("The ODBC driver manager cannot be initialised."));
+  }
+  SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+  check(SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc_), SQL_HANDLE_ENV, env_, kOpen);
+  if (loginTimeout > 0) {
+    SQLSetConnectAttr(dbc_, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN(loginTimeout)), 0);
+    SQLSetConnectAttr(dbc_, SQL_ATTR_CONNECTION_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN(loginTimeout)), 0);
+  }
+  SQLWCHAR out[2048] = {};
+  SQLSMALLINT outLength = 0;
+  const SQLRETURN rc = SQLDriverConnectW(dbc_, nullptr, wide(odbcString), SQL_NTS, out, 2048, &outLength,
+                                         SQL_DRIVER_NOPROMPT);
+  if (!SQL_SUCCEEDED(rc)) {
+    QString state;
+    QString text = diagnostics(SQL_HANDLE_DBC, dbc_, &state);
+    if (text.isEmpty()) text = QStringLiteral("The ODBC driver refused the connection without a message.");
+    disconnect();
+    throw Error(err::kProviderFailure, kOpen, text);
+  }
+  connected_ = true;
+
+  const ConnectionString given = ConnectionString::parse(odbcString);
+  registeredDriver_ = given.value(QStringLiteral("DRIVER")).trimmed();
+  if (registeredDriver_.isEmpty()) {
+    const QString dsn = given.value(QStringLiteral("DSN")).trimmed();
+    registeredDriver_ = lookupDsnDriver(dsn.isEmpty() ? QStringLiteral("DEFAULT") : dsn);
+  }
+  driverFile = infoText(dbc_, SQL_DRIVER_NAME);
+  driverVersion = infoText(dbc_, SQL_DRIVER_VER);
+  dbmsName = infoText(dbc_, SQL_DBMS_NAME);
+  dbmsVersion = infoText(dbc_, SQL_DBMS_VER);
+  userName = infoText(dbc_, SQL_USER_NAME);
+  dataSourceName = infoText(dbc_, SQL_DATA_SOURCE_NAME);
+  databaseName = infoText(dbc_, SQL_DATABASE_NAME);
+  identifierQuote = infoText(dbc_, SQL_IDENTIFIER_QUOTE_CHAR).trimmed();
+  searchEscape = infoText(dbc_, SQL_SEARCH_PATTERN_ESCAPE);
+  SQLUINTEGER getData = 0;
+  if (SQL_SUCCEEDED(SQLGetInfo(dbc_, SQL_GETDATA_EXTENSIONS, &getData, sizeof getData, nullptr)))
+    blockRereads = (getData & SQL_GD_BLOCK) && (getData & SQL_GD_BOUND);
+}
+
+QString OdbcConnection::lookupDsnDriver(const QString& dsn) const {
+  // SQLDataSources pairs every data source name with its driver's
+  // registered name.
+  SQLWCHAR name[SQL_MAX_DSN_LENGTH + 1] = {};
+  SQLWCHAR description[512] = {};
+  SQLSMALLINT nameLength = 0, descriptionLength = 0;
+  for (SQLUSMALLINT direction = SQL_FETCH_FIRST;; direction = SQL_FETCH_NEXT) {
+    const SQLRETURN rc = SQLDataSourcesW(env_, direction, name, SQL_MAX_DSN_LENGTH + 1, &nameLength, description,
+                                         512, &descriptionLength);
+    if (!SQL_SUCCEEDED(rc)) break;
+    if (fromWide(name, std::min<qsizetype>(nameLength, SQL_MAX_DSN_LENGTH)).compare(dsn, Qt::CaseInsensitive) == 0)
+      return fromWide(description, std::min<qsizetype>(descriptionLength, 511));
+  }
+  return {};
+}
+
+void OdbcConnection::endTransaction(SQLSMALLINT completion) {
+  const SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, dbc_, completion);
+  QString failure;
+  if (!SQL_SUCCEEDED(rc)) failure = diagnostics(SQL_HANDLE_DBC, dbc_);
+  SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQLULEN(SQL_AUTOCOMMIT_ON)), 0);
+  // A failed rollback while another error is on its way is left to that
+  // error; a failed commit is the batch's failure.
+  if (!SQL_SUCCEEDED(rc) && completion == SQL_COMMIT)
+    throw Error(err::kProviderFailure, QStringLiteral("Recordset.UpdateBatch"),
+                QStringLiteral("The changes could not be committed.\n") + failure);
+}
+
+void OdbcConnection::disconnect() {
+  if (dbc_ != SQL_NULL_HDBC) {
+    if (connected_) SQLDisconnect(dbc_);
+    SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
+    dbc_ = SQL_NULL_HDBC;
+  }
+  if (env_ != SQL_NULL_HENV) {
+    SQLFreeHandle(SQL_HANDLE_ENV, env_);
+    env_ = SQL_NULL_HENV;
+  }
+  connected_ = false;
+}
+
+}  // namespace dataaccess::odbc
