@@ -1,0 +1,147 @@
+// Runs the built lumbrook-cli on small files and checks what it prints,
+// writes and returns.
+#include "testsupport/tempdir.h"
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <gtest/gtest.h>
+
+using testsupport::TempDir;
+
+namespace {
+
+struct CliRun {
+  int code = -1;
+  QString out;
+  QString err;
+};
+
+class CliTest : public ::testing::Test {
+ protected:
+  CliRun run(const QStringList& args) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CONFIG_HOME", config.path());
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(LUMBROOK_CLI_PATH), args);
+    EXPECT_TRUE(p.waitForFinished(60000));
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
+  }
+  TempDir config;
+  TempDir dir;
+};
+
+}  // namespace
+
+TEST_F(CliTest, UsageErrorsExitWith2) {
+  EXPECT_EQ(run({}).code, 2);
+  EXPECT_EQ(run({"frobnicate", "x"}).code, 2);
+  const CliRun r = run({"export", "a.csv", "t", "pdf", "out"});
+  EXPECT_EQ(r.code, 2);
+  EXPECT_TRUE(r.err.contains("usage:"));
+  EXPECT_EQ(run({"edit", "a.csv", "t", "zero", "A=1"}).code, 2);
+  EXPECT_EQ(run({"edit", "a.csv", "t", "1", "novalue"}).code, 2);
+  EXPECT_EQ(run({"info"}).code, 2);
+}
+
+TEST_F(CliTest, OpeningFailuresPrintNumberAndDescription) {
+  CliRun r = run({"info", dir.file("missing.csv")});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_TRUE(r.err.startsWith("53: ")) << r.err.toStdString();
+
+  dir.write("other.xml", "<root/>");
+  r = run({"info", dir.file("other.xml")});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.err, "The internal format of this file is not supported by the current version of the program. \n");
+
+  dir.write("bad.mdb", "not a database");
+  r = run({"info", dir.file("bad.mdb")});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_TRUE(r.err.contains(QRegularExpression("^-?\\d+: "))) << r.err.toStdString();
+}
+
+TEST_F(CliTest, CsvInfoTablesCatalogAndColumns) {
+  const QString p = dir.write("Orders 2024.csv", "id,item\n1,Tea\n2,Coffee beans\n");
+  dir.write("customers.csv", "id,name\n1,Ann\n");
+  CliRun r = run({"info", p});
+  EXPECT_EQ(r.code, 0) << r.err.toStdString();
+  EXPECT_EQ(r.out, "kind=9\next=csv\nprovider=text\n");
+
+  r = run({"tables", p});
+  EXPECT_EQ(r.code, 0) << r.err.toStdString();
+  QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
+  lines.sort();
+  EXPECT_EQ(lines, QStringList({"Orders 2024#csv\tTABLE", "customers#csv\tTABLE"}));
+
+  r = run({"catalog", p});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_TRUE(r.out.startsWith("TABLE_CATALOG\tTABLE_SCHEMA\tTABLE_NAME\tTABLE_TYPE"));
+  EXPECT_EQ(r.out.count('\n'), 3);
+
+  r = run({"columns", p, "Orders 2024#csv"});
+  EXPECT_EQ(r.code, 0) << r.err.toStdString();
+  EXPECT_TRUE(r.out.contains("\tid\t"));
+  EXPECT_TRUE(r.out.contains("\titem\t"));
+  EXPECT_EQ(r.out.count('\n'), 3);
+}
+
+TEST_F(CliTest, CsvExportsTheOpenedFileWhateverTableIsNamed) {
+  const QString p = dir.write("Orders 2024.csv", "id,item\n1,Tea\n2,Coffee beans\n");
+  dir.write("customers.csv", "id,name\n1,Ann\n");
+  CliRun r = run({"export", p, "customers#csv", "txt_tab", dir.file("out.txt")});
+  EXPECT_EQ(r.code, 0) << r.err.toStdString();
+  EXPECT_EQ(dir.read("out.txt"), QByteArray("id\titem\r\n1\tTea\r\n2\tCoffee beans\r\n"));
+
+  r = run({"export", p, "x", "txt_comma", dir.file("sql.txt"), "--sql", "SELECT item FROM [Orders 2024#csv] WHERE id = 2"});
+  EXPECT_EQ(r.code, 0) << r.err.toStdString();
+  EXPECT_EQ(dir.read("sql.txt"), QByteArray("item\r\nCoffee beans\r\n"));
+
+  r = run({"export", p, "x", "xml_row", dir.file("rows.xml")});
+  EXPECT_EQ(r.code, 0) << r.err.toStdString();
+  EXPECT_TRUE(dir.read("rows.xml").contains("urn:schemas-microsoft-com:rowset"));
+
+  r = run({"export", p, "x", "xml_ent", dir.file("ent.xml")});
+  if (r.code != 0) EXPECT_TRUE(r.err.contains(QRegularExpression("^-?\\d+: "))) << r.err.toStdString();
+}
+
+TEST_F(CliTest, LogFilesAreReadThroughACopyThatNeverReplacesAUserFile) {
+  const QString log = dir.write("shop.log", "started\nstopped\n");
+  CliRun r = run({"export", log, "-", "txt_tab", dir.file("out.txt")});
+  EXPECT_EQ(r.code, 0) << r.err.toStdString();
+  EXPECT_TRUE(dir.read("out.txt").endsWith("\r\nstopped\r\n"));
+  EXPECT_EQ(dir.read("shop.txt"), QByteArray("started\nstopped\n"));
+
+  TempDir other;
+  const QString log2 = other.write("app.log", "x\n");
+  other.write("app.txt", "mine\n");
+  r = run({"export", log2, "-", "txt_tab", other.file("out.txt")});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_TRUE(r.err.contains(other.file("app.txt")));
+  EXPECT_EQ(other.read("app.txt"), QByteArray("mine\n"));
+}
+
+TEST_F(CliTest, PersistedRecordsetOpensWithoutAConnection) {
+  const QString p = dir.write("a.csv", "id,item\n1,Tea\n2,Milk\n");
+  ASSERT_EQ(run({"export", p, "-", "xml_row", dir.file("saved.xml")}).code, 0);
+  CliRun r = run({"info", dir.file("saved.xml")});
+  EXPECT_EQ(r.code, 0) << r.err.toStdString();
+  EXPECT_EQ(r.out, "kind=8\next=xml\nprovider=none\n");
+  EXPECT_EQ(run({"tables", dir.file("saved.xml")}).out, "");
+
+  r = run({"export", dir.file("saved.xml"), "-", "txt_comma", dir.file("back.txt")});
+  EXPECT_EQ(r.code, 0) << r.err.toStdString();
+  EXPECT_EQ(dir.read("back.txt"), QByteArray("id,item\r\n1,Tea\r\n2,Milk\r\n"));
+}
+
+TEST_F(CliTest, EditReportsWhatTheSourceRefuses) {
+  const QString p = dir.write("a.csv", "id,item\n1,Tea\n");
+  CliRun r = run({"edit", p, "a#csv", "5", "item=Milk"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_TRUE(r.err.contains("Row 5")) << r.err.toStdString();
+  r = run({"edit", p, "a#csv", "1", "nosuchfield=1"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_TRUE(r.err.contains(QRegularExpression("^-?\\d+: "))) << r.err.toStdString();
+  EXPECT_EQ(dir.read("a.csv"), QByteArray("id,item\n1,Tea\n"));
+}
