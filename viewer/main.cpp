@@ -1,1 +1,36 @@
-int main() { return 0; }
+// lumbrook: the window program. The command line is one path (the arguments
+// joined, every double quote removed); start-up opens it and shows the main
+// window, which lives until the user closes it.
+#include "datasource/opening.h"
+#include "datasource/sourceview.h"
+#include "mainwindow/viewdb.h"
+#include "mainwindow/widgetprompts.h"
+#include "prompts.h"
+
+#include <QApplication>
+#include <QWidget>
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Lumbrook"));
+  QApplication::setOrganizationName(QStringLiteral("Fenwright"));
+
+  viewer::WidgetPrompts prompts;
+  viewer::setPrompts(&prompts);
+  viewer::setSourceViewFactory([] {
+    auto* window = new viewer::f_ViewDB;
+    window->Load();
+    return window;
+  });
+
+  viewer::Main(viewer::CommandLinePath(QApplication::arguments()));
+
+  int rc = 0;
+  // Start-up has shown the main window unless it was closed already.
+  bool windowShown = false;
+  for (QWidget* w : QApplication::topLevelWidgets()) windowShown = windowShown || w->isVisible();
+  if (windowShown) rc = QApplication::exec();
+  viewer::setSourceViewFactory({});
+  viewer::setPrompts(nullptr);
+  return rc;
+}

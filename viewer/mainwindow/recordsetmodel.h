@@ -1,0 +1,49 @@
+// The grid's model: a read-only table over one recordset that asks the
+// recordset for a cell only when the view paints it. Nothing is copied: the
+// model holds the recordset (shared with the window, which may also hold it
+// as the current recordset) and reads Recordset::valueAt on demand, so a
+// million-row table costs the grid no more memory than a ten-row one.
+//
+// Cells show the ordinary text of the value (displayText: the locale's short
+// date with the time when it is not midnight, True/False, numbers without
+// grouping); Null shows as an empty cell. Headers are the field names.
+#pragma once
+
+#include "dataaccess/recordset.h"
+
+#include <QAbstractTableModel>
+#include <QLocale>
+#include <memory>
+
+namespace viewer {
+
+class RecordsetModel : public QAbstractTableModel {
+  Q_OBJECT
+
+ public:
+  explicit RecordsetModel(QObject* parent = nullptr);
+
+  // Binds the model to `rs` (none: the grid is empty). The model keeps the
+  // recordset alive while it is bound.
+  void setRecordset(std::shared_ptr<dataaccess::Recordset> rs);
+  const std::shared_ptr<dataaccess::Recordset>& recordset() const { return rs_; }
+  // The recordset was re-opened or changed in place: read its shape again.
+  void reload();
+
+  int rowCount(const QModelIndex& parent = {}) const override;
+  int columnCount(const QModelIndex& parent = {}) const override;
+  QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+  QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+  Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+ private:
+  void readShape();
+
+  std::shared_ptr<dataaccess::Recordset> rs_;
+  // Shape as read when bound; an unopened recordset has none.
+  int rows_ = 0;
+  int columns_ = 0;
+  QLocale locale_;
+};
+
+}  // namespace viewer
