@@ -1,12 +1,584 @@
 #include "sqlengine.h"
+
 #include "error.h"
+#include "sqltranslate.h"
+#include "values.h"
+
+#include <QHash>
+#include <QRegularExpression>
+#include <sqlite3.h>
+
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <map>
+#include <optional>
+
 namespace dataaccess {
-struct SqlEngine::Impl {};
-SqlEngine::SqlEngine(SqlDialect) : d_(std::make_unique<Impl>()) {}
-SqlEngine::~SqlEngine() = default;
-std::shared_ptr<RowStore> SqlEngine::run(const QString&, const TableLoader&) {
-  throw Error(err::kCommandError, QStringLiteral("Recordset.Open"), QStringLiteral("not yet"));
+
+namespace {
+
+const QString kSource = QStringLiteral("Recordset.Open");
+
+// A query that runs longer than this is stopped, so that a runaway join or
+// recursive expression cannot hang the viewer.
+constexpr std::chrono::seconds kQueryTimeLimit(120);
+
+QString sqliteMessage(sqlite3* db) { return QString::fromUtf8(sqlite3_errmsg(db)); }
+
+struct StmtDeleter {
+  void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
+};
+using Stmt = std::unique_ptr<sqlite3_stmt, StmtDeleter>;
+
+int64_t floorSeconds(int64_t ms) { return ms >= 0 ? ms / 1000 : -((-ms + 999) / 1000); }
+
+bool isDecimalText(DataTypeEnum t) { return t == adNumeric || t == adDecimal; }
+
+// Formats a number read back from a decimal column with the column's scale.
+QString decimalText(sqlite3_stmt* st, int i, const FieldInfo& f) {
+  const bool scaled = f.numericScale > 0 && f.numericScale < 255;
+  if (sqlite3_column_type(st, i) == SQLITE_INTEGER) {
+    QString s = QString::number(sqlite3_column_int64(st, i));
+    if (scaled) s += QLatin1Char('.') + QString(f.numericScale, QLatin1Char('0'));
+    return s;
+  }
+  const double v = sqlite3_column_double(st, i);
+  return QString::number(v, 'f', scaled ? f.numericScale : QLocale::FloatingPointShortest);
 }
-void SqlEngine::forget(const QString&) {}
-QString SqlEngine::translate(const QString& s, const TableLoader&) { return s; }
+
+void copyCell(const ColumnStore& src, int64_t row, ColumnStore& dst) {
+  if (src.hasReplacements()) return dst.appendValue(src.value(row));
+  if (src.isNull(row)) return dst.appendNull();
+  switch (src.storage()) {
+    case ColumnStore::Storage::Integer: return dst.appendInteger(src.integerAt(row));
+    case ColumnStore::Storage::Real: return dst.appendReal(src.realAt(row));
+    case ColumnStore::Storage::Boolean: return dst.appendBoolean(src.booleanAt(row));
+    case ColumnStore::Storage::DateTime: return dst.appendOleMsecs(src.oleMsecsAt(row));
+    case ColumnStore::Storage::Text:
+    case ColumnStore::Storage::Bytes: return dst.appendBytes(src.bytesAt(row));
+  }
 }
+
+// One column of a result under construction.
+struct OutColumn {
+  FieldInfo field;
+  bool computed = true;
+  const ColumnStore* exact = nullptr;  // source column, read by row number
+  std::optional<ColumnStore> store;
+  int64_t leadingNulls = 0;
+  int64_t maxChars = 0;
+};
+
+FieldInfo computedField(const QString& name, DataTypeEnum type) {
+  FieldInfo f(name, type, fixedSizeOf(type));
+  f.precision = 255;
+  f.numericScale = 255;
+  if (type == adInteger) f.precision = 10;
+  if (type == adBigInt) f.precision = 19;
+  if (type == adDouble) f.precision = 15;
+  if (type == adVarWChar) f.definedSize = 255;
+  return f;
+}
+
+// Gives a column a more general type and converts the values read so far.
+void retype(OutColumn& c, DataTypeEnum type) {
+  ColumnStore widened(type);
+  const ColumnStore& old = *c.store;
+  widened.reserve(old.size());
+  for (int64_t r = 0; r < old.size(); ++r) {
+    const QVariant v = old.value(r);
+    if (!v.isValid()) widened.appendNull();
+    else if (widened.storage() == ColumnStore::Storage::Text) widened.appendText(invariantText(v, c.field.type));
+    else widened.appendValue(v);
+  }
+  const bool sameKind = ColumnStore::storageFor(type) == old.storage();
+  FieldInfo f = computedField(c.field.name, type);
+  if (sameKind) {
+    f.baseTable = c.field.baseTable;
+    f.baseColumn = c.field.baseColumn;
+  }
+  c.field = f;
+  c.store = std::move(widened);
+}
+
+// Appends one SQLite value; false when it does not fit the column's type.
+bool appendSqlite(OutColumn& c, sqlite3_stmt* st, int i, int type) {
+  ColumnStore& s = *c.store;
+  switch (s.storage()) {
+    case ColumnStore::Storage::Integer:
+      if (type == SQLITE_INTEGER) {
+        const int64_t v = sqlite3_column_int64(st, i);
+        if (c.computed && c.field.type == adInteger && (v < INT32_MIN || v > INT32_MAX)) return false;
+        s.appendInteger(v);
+        return true;
+      }
+      if (type == SQLITE_FLOAT) {
+        const double d = sqlite3_column_double(st, i);
+        if (d != std::floor(d) || std::fabs(d) > 9.0e18) return false;
+        s.appendInteger(int64_t(d));
+        return true;
+      }
+      return false;
+    case ColumnStore::Storage::Real:
+      if (type != SQLITE_INTEGER && type != SQLITE_FLOAT) return false;
+      s.appendReal(sqlite3_column_double(st, i));
+      return true;
+    case ColumnStore::Storage::Boolean:
+      if (type != SQLITE_INTEGER && type != SQLITE_FLOAT) return false;
+      s.appendBoolean(sqlite3_column_double(st, i) != 0);
+      return true;
+    case ColumnStore::Storage::DateTime:
+      if (type == SQLITE_INTEGER) {
+        s.appendOleMsecs(sqlite3_column_int64(st, i) * 1000);
+        return true;
+      }
+      if (type == SQLITE_FLOAT) {
+        s.appendOleMsecs(int64_t(std::llround(sqlite3_column_double(st, i) * 1000)));
+        return true;
+      }
+      return false;
+    case ColumnStore::Storage::Text: {
+      if (isDecimalText(c.field.type) && type != SQLITE_TEXT && type != SQLITE_BLOB) {
+        s.appendText(decimalText(st, i, c.field));
+        return true;
+      }
+      const char* p = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
+      const int n = sqlite3_column_bytes(st, i);
+      if (c.computed && n > 255 && c.maxChars <= 255) c.maxChars = std::max<int64_t>(c.maxChars, QString::fromUtf8(p, n).size());
+      s.appendBytes(std::string_view(p ? p : "", size_t(n)));
+      return true;
+    }
+    case ColumnStore::Storage::Bytes: {
+      if (type != SQLITE_BLOB && type != SQLITE_TEXT) return false;
+      const void* p = sqlite3_column_blob(st, i);
+      const int n = sqlite3_column_bytes(st, i);
+      s.appendBytes(std::string_view(p ? static_cast<const char*>(p) : "", size_t(n)));
+      return true;
+    }
+  }
+  return false;
+}
+
+void appendResult(OutColumn& c, sqlite3_stmt* st, int i, int64_t sourceRow) {
+  if (c.exact && sourceRow >= 0 && sourceRow < c.exact->size()) return copyCell(*c.exact, sourceRow, *c.store);
+  const int type = sqlite3_column_type(st, i);
+  if (type == SQLITE_NULL) {
+    if (c.store) c.store->appendNull();
+    else ++c.leadingNulls;
+    return;
+  }
+  if (!c.store) {
+    // A computed column takes its type from its first value.
+    const DataTypeEnum t = type == SQLITE_INTEGER ? adInteger
+                           : type == SQLITE_FLOAT ? adDouble
+                           : type == SQLITE_TEXT  ? adVarWChar
+                                                  : adLongVarBinary;
+    c.field = computedField(c.field.name, t);
+    c.store.emplace(t);
+    for (int64_t r = 0; r < c.leadingNulls; ++r) c.store->appendNull();
+  }
+  if (appendSqlite(c, st, i, type)) return;
+  const auto storage = c.store->storage();
+  const bool numeric = type == SQLITE_INTEGER || type == SQLITE_FLOAT;
+  if (numeric && storage == ColumnStore::Storage::Integer && type == SQLITE_INTEGER) retype(c, adBigInt);
+  else if (numeric && (storage == ColumnStore::Storage::Integer || storage == ColumnStore::Storage::Boolean))
+    retype(c, adDouble);
+  else retype(c, adLongVarWChar);
+  appendSqlite(c, st, i, type);
+}
+
+}  // namespace
+
+struct SqlEngine::Impl {
+  // A table copied into SQLite, kept while the provider hands over the same rows.
+  struct Staged {
+    std::weak_ptr<const RowStore> rows;
+    QString sqlName;
+    std::vector<FieldInfo> fields;
+    QStringList columnNames;            // SQLite column of each field
+    QHash<QString, int> fieldByColumn;  // lower-cased SQLite column -> field
+  };
+
+  SqlDialect dialect;
+  sqlite3* db = nullptr;
+  int counter = 0;
+  std::map<QString, Staged> staged;  // by lower-cased table name
+  bool limitTime = false;
+  std::chrono::steady_clock::time_point deadline;
+
+  void exec(const char* sql) {
+    char* msg = nullptr;
+    if (sqlite3_exec(db, sql, nullptr, nullptr, &msg) != SQLITE_OK) {
+      const QString text = QString::fromUtf8(msg ? msg : "unknown error");
+      sqlite3_free(msg);
+      throw Error(err::kProviderFailure, kSource, text);
+    }
+  }
+
+  void drop(const Staged& s) {
+    const QByteArray sql = QByteArrayLiteral("DROP TABLE IF EXISTS ") + s.sqlName.toUtf8();
+    sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr);
+  }
+
+  const Staged& stage(const QString& name, const RowStorePtr& rows);
+  void insertAll(Staged& s, const RowStore& rows);
+  Stmt prepare(const QString& sql, const QString& original);
+  QString describe(const QString& message, const QString& original) const;
+};
+
+const SqlEngine::Impl::Staged& SqlEngine::Impl::stage(const QString& name, const RowStorePtr& rows) {
+  const QString key = name.toLower();
+  auto it = staged.find(key);
+  if (it != staged.end()) {
+    if (it->second.rows.lock() == rows) return it->second;
+    drop(it->second);
+    staged.erase(it);
+  }
+  Staged s;
+  s.rows = rows;
+  s.sqlName = QStringLiteral("_t%1").arg(++counter);
+  s.fields = rows->fields();
+  if (s.fields.empty())
+    throw Error(err::kCommandError, kSource, QStringLiteral("The table '%1' has no columns.").arg(name));
+
+  // Text compares without regard to letter case in the Jet-based sources.
+  const bool nocase = dialect == SqlDialect::Access || dialect == SqlDialect::Excel || dialect == SqlDialect::Text;
+  QString create = QStringLiteral("CREATE TABLE ") + s.sqlName + QStringLiteral(" (");
+  for (size_t i = 0; i < s.fields.size(); ++i) {
+    const FieldInfo& f = s.fields[i];
+    QString column = f.name.isEmpty() ? QStringLiteral("Field%1").arg(i + 1) : f.name;
+    for (int n = 2; s.fieldByColumn.contains(column.toLower()); ++n)
+      column = (f.name.isEmpty() ? QStringLiteral("Field%1").arg(i + 1) : f.name) + QStringLiteral("_%1").arg(n);
+    s.columnNames.append(column);
+    s.fieldByColumn.insert(column.toLower(), int(i));
+    const char* decl = "TEXT";
+    switch (ColumnStore::storageFor(f.type)) {
+      case ColumnStore::Storage::Integer: case ColumnStore::Storage::Boolean: case ColumnStore::Storage::DateTime:
+        decl = "INTEGER";
+        break;
+      case ColumnStore::Storage::Real: decl = "REAL"; break;
+      case ColumnStore::Storage::Bytes: decl = "BLOB"; break;
+      case ColumnStore::Storage::Text: decl = isDecimalText(f.type) ? "NUMERIC" : nocase ? "TEXT COLLATE NOCASE" : "TEXT"; break;
+    }
+    if (i) create += QStringLiteral(", ");
+    create += sql::quoteName(column) + QLatin1Char(' ') + QLatin1String(decl);
+  }
+  create += QLatin1Char(')');
+  exec(create.toUtf8().constData());
+  try {
+    insertAll(s, *rows);
+  } catch (...) {
+    drop(s);
+    throw;
+  }
+  return staged.emplace(key, std::move(s)).first->second;
+}
+
+void SqlEngine::Impl::insertAll(Staged& s, const RowStore& rows) {
+  QString sql = QStringLiteral("INSERT INTO ") + s.sqlName + QStringLiteral(" (rowid");
+  for (const QString& c : s.columnNames) sql += QStringLiteral(", ") + sql::quoteName(c);
+  sql += QStringLiteral(") VALUES (?");
+  for (int i = 0; i < s.columnNames.size(); ++i) sql += QStringLiteral(", ?");
+  sql += QLatin1Char(')');
+  sqlite3_stmt* raw = nullptr;
+  if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &raw, nullptr) != SQLITE_OK)
+    throw Error(err::kProviderFailure, kSource, sqliteMessage(db));
+  Stmt insert(raw);
+
+  const int columns = rows.fieldCount();
+  exec("BEGIN");
+  for (int64_t r = 0; r < rows.rowCount(); ++r) {
+    sqlite3_bind_int64(raw, 1, r);  // the row number, to trace result rows back
+    for (int c = 0; c < columns; ++c) {
+      const ColumnStore& col = rows.column(c);
+      const int p = c + 2;
+      if (col.hasReplacements()) {
+        // Edited rows: read through value(), which sees the replacements.
+        const QVariant v = col.value(r);
+        if (!v.isValid()) {
+          sqlite3_bind_null(raw, p);
+          continue;
+        }
+        switch (col.storage()) {
+          case ColumnStore::Storage::Integer: sqlite3_bind_int64(raw, p, v.toLongLong()); break;
+          case ColumnStore::Storage::Real: sqlite3_bind_double(raw, p, v.toDouble()); break;
+          case ColumnStore::Storage::Boolean: sqlite3_bind_int(raw, p, v.toBool() ? 1 : 0); break;
+          case ColumnStore::Storage::DateTime: {
+            const int64_t ms = v.typeId() == QMetaType::QDate   ? toOleMsecs(v.toDate())
+                               : v.typeId() == QMetaType::QTime ? toOleMsecs(v.toTime())
+                                                                : toOleMsecs(v.toDateTime());
+            sqlite3_bind_int64(raw, p, floorSeconds(ms));
+            break;
+          }
+          case ColumnStore::Storage::Text: {
+            const QByteArray t = v.toString().toUtf8();
+            sqlite3_bind_text(raw, p, t.constData(), int(t.size()), SQLITE_TRANSIENT);
+            break;
+          }
+          case ColumnStore::Storage::Bytes: {
+            const QByteArray b = v.toByteArray();
+            sqlite3_bind_blob(raw, p, b.constData(), int(b.size()), SQLITE_TRANSIENT);
+            break;
+          }
+        }
+        continue;
+      }
+      if (col.isNull(r)) {
+        sqlite3_bind_null(raw, p);
+        continue;
+      }
+      switch (col.storage()) {
+        case ColumnStore::Storage::Integer: sqlite3_bind_int64(raw, p, col.integerAt(r)); break;
+        case ColumnStore::Storage::Real: sqlite3_bind_double(raw, p, col.realAt(r)); break;
+        case ColumnStore::Storage::Boolean: sqlite3_bind_int(raw, p, col.booleanAt(r) ? 1 : 0); break;
+        case ColumnStore::Storage::DateTime: sqlite3_bind_int64(raw, p, floorSeconds(col.oleMsecsAt(r))); break;
+        case ColumnStore::Storage::Text: {
+          const std::string_view t = col.bytesAt(r);
+          if (isDecimalText(col.type())) {
+            // Decimals are compared as numbers: whole ones exactly as integers.
+            int64_t i = 0;
+            double d = 0;
+            const char* end = t.data() + t.size();
+            if (auto [q, ec] = std::from_chars(t.data(), end, i); ec == std::errc() && q == end) {
+              sqlite3_bind_int64(raw, p, i);
+              break;
+            }
+            if (auto [q, ec] = std::from_chars(t.data(), end, d); ec == std::errc() && q == end) {
+              sqlite3_bind_double(raw, p, d);
+              break;
+            }
+          }
+          sqlite3_bind_text(raw, p, t.data(), int(t.size()), SQLITE_STATIC);
+          break;
+        }
+        case ColumnStore::Storage::Bytes: {
+          const std::string_view b = col.bytesAt(r);
+          sqlite3_bind_blob(raw, p, b.data(), int(b.size()), SQLITE_STATIC);
+          break;
+        }
+      }
+    }
+    if (sqlite3_step(raw) != SQLITE_DONE) {
+      const QString msg = sqliteMessage(db);
+      sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+      throw Error(err::kProviderFailure, kSource, msg);
+    }
+    sqlite3_reset(raw);
+  }
+  exec("COMMIT");
+}
+
+QString SqlEngine::Impl::describe(const QString& message, const QString& original) const {
+  // SQLite speaks of the staged tables; name them as the user wrote them.
+  QString text = message;
+  for (const auto& [key, s] : staged) {
+    const QRegularExpression staged(QStringLiteral("\\b%1\\b").arg(s.sqlName));
+    if (auto rows = s.rows.lock()) text.replace(staged, rows->baseTable.isEmpty() ? key : rows->baseTable);
+  }
+  return QStringLiteral("%1 (statement: %2)").arg(text, original);
+}
+
+Stmt SqlEngine::Impl::prepare(const QString& sql, const QString& original) {
+  const QByteArray utf8 = sql.toUtf8();
+  sqlite3_stmt* raw = nullptr;
+  const char* tail = nullptr;
+  if (sqlite3_prepare_v2(db, utf8.constData(), int(utf8.size()), &raw, &tail) != SQLITE_OK)
+    throw Error(err::kCommandError, kSource, describe(sqliteMessage(db), original));
+  Stmt st(raw);
+  if (!st) throw Error(err::kCommandError, kSource, QStringLiteral("The statement is empty."));
+  // One statement only: a second one after ';' is refused rather than ignored.
+  sqlite3_stmt* more = nullptr;
+  const int rc = sqlite3_prepare_v2(db, tail, -1, &more, nullptr);
+  if (more || rc != SQLITE_OK) {
+    sqlite3_finalize(more);
+    throw Error(err::kCommandError, kSource,
+                describe(QStringLiteral("Only one statement can be run at a time"), original));
+  }
+  if (!sqlite3_stmt_readonly(raw))
+    throw Error(err::kCommandError, kSource, describe(QStringLiteral("Only SELECT statements can be run on this source"), original));
+  return st;
+}
+
+SqlEngine::SqlEngine(SqlDialect dialect) : d_(std::make_unique<Impl>()) {
+  d_->dialect = dialect;
+  if (sqlite3_open_v2(":memory:", &d_->db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+    const QString msg = d_->db ? sqliteMessage(d_->db) : QStringLiteral("out of memory");
+    sqlite3_close(d_->db);
+    d_->db = nullptr;
+    throw Error(err::kProviderFailure, kSource, msg);
+  }
+  // "name" is always a name: an unknown one is an error, never a string.
+  sqlite3_db_config(d_->db, SQLITE_DBCONFIG_DQS_DML, 0, static_cast<int*>(nullptr));
+  sqlite3_db_config(d_->db, SQLITE_DBCONFIG_DQS_DDL, 0, static_cast<int*>(nullptr));
+  sqlite3_exec(d_->db, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA temp_store=MEMORY;", nullptr,
+               nullptr, nullptr);
+  sqlite3_progress_handler(
+      d_->db, 100000,
+      [](void* p) -> int {
+        auto* d = static_cast<Impl*>(p);
+        return d->limitTime && std::chrono::steady_clock::now() > d->deadline ? 1 : 0;
+      },
+      d_.get());
+}
+
+SqlEngine::~SqlEngine() {
+  if (d_->db) sqlite3_close(d_->db);
+}
+
+void SqlEngine::forget(const QString& name) {
+  for (auto it = d_->staged.begin(); it != d_->staged.end();) {
+    if (name.isEmpty() || it->first == name.toLower()) {
+      d_->drop(it->second);
+      it = d_->staged.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+namespace {
+
+void requireSelect(const std::vector<sql::Token>& tokens) {
+  for (const sql::Token& t : tokens) {
+    if (t.kind == sql::TokenKind::Space) continue;
+    if (t.kind == sql::TokenKind::Punct && t.value == QLatin1String("(")) continue;
+    if (t.kind == sql::TokenKind::Word &&
+        (t.value.compare(QLatin1String("select"), Qt::CaseInsensitive) == 0 ||
+         t.value.compare(QLatin1String("with"), Qt::CaseInsensitive) == 0))
+      return;
+    throw Error(err::kCommandError, kSource,
+                QStringLiteral("Only SELECT statements can be run on this source (the statement starts with '%1').")
+                    .arg(t.value.left(40)));
+  }
+  throw Error(err::kCommandError, kSource, QStringLiteral("The statement is empty."));
+}
+
+}  // namespace
+
+QString SqlEngine::translate(const QString& statement, const TableLoader& loader) {
+  const auto tokens = sql::tokenize(statement);
+  const auto uses = sql::findTables(tokens);
+  for (const sql::TableUse& use : uses) d_->stage(use.name, loader(use.name));
+  return sql::translate(statement, tokens, uses, d_->dialect, [this](const QString& name) {
+           const Impl::Staged& s = d_->staged.at(name.toLower());
+           return sql::StagedInfo{s.sqlName, &s.fields};
+         }).sql;
+}
+
+std::shared_ptr<RowStore> SqlEngine::run(const QString& statement, const TableLoader& loader) {
+  const auto tokens = sql::tokenize(statement);
+  requireSelect(tokens);
+  const auto uses = sql::findTables(tokens);
+
+  std::map<QString, RowStorePtr> sources;  // by lower-cased name
+  for (const sql::TableUse& use : uses) {
+    const QString key = use.name.toLower();
+    if (sources.count(key)) continue;
+    RowStorePtr rows = loader(use.name);
+    if (!rows) throw Error(err::kTableNotFound, kSource, QStringLiteral("The table '%1' could not be read.").arg(use.name));
+    d_->stage(use.name, rows);
+    sources.emplace(key, std::move(rows));
+  }
+  const sql::Translation tr = sql::translate(statement, tokens, uses, d_->dialect, [this](const QString& name) {
+    const Impl::Staged& s = d_->staged.at(name.toLower());
+    return sql::StagedInfo{s.sqlName, &s.fields};
+  });
+
+  // Prefer the form that carries row numbers; fall back when SQLite rejects it.
+  Stmt st;
+  bool keyed = false;
+  if (!tr.keyedSql.isEmpty()) {
+    try {
+      st = d_->prepare(tr.keyedSql, statement);
+      keyed = true;
+    } catch (const Error&) {
+    }
+  }
+  if (!st) st = d_->prepare(tr.sql, statement);
+  sqlite3_stmt* raw = st.get();
+
+  // The one table whose rows the result lists: the only table read, or the
+  // only one outside subqueries.
+  QString singleName;
+  int outerUses = 0;
+  for (const sql::TableUse& use : uses)
+    if (use.depth == 0 && ++outerUses == 1) singleName = use.name;
+  if (outerUses != 1) singleName = sources.size() == 1 ? uses.front().name : QString();
+  const RowStore* single = singleName.isEmpty() ? nullptr : sources.at(singleName.toLower()).get();
+  const Impl::Staged* singleStaged = single ? &d_->staged.at(singleName.toLower()) : nullptr;
+  if (!single) keyed = false;
+  // Values are copied from the source row (exact decimals, milliseconds)
+  // unless a subquery reads the same table, whose columns would then carry
+  // the same origin but come from other rows.
+  bool exactCopy = keyed;
+  for (const sql::TableUse& use : uses)
+    if (use.depth > 0 && use.name.compare(singleName, Qt::CaseInsensitive) == 0) exactCopy = false;
+
+  const int first = keyed ? 1 : 0;
+  const int count = sqlite3_column_count(raw);
+  std::vector<OutColumn> columns(size_t(count - first));
+  for (int i = first; i < count; ++i) {
+    OutColumn& c = columns[size_t(i - first)];
+    c.field.name = QString::fromUtf8(sqlite3_column_name(raw, i));
+    const char* table = sqlite3_column_table_name(raw, i);
+    const char* origin = sqlite3_column_origin_name(raw, i);
+    if (!table || !origin) continue;
+    for (const auto& [key, s] : d_->staged) {
+      if (s.sqlName != QLatin1String(table)) continue;
+      const int f = s.fieldByColumn.value(QString::fromUtf8(origin).toLower(), -1);
+      if (f < 0) break;
+      const QString resultName = c.field.name;
+      c.field = s.fields[size_t(f)];
+      if (resultName != s.columnNames[f]) c.field.name = resultName;
+      c.computed = false;
+      c.store.emplace(c.field.type);
+      if (exactCopy && &s == singleStaged) c.exact = &single->column(f);
+      break;
+    }
+  }
+
+  std::vector<int64_t> keys;
+  int64_t rowCount = 0;
+  d_->deadline = std::chrono::steady_clock::now() + kQueryTimeLimit;
+  d_->limitTime = true;
+  int rc;
+  try {
+    while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
+      const int64_t sourceRow = keyed ? sqlite3_column_int64(raw, 0) : -1;
+      for (int i = first; i < count; ++i) appendResult(columns[size_t(i - first)], raw, i, sourceRow);
+      if (keyed && !single->rowKeys().empty()) keys.push_back(single->rowKey(sourceRow));
+      ++rowCount;
+    }
+  } catch (...) {
+    d_->limitTime = false;
+    throw;
+  }
+  d_->limitTime = false;
+  if (rc == SQLITE_INTERRUPT)
+    throw Error(err::kCommandError, kSource,
+                d_->describe(QStringLiteral("The query was stopped after running for %1 seconds")
+                                 .arg(kQueryTimeLimit.count()), statement));
+  if (rc != SQLITE_DONE) throw Error(err::kCommandError, kSource, d_->describe(sqliteMessage(d_->db), statement));
+
+  std::vector<FieldInfo> fields;
+  for (OutColumn& c : columns) {
+    if (!c.store) {
+      // A computed column without a single value.
+      c.field = computedField(c.field.name, adVarWChar);
+      c.store.emplace(adVarWChar);
+      for (int64_t r = 0; r < c.leadingNulls; ++r) c.store->appendNull();
+    }
+    if (c.computed && c.field.type == adVarWChar && c.maxChars > 255) retype(c, adLongVarWChar);
+    c.store->shrinkToFit();
+    fields.push_back(c.field);
+  }
+  auto result = std::make_shared<RowStore>(std::move(fields));
+  for (size_t i = 0; i < columns.size(); ++i) result->column(int(i)) = std::move(*columns[i].store);
+  for (int64_t r = 0; r < rowCount; ++r) result->commitRow();
+  result->rowKeys() = std::move(keys);
+  if (single) result->baseTable = single->baseTable.isEmpty() ? singleName : single->baseTable;
+  return result;
+}
+
+}  // namespace dataaccess
