@@ -120,6 +120,12 @@ QString providerNameFor(const ConnectionString& csIn, ConnectionString* resolved
     return QStringLiteral("odbc");
   }
   if (cs.contains(QStringLiteral("DSN"))) return QStringLiteral("odbc");
+  // A data link made for an ODBC source keeps the ODBC string in
+  // "Extended Properties" (Provider=MSDASQL.1;Extended Properties="DSN=...").
+  if (provider.isEmpty() || starts(provider, "MSDASQL")) {
+    const ConnectionString inner = ConnectionString::parse(cs.value(QStringLiteral("Extended Properties")));
+    if (inner.contains(QStringLiteral("Driver")) || inner.contains(QStringLiteral("DSN"))) return QStringLiteral("odbc");
+  }
   if (provider.isEmpty() || starts(provider, "MSDASQL"))
     throw Error(err::kProviderFailure, QStringLiteral("Connection.Open"),
                 QStringLiteral("Data source name not found and no default driver specified."));

@@ -34,8 +34,8 @@ QString odbcConnectionString(const ConnectionString& cs, const QString& userName
   };
   // The ODBC string inside an OLE DB data link comes first: its keys win.
   const QString extended = cs.value(QStringLiteral("Extended Properties"));
-  if (!extended.isEmpty())
-    for (const auto& [k, v] : ConnectionString::parse(extended).pairs()) add(k, v);
+  const ConnectionString inner = ConnectionString::parse(extended);
+  for (const auto& [k, v] : inner.pairs()) add(k, v);
   for (const auto& [k, v] : cs.pairs()) {
     if (is(k, "Provider") || is(k, "Extended Properties") || is(k, "Persist Security Info") ||
         is(k, "File Name") || is(k, "Prompt") || is(k, "Mode"))
@@ -57,7 +57,11 @@ QString odbcConnectionString(const ConnectionString& cs, const QString& userName
   if (!userName.isEmpty()) add(QStringLiteral("UID"), userName);
   if (!password.isEmpty()) add(QStringLiteral("PWD"), password);
   QStringList parts;
-  for (const auto& [k, v] : pairs) parts << k + QLatin1Char('=') + odbcValue(v);
+  for (const auto& [k, v] : pairs) {
+    // Driver names hold blanks and parentheses: always in braces.
+    const bool driver = is(k, "DRIVER") && !v.startsWith(QLatin1Char('{'));
+    parts << k + QLatin1Char('=') + (driver ? QLatin1Char('{') + QString(v).replace(QLatin1String("}"), QLatin1String("}}")) + QLatin1Char('}') : odbcValue(v));
+  }
   return parts.join(QLatin1Char(';'));
 }
 
