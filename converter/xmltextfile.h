@@ -1,0 +1,33 @@
+// Writing converter output to a file so that the bytes are in the encoding
+// the XML declaration names. A character that encoding cannot hold becomes
+// a character reference, so reading the file back gives the original text.
+#pragma once
+
+#include "quillonglobal.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace quillon {
+
+// Error number for an encoding name no converter knows, and for a
+// character that can be written neither as itself nor as a reference (in a
+// name, a comment or a CDATA section): the data layer's invalid-argument
+// number (3001).
+inline constexpr int32_t kErrEncoding = -2146825287;
+
+// The encoding named by the declaration at the start of `text`
+// (encoding="..."), or an empty string when there is none.
+QUILLON_EXPORT QString declaredEncoding(const QString& text);
+
+// `text` as bytes in its declared encoding (UTF-8 when none is declared;
+// "UTF-16" and "UTF-32" get a byte-order mark). Throws dataaccess::Error
+// (kErrEncoding, source "Quillon.encodeXmlText") for an unknown encoding or
+// an unencodable character outside text and attribute values.
+QUILLON_EXPORT QByteArray encodeXmlText(const QString& text);
+
+// Writes encodeXmlText(text) as the whole content of `path`, atomically: a
+// failure leaves the previous content intact.
+QUILLON_EXPORT void writeXmlTextFile(const QString& path, const QString& text);
+
+}  // namespace quillon
