@@ -22,6 +22,19 @@ const QString kSource = QStringLiteral("XBase");
 thread_local QString lastShapelibMessage;
 void captureShapelibMessage(const char* message) { lastShapelibMessage = QString::fromLocal8Bit(message); }
 
+// shapelib opens "<name without extension>.dbf" (or .DBF) and looks for a
+// .cpg file beside it. A container (.dbc) and the hidden working copies have
+// other names, so the open hook hands it the file this class was given and
+// no .cpg file: the code page comes from the language-driver byte.
+thread_local QByteArray fileToOpen;
+SAFile openGivenFile(const char* name, const char* access) {
+  const QByteArray n(name);
+  if (!n.endsWith(".dbf") && !n.endsWith(".DBF")) return nullptr;
+  SAHooks defaults;
+  SASetupDefaultHooks(&defaults);
+  return defaults.FOpen(fileToOpen.constData(), access);
+}
+
 uint32_t le32(const char* p) {
   return uint32_t(uchar(p[0])) | uint32_t(uchar(p[1])) << 8 | uint32_t(uchar(p[2])) << 16 | uint32_t(uchar(p[3])) << 24;
 }
@@ -172,8 +185,10 @@ DbfTable::DbfTable(const QString& path, bool update) : path_(path) {
   SAHooks hooks;
   SASetupDefaultHooks(&hooks);
   hooks.Error = captureShapelibMessage;
+  hooks.FOpen = openGivenFile;
   lastShapelibMessage.clear();
-  handle_ = DBFOpenLL(QFile::encodeName(path).constData(), update ? "rb+" : "rb", &hooks);
+  fileToOpen = QFile::encodeName(path);
+  handle_ = DBFOpenLL("table.dbf", update ? "rb+" : "rb", &hooks);
   if (!handle_)
     damaged(lastShapelibMessage.isEmpty() ? QStringLiteral("its field descriptions are not valid")
                                           : lastShapelibMessage);

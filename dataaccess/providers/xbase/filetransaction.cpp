@@ -67,7 +67,10 @@ QString FileTransaction::stage(const QString& path) {
     if (e.original == abs) return e.copy;
   const QFileInfo fi(abs);
   if (!fi.exists() || !fi.isFile()) fail(source_, QStringLiteral("The file '%1' does not exist.").arg(abs));
-  // The rename would replace a read-only file too: ask the file itself.
+  // The rename would replace a read-only file too: ask the file itself, and
+  // honour a file marked read-only even where the user (root) could write it.
+  if (!(fi.permissions() & (QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther)))
+    fail(source_, QStringLiteral("The file '%1' is read-only.").arg(abs));
   if (::access(QFile::encodeName(abs).constData(), W_OK) != 0)
     fail(source_, QStringLiteral("The file '%1' is read-only: %2").arg(abs, errnoText()));
   if (::access(QFile::encodeName(fi.absolutePath()).constData(), W_OK) != 0)
