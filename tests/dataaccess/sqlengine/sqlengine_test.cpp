@@ -177,6 +177,20 @@ TEST_F(AccessEngine, RefusesWhatIsNotOneSelectWithClearErrors) {
   EXPECT_EQ(run(QStringLiteral("SELECT * FROM [Order Details] WHERE OrderID=1"))->rowCount(), 1);
 }
 
+TEST_F(AccessEngine, EveryTruncationOfAStatementFailsCleanly) {
+  const QString sql = QStringLiteral(
+      "SELECT TOP 3 [Product], \"Price\" FROM [Order Details] AS o WHERE o.[OrderDate]>='1/2/2005' "
+      "AND Shipped<>#8:00:00# AND Product LIKE 'a*' AND Ok=True /* c */ ORDER BY `Product` DESC,OrderID;");
+  for (int n = 0; n <= sql.size(); ++n) {
+    try {
+      run(sql.left(n));
+    } catch (const Error& e) {
+      EXPECT_FALSE(e.description().isEmpty());
+    }
+  }
+  EXPECT_EQ(ids(*run(sql), 0).size(), 1u);
+}
+
 TEST_F(AccessEngine, UnknownTableRaisesTheLoadersError) {
   try {
     run(QStringLiteral("SELECT * FROM Orders WHERE   x=1"));
