@@ -43,10 +43,11 @@ printf '[oledb]\r\n; Everything after this line is an OLE DB initstring\r\n%s\r\
 measure() {  # label, output file, command...
   local label="$1" out="$2"; shift 2
   /usr/bin/time -v -o "$WORK/time.txt" "$@" >"$WORK/$label.stdout"
-  local wall rss
+  local wall rss cpu
   wall="$(grep 'Elapsed (wall clock)' "$WORK/time.txt" | awk '{print $NF}')"
   rss="$(grep 'Maximum resident set size' "$WORK/time.txt" | awk '{print $NF}')"
-  printf '%-10s wall %-9s peak_rss_mib %-7s output_mib %s\n' "$label" "$wall" "$((rss / 1024))" \
+  cpu="$(awk -F': ' '/User time|System time/ {s += $2} END {printf "%.2f", s}' "$WORK/time.txt")"
+  printf '%-10s wall %-9s cpu_s %-7s peak_rss_mib %-7s output_mib %s\n' "$label" "$wall" "$cpu" "$((rss / 1024))" \
     "$(( $(stat -c %s "$out") / 1048576 ))"
 }
 echo "rows: $ROWS"

@@ -79,9 +79,23 @@ void OdbcConnection::connect(const QString& odbcString, int loginTimeout) {
     SQLSetConnectAttr(dbc_, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN(loginTimeout)), 0);
     SQLSetConnectAttr(dbc_, SQL_ATTR_CONNECTION_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN(loginTimeout)), 0);
   }
+  const ConnectionString given = ConnectionString::parse(odbcString);
+  registeredDriver_ = given.value(QStringLiteral("DRIVER")).trimmed();
+  if (registeredDriver_.isEmpty()) {
+    const QString dsn = given.value(QStringLiteral("DSN")).trimmed();
+    registeredDriver_ = lookupDsnDriver(dsn.isEmpty() ? QStringLiteral("DEFAULT") : dsn);
+  }
+  QString effective = odbcString;
+  // The PostgreSQL driver keeps a whole result in memory unless told to read
+  // it through a cursor in batches; a table of millions of rows would then
+  // be held twice. Asked for unless the link sets it itself.
+  if (driverLibrary(registeredDriver_).contains(QLatin1String("psqlodbc"), Qt::CaseInsensitive) &&
+      !given.contains(QStringLiteral("UseDeclareFetch")))
+    effective += QStringLiteral(";UseDeclareFetch=1;Fetch=8192");
+
   SQLWCHAR out[2048] = {};
   SQLSMALLINT outLength = 0;
-  const SQLRETURN rc = SQLDriverConnectW(dbc_, nullptr, wide(odbcString), SQL_NTS, out, 2048, &outLength,
+  const SQLRETURN rc = SQLDriverConnectW(dbc_, nullptr, wide(effective), SQL_NTS, out, 2048, &outLength,
                                          SQL_DRIVER_NOPROMPT);
   if (!SQL_SUCCEEDED(rc)) {
     QString state;
@@ -91,13 +105,6 @@ void OdbcConnection::connect(const QString& odbcString, int loginTimeout) {
     throw Error(err::kProviderFailure, kOpen, text);
   }
   connected_ = true;
-
-  const ConnectionString given = ConnectionString::parse(odbcString);
-  registeredDriver_ = given.value(QStringLiteral("DRIVER")).trimmed();
-  if (registeredDriver_.isEmpty()) {
-    const QString dsn = given.value(QStringLiteral("DSN")).trimmed();
-    registeredDriver_ = lookupDsnDriver(dsn.isEmpty() ? QStringLiteral("DEFAULT") : dsn);
-  }
   driverFile = infoText(dbc_, SQL_DRIVER_NAME);
   driverVersion = infoText(dbc_, SQL_DRIVER_VER);
   dbmsName = infoText(dbc_, SQL_DBMS_NAME);
@@ -126,6 +133,26 @@ QString OdbcConnection::lookupDsnDriver(const QString& dsn) const {
       return fromWide(description, std::min<qsizetype>(descriptionLength, 511));
   }
   return {};
+}
+
+QString OdbcConnection::driverLibrary(const QString& driver) const {
+  // SQLDrivers lists each registered driver with its attributes as
+  // "key=value" strings separated by NUL characters.
+  if (driver.isEmpty()) return {};
+  SQLWCHAR name[256] = {};
+  SQLWCHAR attributes[4096] = {};
+  SQLSMALLINT nameLength = 0, attributesLength = 0;
+  for (SQLUSMALLINT direction = SQL_FETCH_FIRST;; direction = SQL_FETCH_NEXT) {
+    const SQLRETURN rc = SQLDriversW(env_, direction, name, 256, &nameLength, attributes, 4096, &attributesLength);
+    if (!SQL_SUCCEEDED(rc)) break;
+    if (fromWide(name, std::min<qsizetype>(nameLength, 255)).compare(driver, Qt::CaseInsensitive) != 0) continue;
+    const QString list = fromWide(attributes, std::min<qsizetype>(attributesLength, 4095));
+    for (const QString& item : list.split(QChar(0), Qt::SkipEmptyParts))
+      if (item.startsWith(QLatin1String("Driver="), Qt::CaseInsensitive)) return item.mid(7).trimmed();
+    return {};
+  }
+  // A DSN may name the library itself instead of a registered driver.
+  return driver.contains(QLatin1Char('/')) ? driver : QString();
 }
 
 void OdbcConnection::endTransaction(SQLSMALLINT completion) {

@@ -51,6 +51,8 @@ class OdbcConnection {
  private:
   void endTransaction(SQLSMALLINT completion);
   QString lookupDsnDriver(const QString& dsn) const;
+  // The library file of a registered driver, or empty.
+  QString driverLibrary(const QString& driver) const;
 
   SQLHENV env_ = SQL_NULL_HENV;
   SQLHDBC dbc_ = SQL_NULL_HDBC;
