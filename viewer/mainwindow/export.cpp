@@ -4,6 +4,7 @@
 #include "../datasource/sourcestate.h"
 #include "dataaccess/error.h"
 #include "exportconverter.h"
+#include "converter/xmltextfile.h"
 
 #include <QStringList>
 
@@ -46,11 +47,10 @@ void WriteExport(dataaccess::Recordset& rs, ExportFormat format, const QString& 
       rs.Save(path, dataaccess::adPersistXML);
       return;
     case xml_ent:
-      text = ConvertRecordsetToXml(rs, 103, encoding);
-      break;
     case xml_attr:
-      text = ConvertRecordsetToXml(rs, 101, encoding);
-      break;
+      // Written in the encoding the declaration names, so the two agree.
+      quillon::writeXmlTextFile(path, ConvertRecordsetToXml(rs, format == xml_ent ? 103 : 101, encoding));
+      return;
     case txt_tab:
       text = DelimitedText(rs, QStringLiteral("\t"));
       break;
