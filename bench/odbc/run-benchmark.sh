@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Times the odbc provider on a 1,000,000-row PostgreSQL table: fetched into a
-# recordset and exported as tab text, beside psql's \copy of the same table
-# in the same run. Reports wall time and peak memory (GNU time) of each.
+# recordset and exported as tab text (by odbc_export_bench and, when built,
+# by lumbrook-cli export), beside psql's \copy of the same table in the same
+# run. Reports wall time, CPU time and peak memory (GNU time) of each.
 #
 #   bench/odbc/run-benchmark.sh BUILD-DIR [ROWS]
 set -euo pipefail
@@ -54,4 +55,11 @@ echo "rows: $ROWS"
 measure psql "$WORK/psql.txt" bash -c "\"\${@}\" -c '\\copy t to stdout' >'$WORK/psql.txt'" _ "${PSQL[@]}"
 measure lumbrook "$WORK/lumbrook.txt" "$BENCH" "File Name=$WORK/bench.udl;" "SELECT * FROM t" "$WORK/lumbrook.txt"
 cat "$WORK/lumbrook.stdout"
+CLI="$BUILD/cli/lumbrook-cli"
+if [ -x "$CLI" ]; then
+  # The same through the viewer's opening of a .udl and its tab-text export.
+  cp "$WORK/bench.udl" "$WORK/bench-cli.udl"
+  measure cli "$WORK/cli.txt" "$CLI" export "$WORK/bench-cli.udl" t txt_tab "$WORK/cli.txt"
+  echo "lines: cli $(wc -l <"$WORK/cli.txt")"
+fi
 echo "lines: psql $(wc -l <"$WORK/psql.txt") lumbrook $(wc -l <"$WORK/lumbrook.txt")"
