@@ -177,7 +177,9 @@ RowStorePtr OdbcProvider::columnsRowset(const QVariantList& restrictions) {
     c.field = fieldInfoFor(text(row[3]), type, SQLULEN(std::max<qlonglong>(0, row[6].toLongLong())),
                            SQLSMALLINT(row[8].toInt()), row[10].toInt() != SQL_NO_NULLS, isUnsigned);
     c.description = row.size() > 11 ? text(row[11]) : QString();
-    if (row.size() > 12 && row[12].isValid()) c.defaultValue = row[12].toString();
+    // Some drivers spell "no default" as the text NULL.
+    if (row.size() > 12 && row[12].isValid() && row[12].toString().trimmed().compare(QLatin1String("NULL"), Qt::CaseInsensitive) != 0)
+      c.defaultValue = row[12].toString();
     c.ordinal = row.size() > 16 && row[16].isValid() ? row[16].toInt() : int(columns.size()) + 1;
     columns.push_back(std::move(c));
   }
