@@ -351,3 +351,16 @@ TEST(ParadoxWriteMade, LogicalNumberShortAndTime) {
   EXPECT_DOUBLE_EQ(px.number(0, 2), -7.25);
   EXPECT_EQ(px.longValue(0, 5), long((23 * 3600 + 59 * 60 + 59) * 1000));
 }
+
+TEST(ParadoxRead, StatementsWithHashDateLiterals) {
+  LUMBROOK_REQUIRE_FIXTURE(dir, "paradox");
+  auto cn = connect(dir);
+  auto all = open(cn, "ORDERS");
+  const QDate first = all->Fields("Sale Date").Value().toDate();
+  Recordset rs;
+  rs.setCursorLocation(adUseClient);
+  rs.Open(QStringLiteral("SELECT * FROM ORDERS WHERE \"Sale Date\" = #%1#").arg(first.toString("M/d/yyyy")), cn,
+          adOpenKeyset, adLockBatchOptimistic, adCmdText);
+  ASSERT_GE(rs.RecordCount(), 1);
+  EXPECT_EQ(rs.Fields("Sale Date").Value(), QVariant(first));
+}

@@ -222,3 +222,18 @@ TEST(XBaseRead, MissingFolderOrContainerIsAClearError) {
   }
   EXPECT_THROW(connect(containerConnection("/nonexistent/db.dbc")), Error);
 }
+
+TEST(XBaseRead, StatementsWithBraceDateLiteralsAndQuotedNames) {
+  LUMBROOK_REQUIRE_FIXTURE(dir, "dbase");
+  testsupport::TempDir tmp;
+  copyFiles(dir, tmp.path(), "dbase_8b");
+  QFile::rename(tmp.file("dbase_8b.dbf"), tmp.file("eight b.dbf"));
+  QFile::rename(tmp.file("dbase_8b.dbt"), tmp.file("eight b.dbt"));
+  auto cn = connect(folderConnection(tmp.path()));
+  auto rs = std::make_unique<Recordset>();
+  rs->setCursorLocation(adUseClient);
+  rs->Open("SELECT * FROM \"eight b\" WHERE DATE = {12/31/1970}", cn, adOpenKeyset, adLockBatchOptimistic, adCmdText);
+  ASSERT_EQ(rs->RecordCount(), 1);
+  EXPECT_EQ(rs->Fields("CHARACTER").Value(), QVariant(QStringLiteral("Two")));
+  EXPECT_TRUE(rs->Fields("MEMO").Value().toString().size() > 0);
+}
