@@ -52,7 +52,7 @@ QByteArray convertPersisted(const QByteArray& cleaned, int32_t style, QString* p
   }
   std::unique_ptr<XMLDocument> doc = CreateXMLObject();
   doc->setAsync(false);
-  doc->LoadXMLBytes(cleaned);
+  doc->LoadXMLBytes(cleaned, true);
   if (doc->ParseError().errorCode != 0 && parseError) *parseError = parseErrorText(doc->ParseError());
   if (style != xrsADOPersist) applyStylesheet(*doc, style);
   return doc->documentElementXmlBytes();

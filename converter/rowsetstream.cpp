@@ -12,7 +12,8 @@ namespace {
 constexpr char kNsRowset[] = "urn:schemas-microsoft-com:rowset";
 constexpr char kNsRow[] = "#RowsetSchema";
 
-// Same parser options as the document loader.
+// Same parser options as the document loader; like the loader, text that
+// cannot declare entities may hold values beyond 10 MB.
 constexpr int kOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_COMPACT |
                          XML_PARSE_BIG_LINES;
 
@@ -104,13 +105,31 @@ bool writeRow(xmlTextReaderPtr reader, int style, QByteArray& out) {
   return true;
 }
 
+// True when some stretch between two "<" is longer than `limit` bytes. The
+// streaming reader feeds libxml2 in small chunks and rescans an unfinished
+// tag each time, which is quadratic for a tag holding a huge value; the
+// document parser reads such text in linear time.
+bool hasLongTag(const QByteArray& utf8, qsizetype limit) {
+  const char* p = utf8.constData();
+  const char* end = p + utf8.size();
+  while (p < end) {
+    const char* next = static_cast<const char*>(std::memchr(p + 1, '<', size_t(end - p - 1)));
+    if (!next) next = end;
+    if (next - p > limit) return true;
+    p = next;
+  }
+  return false;
+}
+
 }  // namespace
 
 std::optional<QByteArray> streamRowsetTransform(const QByteArray& utf8, int style) {
   if ((style != 101 && style != 103) || utf8.size() > std::numeric_limits<int>::max()) return std::nullopt;
+  if (hasLongTag(utf8, 256 * 1024)) return std::nullopt;
   xmlInitParser();
   std::unique_ptr<xmlTextReader, ReaderDeleter> reader(
-      xmlReaderForMemory(utf8.constData(), int(utf8.size()), nullptr, "UTF-8", kOptions));
+      xmlReaderForMemory(utf8.constData(), int(utf8.size()), nullptr, "UTF-8",
+                         utf8.contains("<!DOCTYPE") ? kOptions : kOptions | XML_PARSE_HUGE));
   if (!reader) return std::nullopt;
   xmlTextReaderPtr r = reader.get();
 

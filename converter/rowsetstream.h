@@ -7,7 +7,8 @@
 // It gives up (returns nothing) whenever the input leaves the plain rowset
 // shape it can reproduce exactly: a parse error, a document type
 // declaration, entity references, prefixed or namespace attributes on a
-// row. The caller then runs the stylesheet path, which handles everything.
+// row, a tag longer than 256 KiB (the reader is slow on those). The caller
+// then runs the stylesheet path, which handles everything.
 #pragma once
 
 #include <QByteArray>

@@ -143,7 +143,7 @@ bool XMLDocument::finishParse(void* parserContext, xmlDocPtr parsed) {
 
 bool XMLDocument::LoadXML(const QString& text) { return LoadXMLBytes(text.toUtf8()); }
 
-bool XMLDocument::LoadXMLBytes(const QByteArray& bytes) {
+bool XMLDocument::LoadXMLBytes(const QByteArray& bytes, bool withoutSizeLimits) {
   ParseGuard guard;
   ParserCtxt ctxt = newGuardedContext(guard);
   // Read through a callback so texts beyond 2 GiB parse too. The text is
@@ -159,7 +159,9 @@ bool XMLDocument::LoadXMLBytes(const QByteArray& bytes) {
     r->offset += n;
     return int(n);
   };
-  xmlDocPtr parsed = xmlCtxtReadIO(ctxt.get(), read, nullptr, &reader, nullptr, "UTF-8", kParseOptions);
+  int options = kParseOptions;
+  if (withoutSizeLimits && !bytes.contains("<!DOCTYPE")) options |= XML_PARSE_HUGE;
+  xmlDocPtr parsed = xmlCtxtReadIO(ctxt.get(), read, nullptr, &reader, nullptr, "UTF-8", options);
   return finishParse(ctxt.get(), parsed);
 }
 

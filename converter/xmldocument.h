@@ -44,9 +44,11 @@ class QUILLON_EXPORT XMLDocument {
   // Parses `text`, replacing the content. On failure the document is empty,
   // ParseError() describes the failure and the result is false.
   bool LoadXML(const QString& text);
-  // Same, from UTF-8 bytes (the declaration, if any, may name another
-  // encoding).
-  bool LoadXMLBytes(const QByteArray& bytes);
+  // Same, from UTF-8 bytes. `withoutSizeLimits` lifts libxml2's limits on
+  // the size of one text or attribute value (10 MB) for text that cannot
+  // declare entities (no document type declaration): the persisted form of
+  // a recordset with a huge memo. Anything holding "<!DOCTYPE" keeps them.
+  bool LoadXMLBytes(const QByteArray& bytes, bool withoutSizeLimits = false);
   // Reads and parses the file `path` (no wildcards, no resolution).
   bool Load(const QString& path);
 

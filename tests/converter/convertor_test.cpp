@@ -205,3 +205,20 @@ TEST(ADORS_2_XML, ReturnsFalseAndCreatesNoFileEvenForAValidRecordset) {
   EXPECT_FALSE(Convertor().ADORS_2_XML(rs.get(), dir.file("out.xml"), xrsEntity));
   EXPECT_FALSE(QFile::exists(dir.file("out.xml")));
 }
+
+// Nothing is cut off, whether the table is long or one value is huge.
+TEST(ADORS_2_XMLString, LargeTablesAndHugeValuesComeThroughWhole) {
+  std::vector<std::vector<QVariant>> rows;
+  for (int i = 0; i < 20000; ++i) rows.push_back({QVariant(qlonglong(i)), QVariant(QString("v%1").arg(i))});
+  auto many = convertertest::makeRecordset({{"N", dataaccess::adInteger, 4}, {"T", dataaccess::adVarWChar, 20}}, rows);
+  const QString text = Convertor().ADORS_2_XMLString(many.get(), xrsAttribute);
+  EXPECT_EQ(text.count("<row "), 20000);
+  EXPECT_TRUE(text.endsWith("<row N=\"19999\" T=\"v19999\"/></RS>"));
+
+  const QString memo = QString(11 * 1000 * 1000, QChar('m')) + "end";
+  auto huge = convertertest::makeRecordset({{"M", dataaccess::adLongVarWChar, 0}}, {{memo}});
+  QString parseError;
+  const QString out = Convertor().ADORS_2_XMLString(huge.get(), xrsEntity, &parseError);
+  EXPECT_TRUE(parseError.isEmpty()) << parseError.toStdString();
+  EXPECT_EQ(out.size(), QString("<?xml version=\"1.0\" ?>\r\n<RS><row><M></M></row></RS>").size() + memo.size());
+}
