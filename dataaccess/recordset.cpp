@@ -1,5 +1,6 @@
 #include "recordset.h"
 
+#include "cellformat.h"
 #include "error.h"
 #include "providers/persist/rowsetxml.h"
 #include "stream.h"
@@ -327,18 +328,34 @@ QString Recordset::GetString(StringFormatEnum format, int64_t numRows, const QSt
   if (format != adClipString)
     throw Error(err::kInvalidArgument, QStringLiteral("Recordset.GetString"),
                 QStringLiteral("Only the delimited string format is supported."));
+  return QString::fromUtf8(GetStringUtf8(numRows, colDelimiter, rowDelimiter, nullExpr));
+}
+
+QByteArray Recordset::GetStringUtf8(int64_t numRows, const QString& colDelimiter, const QString& rowDelimiter,
+                                    const QString& nullExpr) {
+  requireOpen("GetString");
   if (position_ < 0 || position_ >= rows_->rowCount()) noCurrentRecord("GetString");
   const int64_t end = numRows < 0 ? rows_->rowCount() : std::min(rows_->rowCount(), position_ + numRows);
-  const QLocale locale;
-  QString out;
+  const CellFormatter formatter;
+  const QByteArray col = colDelimiter.toUtf8(), row = rowDelimiter.toUtf8(), null = nullExpr.toUtf8();
   const int fields = rows_->fieldCount();
+  QByteArray out;
   for (int64_t r = position_; r < end; ++r) {
+    const std::vector<QVariant>* edited = editedRow(r);
     for (int f = 0; f < fields; ++f) {
-      if (f) out += colDelimiter;
-      const QVariant v = valueAt(r, f);
-      out += v.isValid() ? displayText(v, rows_->field(f).type, locale) : nullExpr;
+      if (f) out.append(col);
+      const DataTypeEnum type = rows_->field(f).type;
+      if (edited) {
+        const QVariant& v = (*edited)[size_t(f)];
+        if (v.isValid()) formatter.appendValue(out, v, type);
+        else out.append(null);
+      } else {
+        const ColumnStore& c = rows_->column(f);
+        if (c.isNull(r)) out.append(null);
+        else formatter.appendStored(out, c, r, type);
+      }
     }
-    out += rowDelimiter;
+    out.append(row);
   }
   position_ = end;
   return out;

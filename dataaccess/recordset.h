@@ -112,6 +112,10 @@ class Recordset : public RowsView {
   QString GetString(StringFormatEnum format = adClipString, int64_t numRows = -1,
                     const QString& colDelimiter = QStringLiteral("\t"),
                     const QString& rowDelimiter = QStringLiteral("\r"), const QString& nullExpr = QString());
+  // GetString's text as UTF-8, built straight from the stored rows: the form
+  // for writers of large tables.
+  QByteArray GetStringUtf8(int64_t numRows = -1, const QString& colDelimiter = QStringLiteral("\t"),
+                           const QString& rowDelimiter = QStringLiteral("\r"), const QString& nullExpr = QString());
 
   // Sends every pending change (adAffectAll) or those of the current record
   // (adAffectCurrent) to the provider in one batch. On failure nothing is

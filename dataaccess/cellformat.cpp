@@ -1,0 +1,208 @@
+#include "cellformat.h"
+
+#include "values.h"
+
+#include <cmath>
+
+namespace dataaccess {
+
+namespace {
+
+const qint64 kOriginJulianDay = QDate(1899, 12, 30).toJulianDay();
+constexpr int64_t kMsPerDay = 86400000;
+
+void appendNumber(QByteArray& out, int v, int width) {
+  char buf[16];
+  int n = 0;
+  unsigned u = unsigned(v < 0 ? -v : v);
+  do {
+    buf[n++] = char('0' + u % 10);
+    u /= 10;
+  } while (u);
+  if (v < 0) out.append('-');
+  for (int i = n; i < width; ++i) out.append('0');
+  while (n) out.append(buf[--n]);
+}
+
+// The same choices as displayText: four-digit years, seconds in the time.
+QString fourDigitYear(QString fmt) {
+  if (fmt.contains(QLatin1String("yyyy"))) return fmt;
+  return fmt.replace(QLatin1String("yy"), QLatin1String("yyyy"));
+}
+
+}  // namespace
+
+CellFormatter::CellFormatter(const QLocale& locale) : locale_(locale) {
+  simpleNumbers_ = locale.zeroDigit() == QLatin1String("0") && locale.negativeSign() == QLatin1String("-") &&
+                   locale.decimalPoint().size() == 1;
+  point_ = locale.decimalPoint().toUtf8();
+  const QString exp = locale.exponential();
+  exponent_ = exp.size() == 1 && exp[0].unicode() < 128 ? char(exp[0].unicode()) : 'e';
+  simpleNumbers_ = simpleNumbers_ && exp.size() == 1 && exp[0].unicode() < 128;
+  dateFormat_ = fourDigitYear(locale.dateFormat(QLocale::ShortFormat));
+  timeFormat_ = locale.timeFormat(QLocale::ShortFormat).contains(QLatin1String("AP"), Qt::CaseInsensitive)
+                    ? QStringLiteral("h:mm:ss AP")
+                    : QStringLiteral("HH:mm:ss");
+  fastDate_ = simpleNumbers_ && compile(dateFormat_, date_);
+  fastTime_ = simpleNumbers_ && compile(timeFormat_, time_);
+  am_ = locale.amText().toUpper().toUtf8();
+  pm_ = locale.pmText().toUpper().toUtf8();
+}
+
+bool CellFormatter::compile(const QString& f, Pattern& out) {
+  out.clear();
+  for (qsizetype i = 0; i < f.size();) {
+    const QChar c = f[i];
+    qsizetype run = 1;
+    while (i + run < f.size() && f[i + run] == c) ++run;
+    auto add = [&](Token::Kind k) { out.push_back(Token{k, {}}); };
+    if (c == 'd') {
+      if (run > 2) return false;  // day names come from the locale
+      add(run == 1 ? Token::Day : Token::Day2);
+    } else if (c == 'M') {
+      if (run > 2) return false;  // month names
+      add(run == 1 ? Token::Month : Token::Month2);
+    } else if (c == 'y') {
+      if (run == 2) add(Token::Year2);
+      else if (run == 4) add(Token::Year4);
+      else return false;
+    } else if (c == 'h' || c == 'H') {
+      if (run > 2) return false;
+      const bool twelve = c == 'h' && (f.contains(QLatin1String("AP"), Qt::CaseInsensitive) ||
+                                       f.contains(QLatin1Char('A')) || f.contains(QLatin1Char('a')));
+      add(twelve ? (run == 1 ? Token::Hour12 : Token::Hour12_2) : (run == 1 ? Token::Hour24 : Token::Hour24_2));
+    } else if (c == 'm') {
+      if (run > 2) return false;
+      add(run == 1 ? Token::Minute : Token::Minute2);
+    } else if (c == 's') {
+      if (run > 2) return false;
+      add(run == 1 ? Token::Second : Token::Second2);
+    } else if (c == 'z') {
+      add(Token::Milli);
+    } else if (c == 'A' || c == 'a') {
+      run = 1;
+      if (i + 1 < f.size() && (f[i + 1] == 'P' || f[i + 1] == 'p')) run = 2;
+      add(c == 'A' ? Token::AmPm : Token::AmPmLower);
+    } else if (c == '\'' || c == 't') {
+      return false;  // quoted text and time zones: leave to QLocale
+    } else {
+      out.push_back(Token{Token::Literal, QString(f.mid(i, run)).toUtf8()});
+    }
+    i += run;
+  }
+  return true;
+}
+
+void CellFormatter::appendPattern(QByteArray& out, const Pattern& p, int y, int mo, int d, int ms) const {
+  const int h = ms / 3600000, mi = ms / 60000 % 60, s = ms / 1000 % 60, z = ms % 1000;
+  for (const Token& t : p) {
+    switch (t.kind) {
+      case Token::Literal: out.append(t.text); break;
+      case Token::Day: appendNumber(out, d, 1); break;
+      case Token::Day2: appendNumber(out, d, 2); break;
+      case Token::Month: appendNumber(out, mo, 1); break;
+      case Token::Month2: appendNumber(out, mo, 2); break;
+      case Token::Year2: appendNumber(out, ((y % 100) + 100) % 100, 2); break;
+      case Token::Year4: appendNumber(out, y, 4); break;
+      case Token::Hour12: appendNumber(out, h % 12 == 0 ? 12 : h % 12, 1); break;
+      case Token::Hour12_2: appendNumber(out, h % 12 == 0 ? 12 : h % 12, 2); break;
+      case Token::Hour24: appendNumber(out, h, 1); break;
+      case Token::Hour24_2: appendNumber(out, h, 2); break;
+      case Token::Minute: appendNumber(out, mi, 1); break;
+      case Token::Minute2: appendNumber(out, mi, 2); break;
+      case Token::Second: appendNumber(out, s, 1); break;
+      case Token::Second2: appendNumber(out, s, 2); break;
+      case Token::Milli: appendNumber(out, z, 3); break;
+      case Token::AmPm: out.append(h < 12 ? am_ : pm_); break;
+      case Token::AmPmLower: out.append((h < 12 ? am_ : pm_).toLower()); break;
+    }
+  }
+}
+
+void CellFormatter::appendDate(QByteArray& out, int y, int m, int d) const {
+  if (fastDate_ && y > 0)
+    appendPattern(out, date_, y, m, d, 0);
+  else
+    out.append(locale_.toString(QDate(y, m, d), dateFormat_).toUtf8());
+}
+
+void CellFormatter::appendTime(QByteArray& out, int ms) const {
+  if (fastTime_)
+    appendPattern(out, time_, 1, 1, 1, ms);
+  else
+    out.append(locale_.toString(QTime::fromMSecsSinceStartOfDay(ms), timeFormat_).toUtf8());
+}
+
+void CellFormatter::appendReal(QByteArray& out, double v) const {
+  if (!simpleNumbers_ || !std::isfinite(v)) {
+    out.append(displayText(QVariant(v), adDouble, locale_).toUtf8());
+    return;
+  }
+  const double a = std::fabs(v);
+  QByteArray s = (v == 0 || (a >= 1e-5 && a < 1e15)) ? QByteArray::number(v, 'f', QLocale::FloatingPointShortest)
+                                                      : QByteArray::number(v, 'g', QLocale::FloatingPointShortest);
+  if (exponent_ != 'e') s.replace('e', exponent_);
+  if (point_ != ".") s.replace('.', point_);
+  out.append(s);
+}
+
+void CellFormatter::appendStored(QByteArray& out, const ColumnStore& c, int64_t row, DataTypeEnum type) const {
+  if (c.hasReplacements()) {
+    appendValue(out, c.value(row), type);
+    return;
+  }
+  if (c.isNull(row)) return;
+  switch (c.storage()) {
+    case ColumnStore::Storage::Integer:
+      out.append(QByteArray::number(qlonglong(c.integerAt(row))));
+      return;
+    case ColumnStore::Storage::Real:
+      appendReal(out, c.realAt(row));
+      return;
+    case ColumnStore::Storage::Boolean:
+      out.append(c.booleanAt(row) ? "True" : "False");
+      return;
+    case ColumnStore::Storage::Text: {
+      const std::string_view b = c.bytesAt(row);
+      if ((type == adNumeric || type == adDecimal) && point_ != ".") {
+        QByteArray s(b.data(), qsizetype(b.size()));
+        out.append(s.replace('.', point_));
+      } else {
+        out.append(b.data(), qsizetype(b.size()));
+      }
+      return;
+    }
+    case ColumnStore::Storage::Bytes: {
+      const std::string_view b = c.bytesAt(row);
+      out.append(QByteArray::fromRawData(b.data(), qsizetype(b.size())).toHex().toUpper());
+      return;
+    }
+    case ColumnStore::Storage::DateTime: {
+      const int64_t ms = c.oleMsecsAt(row);
+      int64_t days = ms / kMsPerDay, rest = ms % kMsPerDay;
+      if (rest < 0) {
+        rest += kMsPerDay;
+        --days;
+      }
+      if (type == adDBTime) {
+        appendTime(out, int(rest));
+        return;
+      }
+      int y, m, d;
+      QDate::fromJulianDay(kOriginJulianDay + days).getDate(&y, &m, &d);
+      appendDate(out, y, m, d);
+      if (type != adDBDate && rest != 0) {
+        out.append(' ');
+        appendTime(out, int(rest));
+      }
+      return;
+    }
+  }
+}
+
+void CellFormatter::appendValue(QByteArray& out, const QVariant& v, DataTypeEnum type) const {
+  if (!v.isValid()) return;
+  out.append(displayText(v, type, locale_).toUtf8());
+}
+
+}  // namespace dataaccess

@@ -1,0 +1,51 @@
+// Fast text of stored cells for the writers that walk whole tables
+// (GetString, delimited exports): the same text as displayText() in
+// values.h, produced as UTF-8 straight from the column stores, with the
+// locale's date and time patterns compiled once instead of per cell.
+#pragma once
+
+#include "columnstore.h"
+
+#include <QByteArray>
+#include <QLocale>
+#include <QVariant>
+#include <vector>
+
+namespace dataaccess {
+
+class CellFormatter {
+ public:
+  explicit CellFormatter(const QLocale& locale = QLocale());
+
+  // Appends the text of row `row` of `column` (a field of type `type`).
+  // Null appends nothing.
+  void appendStored(QByteArray& out, const ColumnStore& column, int64_t row, DataTypeEnum type) const;
+  // Appends the text of a canonical value.
+  void appendValue(QByteArray& out, const QVariant& v, DataTypeEnum type) const;
+
+ private:
+  struct Token {
+    enum Kind : uint8_t { Literal, Day, Day2, Month, Month2, Year2, Year4, Hour12, Hour12_2, Hour24, Hour24_2,
+                          Minute, Minute2, Second, Second2, Milli, AmPm, AmPmLower };
+    Kind kind;
+    QByteArray text;  // Literal
+  };
+  using Pattern = std::vector<Token>;
+
+  static bool compile(const QString& format, Pattern& out);
+  void appendDate(QByteArray& out, int y, int m, int d) const;
+  void appendTime(QByteArray& out, int msecs) const;
+  void appendReal(QByteArray& out, double v) const;
+  void appendPattern(QByteArray& out, const Pattern& p, int y, int mo, int d, int msecs) const;
+
+  QLocale locale_;
+  bool simpleNumbers_ = true;  // ASCII digits, "-" and "." or one other point
+  QByteArray point_;
+  char exponent_ = 'e';
+  QString dateFormat_, timeFormat_;
+  Pattern date_, time_;
+  bool fastDate_ = false, fastTime_ = false;
+  QByteArray am_, pm_;
+};
+
+}  // namespace dataaccess
