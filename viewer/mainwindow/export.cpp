@@ -3,6 +3,7 @@
 #include "../datasource/paths.h"
 #include "../datasource/sourcestate.h"
 #include "dataaccess/error.h"
+#include "dataaccess/filewrite.h"
 #include "exportconverter.h"
 #include "converter/xmltextfile.h"
 
@@ -31,17 +32,27 @@ QString ExportFormatKey(ExportFormat format) {
 
 int ExportFilterIndex(ExportFormat format) { return format == txt_tab || format == txt_comma ? 3 : 2; }
 
-QString DelimitedText(dataaccess::Recordset& rs, const QString& separator) {
+namespace {
+
+// Header line and rows as UTF-8, built straight from the stored rows so that
+// large tables export without a wide-character copy of the whole text.
+QByteArray DelimitedUtf8(dataaccess::Recordset& rs, const QString& separator) {
   QStringList names;
   for (int i = 0; i < rs.FieldCount(); ++i) names << rs.Fields(i).Name();
   const QString crlf = QStringLiteral("\r\n");
   // Rows from the current one on; at EOF this raises and nothing is written.
-  const QString body = rs.GetString(dataaccess::adClipString, -1, separator, crlf, QString());
-  return names.join(separator) + crlf + body;
+  QByteArray body = rs.GetStringUtf8(-1, separator, crlf, QString());
+  return (names.join(separator) + crlf).toUtf8() + body;
+}
+
+}  // namespace
+
+QString DelimitedText(dataaccess::Recordset& rs, const QString& separator) {
+  return QString::fromUtf8(DelimitedUtf8(rs, separator));
 }
 
 void WriteExport(dataaccess::Recordset& rs, ExportFormat format, const QString& path, const QString& encoding) {
-  QString text;
+  QByteArray utf8;
   switch (format) {
     case xml_row:
       rs.Save(path, dataaccess::adPersistXML);
@@ -52,15 +63,24 @@ void WriteExport(dataaccess::Recordset& rs, ExportFormat format, const QString& 
       quillon::writeXmlTextFile(path, ConvertRecordsetToXml(rs, format == xml_ent ? 103 : 101, encoding));
       return;
     case txt_tab:
-      text = DelimitedText(rs, QStringLiteral("\t"));
+      utf8 = DelimitedUtf8(rs, QStringLiteral("\t"));
       break;
     case txt_comma:
-      text = DelimitedText(rs, QStringLiteral(","));
+      utf8 = DelimitedUtf8(rs, QStringLiteral(","));
       break;
   }
-  if (!WriteTextFile(path, text))
+  // Text files are written in the locale's character set, as WriteTextFile
+  // writes them; for UTF-8 the bytes are already right.
+  const QString charset = textCharset();
+  const bool isUtf8 = charset.compare(QLatin1String("UTF-8"), Qt::CaseInsensitive) == 0 ||
+                      charset.compare(QLatin1String("utf8"), Qt::CaseInsensitive) == 0;
+  try {
+    dataaccess::writeFileAtomically(path, isUtf8 ? utf8 : encodeText(QString::fromUtf8(utf8)),
+                                    QStringLiteral("ExportRecordset"));
+  } catch (const dataaccess::Error&) {
     throw dataaccess::Error(dataaccess::err::kAppBase, QStringLiteral("ExportRecordset"),
                             QStringLiteral("Error writing to file '%1'").arg(path));
+  }
 }
 
 void ExportRecordset(dataaccess::Recordset* rs, ExportFormat format, const QString& name) {
