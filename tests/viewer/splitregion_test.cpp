@@ -209,6 +209,7 @@ class SplitRegionTest : public ::testing::Test {
     split = new SplitRegion(&container);
     split->setObjectName("Split1");
     split->setGeometry(0, 0, 600, 400);
+    container.show();
   }
 
   QWidget container;
@@ -299,9 +300,10 @@ TEST_F(SplitRegionTest, ResizeAfterFirstPaintFollowsKeepPercent) {
   split->setSplitterBarVertical(true);
   split->setSplitterBarThickness(10);
   split->setSplitPercent(30);
-  container.show();
+  QApplication::processEvents();
   split->repaint();  // the first paint marks the program as running
   ASSERT_TRUE(split->geometry().width() == 600);
+  ASSERT_TRUE(split->geometry().running);
   split->resize(900, 400);
   EXPECT_EQ(left->width(), 175);  // the bar kept its place
   split->setKeepSplitPercentOnResize(true);

@@ -89,8 +89,10 @@ class SplitLayout {
   // The drag outline at percent p, in pixels of the splitter.
   QRect outlineRect(double p) const;
   static bool movedEnough(double lastPercent, double percent) {
+    // A hair of tolerance, so that a step of exactly 0.1 (which floating
+    // point may make 0.1000000001) still counts as within the band.
     double d = percent - lastPercent;
-    return d > kDragDeadBand || d < -kDragDeadBand;
+    return d > kDragDeadBand + 1e-9 || d < -kDragDeadBand - 1e-9;
   }
 
  private:

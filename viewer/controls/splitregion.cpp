@@ -147,6 +147,7 @@ void SplitRegion::setSplitterBarColor(const QColor& c) {
 
 void SplitRegion::setSplitPercent(double p) {
   if (p == layout_.effectivePercent()) return;
+  measure();
   layout_.setPercent(p);
   growToMinimum();
   layOut();
@@ -203,6 +204,7 @@ void SplitRegion::measure() {
 }
 
 void SplitRegion::clampEffective() {
+  measure();
   growToMinimum();
   layout_.reclamp();
   emit propertyChanged(QStringLiteral("SplitPercent"));
@@ -220,6 +222,9 @@ void SplitRegion::growToMinimum() {
 }
 
 void SplitRegion::layOut() {
+  // A widget that is not shown gets its resize events only when it shows;
+  // the geometry it has now is what counts.
+  measure();
   if (!layout_.measured() || !containerHasControls()) return;
   QWidget* first = findControl(firstControl_);
   QWidget* second = findControl(secondControl_);

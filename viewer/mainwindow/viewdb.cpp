@@ -86,7 +86,9 @@ f_ViewDB::f_ViewDB(QWidget* parent) : QMainWindow(parent) {
 
 f_ViewDB::~f_ViewDB() {
   qApp->removeEventFilter(this);
-  if (sourceView() == this) sourceViewClosed();
+  // Asking sourceView() here could create a new window; a window destroyed
+  // without closing simply stops being the view.
+  if (!closed_) sourceViewClosed();
 }
 
 void f_ViewDB::buildToolbar() {
@@ -148,7 +150,7 @@ void f_ViewDB::buildToolbar() {
         }
         exportButton_->setMenu(menu);
         exportButton_->setProperty("tag", QString());
-        Toolbar1->addWidget(exportButton_);
+        Toolbar1->addWidget(exportButton_)->setObjectName(entry.key);
         break;
       }
       case ToolbarEntry::Button: {
@@ -297,7 +299,7 @@ void f_ViewDB::closeEvent(QCloseEvent* e) {
   } catch (const std::exception& err) {
     prompts().message(QString::fromLocal8Bit(err.what()), Prompts::Critical);
   }
-  if (sourceView() == this) sourceViewClosed();
+  sourceViewClosed();
 }
 
 void f_ViewDB::warn(const std::exception& e) {
