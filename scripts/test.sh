@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Builds Lumbrook and runs its whole test suite (widget tests run offscreen).
+# Builds Lumbrook and runs its whole test suite (widget tests run offscreen):
+# first the damaged-file suites under AddressSanitizer, then everything.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${LUMBROOK_BUILD_DIR:-$root/build}"
 
 bash "$root/scripts/build.sh"
 export QT_QPA_PLATFORM=offscreen
+bash "$root/scripts/test-sanitized.sh"
 cd "$build"
 ctest --output-on-failure -j"$(nproc)" --timeout 600 "$@"

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Runs the suites that feed damaged and hostile files to the file providers
+# (ctest label "asan") in a build with AddressSanitizer and UBSan.
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="${LUMBROOK_ASAN_BUILD_DIR:-$root/build-asan}"
+targets=(dataaccess_text_test dataaccess_persist_test jet_provider_test excel_provider_test
+         xbase_corruption_test paradox_corruption_test)
+
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMBROOK_SANITIZE=ON \
+  -DLUMBROOK_BUILD_GUI=OFF -DLUMBROOK_BUILD_BENCH=OFF >/dev/null
+present=()
+for t in "${targets[@]}"; do
+  if ninja -C "$build" -t targets all 2>/dev/null | grep -q "^$t:"; then present+=("$t"); fi
+done
+ninja -C "$build" -j"$(nproc)" "${present[@]}"
+export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+cd "$build"
+ctest --output-on-failure -j"$(nproc)" -L asan --timeout 600
