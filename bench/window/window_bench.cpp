@@ -1,0 +1,128 @@
+// window_bench MODE CSV: one run of the main window over a large CSV file.
+//   view       open the file, run the view command, paint the first rows,
+//              then Ctrl+End to the last row and paint it
+//   recordset  open the file and load the same rows into a recordset that
+//              no grid shows (the memory the rows cost on their own)
+//   make ROWS  write the benchmark CSV with ROWS rows to CSV first
+//   shot OUT [TABLE] [columns]
+//              view TABLE (default: the list's first) or its columns and save
+//              a picture of the window to OUT
+// Prints timings in milliseconds and the peak resident memory (VmHWM) and
+// current resident memory (VmRSS) of the process in MB. Run under xvfb-run
+// or with QT_QPA_PLATFORM=offscreen.
+#include "../text/bigcsv.h"
+#include "dataaccess/recordset.h"
+#include "datasource/catalogue.h"
+#include "datasource/opening.h"
+#include "datasource/sourcestate.h"
+#include "datasource/sourceview.h"
+#include "mainwindow/recordsetmodel.h"
+#include "mainwindow/viewdb.h"
+#include "prompts.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QScrollBar>
+#include <QTableView>
+#include <cstdio>
+
+namespace {
+
+double statusMB(const char* key) {
+  QFile f(QStringLiteral("/proc/self/status"));
+  if (!f.open(QIODevice::ReadOnly)) return -1;
+  for (const QByteArray& line : f.readAll().split('\n')) {
+    if (line.startsWith(key)) {
+      QByteArray v = line.mid(int(qstrlen(key))).trimmed();
+      v.chop(3);  // " kB"
+      return v.trimmed().toDouble() / 1024.0;
+    }
+  }
+  return -1;
+}
+
+void printMemory(const char* when) {
+  std::printf("%-28s VmRSS %8.1f MB   VmHWM %8.1f MB\n", when, statusMB("VmRSS:"), statusMB("VmHWM:"));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: %s view|recordset CSV | make CSV ROWS\n", argv[0]);
+    return 2;
+  }
+  const QString mode = QString::fromLocal8Bit(argv[1]);
+  const QString csv = QFileInfo(QString::fromLocal8Bit(argv[2])).absoluteFilePath();
+  if (mode == QLatin1String("make")) {
+    const long long rows = argc > 3 ? std::atoll(argv[3]) : 1000000;
+    return lumbrook_bench::writeBigCsv(csv.toStdString(), rows) ? 0 : 1;
+  }
+
+  viewer::f_ViewDB* window = nullptr;
+  viewer::setSourceViewFactory([&window] {
+    window = new viewer::f_ViewDB;
+    window->Load();
+    return window;
+  });
+  viewer::state().ShowSplash = 0;
+  viewer::OpenSource(csv);
+  if (!window) return 1;
+  window->GRD->viewport()->repaint();
+  app.processEvents();
+  printMemory("catalogue shown");
+
+  if (mode == QLatin1String("shot")) {
+    const QString out = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QStringLiteral("window.png");
+    if (argc > 4) window->cmbTables->setCurrentText(QString::fromLocal8Bit(argv[4]));
+    const bool columns = argc > 5 && qstrcmp(argv[5], "columns") == 0;
+    window->buttonClick(columns ? QStringLiteral("Properties") : QStringLiteral("view"));
+    window->GRD->resizeColumnsToContents();
+    app.processEvents();
+    return window->grab().save(out) ? 0 : 1;
+  }
+
+  QElapsedTimer timer;
+  if (mode == QLatin1String("recordset")) {
+    timer.start();
+    auto rs = viewer::OpenContent(viewer::state().CurrentConnection, window->cmbTables->currentText(),
+                                  window->dataSourceKind(), viewer::state().SourceKind, viewer::state().CurrentPath);
+    std::printf("rows loaded                  %lld rows in %lld ms (store %.1f MB)\n",
+                static_cast<long long>(rs->RecordCount()), static_cast<long long>(timer.elapsed()),
+                double(rs->store().memoryUsage()) / (1024.0 * 1024.0));
+    printMemory("recordset alone");
+    return 0;
+  }
+
+  timer.start();
+  window->buttonClick(QStringLiteral("view"));
+  window->GRD->viewport()->repaint();
+  const qint64 firstRows = timer.elapsed();
+  if (!window->currentRecordset()) {
+    std::fprintf(stderr, "the view showed no rows\n");
+    return 1;
+  }
+  std::printf("view to first painted rows   %lld ms (%d rows, store %.1f MB)\n", static_cast<long long>(firstRows),
+              window->gridModel->rowCount(),
+              double(window->currentRecordset()->store().memoryUsage()) / (1024.0 * 1024.0));
+  printMemory("rows shown");
+
+  window->GRD->setFocus();
+  window->GRD->setCurrentIndex(window->gridModel->index(0, 0));
+  timer.restart();
+  QKeyEvent ctrlEnd(QEvent::KeyPress, Qt::Key_End, Qt::ControlModifier);
+  QApplication::sendEvent(window->GRD, &ctrlEnd);
+  window->GRD->viewport()->repaint();
+  const qint64 toEnd = timer.elapsed();
+  std::printf("Ctrl+End to last row painted %lld ms (current row %d, scroll %d of %d)\n",
+              static_cast<long long>(toEnd), window->GRD->currentIndex().row(),
+              window->GRD->verticalScrollBar()->value(), window->GRD->verticalScrollBar()->maximum());
+  printMemory("last row shown");
+  viewer::state().ShowSplash = 1;
+  return 0;
+}
