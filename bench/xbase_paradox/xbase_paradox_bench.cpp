@@ -34,7 +34,7 @@ void makeDbf(const QString& path, int rows) {
     DBFWriteStringAttribute(h, i, 1, QString::fromUtf8(kNames[i % 8]).toLatin1().constData());
     DBFWriteDoubleAttribute(h, i, 2, (i % 100000) / 100.0);
     const QByteArray date = QByteArray::number(19500101 + (i % 50) * 10000 + (i % 12) * 100 + i % 28);
-    DBFWriteStringAttribute(h, i, 3, date.constData());
+    DBFWriteAttributeDirectly(h, i, 3, const_cast<char*>(date.constData()));
     DBFWriteLogicalAttribute(h, i, 4, i % 3 ? 'T' : 'F');
     DBFWriteStringAttribute(h, i, 5, QByteArray("note number " + QByteArray::number(i)).constData());
   }

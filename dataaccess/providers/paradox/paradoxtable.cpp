@@ -11,6 +11,7 @@ extern "C" {
 #include <paradox.h>
 }
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <set>
@@ -84,6 +85,19 @@ ParadoxTable::ParadoxTable(const QString& path) : path_(path) {
   (void)booted;
   doc_ = PX_new3(capturePxMessage, nullptr, nullptr, nullptr, nullptr);
   if (!doc_) throw Error(err::kProviderFailure, kSource, QStringLiteral("pxlib could not be started."));
+  // A constructor that throws runs no destructor: release pxlib here.
+  try {
+    openWithPxlib();
+  } catch (...) {
+    PX_close(doc_);
+    PX_delete(doc_);
+    doc_ = nullptr;
+    throw;
+  }
+}
+
+void ParadoxTable::openWithPxlib() {
+  const QString& path = path_;
   lastPxMessage.clear();
   if (PX_open_file(doc_, QFile::encodeName(path).constData()) < 0)
     damaged(lastPxMessage.isEmpty() ? QStringLiteral("pxlib could not read it") : lastPxMessage);
@@ -286,10 +300,19 @@ QVariant ParadoxTable::value(const QByteArray& raw, int column) {
       return v != 0;
     }
     case pxfBCD: {
+      // A Null value is all zero bytes; pxlib would leak its buffer for it.
+      if (std::all_of(p, p + 17, [](char b) { return b == 0; })) return {};
+      // Digits are nibbles, complemented for negative numbers; pxlib leaks
+      // its buffer on any other nibble, so such a value is read as Null.
+      const bool positive = uchar(p[0]) & 0x80;
+      for (int i = 1; i < 17; ++i)
+        for (const int nibble : {uchar(p[i]) >> 4, uchar(p[i]) & 0xF})
+          if (positive ? nibble > 9 : nibble < 6) return {};
       char* text = nullptr;
-      if (PX_get_data_bcd(doc_, reinterpret_cast<unsigned char*>(p), c.decimals, &text) <= 0 || !text) return {};
-      const QString s = QString::fromLatin1(text).trimmed();
-      doc_->free(doc_, text);
+      const int got = PX_get_data_bcd(doc_, reinterpret_cast<unsigned char*>(p), c.decimals, &text);
+      const QString s = got > 0 && text ? QString::fromLatin1(text).trimmed() : QString();
+      if (text) doc_->free(doc_, text);
+      if (s.isEmpty()) return {};
       bool ok = false;
       s.toDouble(&ok);
       return ok ? QVariant(s) : QVariant();

@@ -62,6 +62,7 @@ class ParadoxTable {
  private:
   [[noreturn]] void damaged(const QString& what) const;
   void validate();
+  void openWithPxlib();
   QVariant blobValue(const char* p, const PxColumn& c);
   const MbFile& mb();
 

@@ -78,7 +78,7 @@ std::optional<QString> canonicalDecimal(std::string_view s) {
   size_t z = 0;
   while (z + 1 < intPart.size() && intPart[z] == '0') ++z;
   intPart.erase(0, z);
-  if (intPart.empty()) intPart = "0";
+  if (intPart.empty()) intPart.push_back('0');
   std::string out = negative ? "-" : "";
   out += intPart;
   if (!fracPart.empty()) {
@@ -192,55 +192,63 @@ DbfTable::DbfTable(const QString& path, bool update) : path_(path) {
   if (!handle_)
     damaged(lastShapelibMessage.isEmpty() ? QStringLiteral("its field descriptions are not valid")
                                           : lastShapelibMessage);
-  recordCount_ = handle_->nRecords;
-  recordLength_ = handle_->nRecordLength;
-  if (recordCount_ < 0 || uint32_t(recordCount_) != records) damaged(QStringLiteral("its record count is not valid"));
+  // A constructor that throws runs no destructor: close the file here.
+  try {
+    recordCount_ = handle_->nRecords;
+    recordLength_ = handle_->nRecordLength;
+    if (recordCount_ < 0 || uint32_t(recordCount_) != records) damaged(QStringLiteral("its record count is not valid"));
 
-  int nextBit = 0;
-  for (int i = 0; i < handle_->nFields; ++i) {
-    const char* d = handle_->pszHeader + i * XBASE_FLDHDR_SZ;
-    DbfColumn c;
-    c.type = handle_->pachFieldType[i];
-    c.offset = handle_->panFieldOffset[i];
-    c.width = handle_->panFieldSize[i];
-    c.decimals = handle_->panFieldDecimals[i];
-    const uchar flags = uchar(d[18]);
-    if (c.offset < 1 || c.width < 1 || c.offset + c.width > recordLength_)
-      damaged(QStringLiteral("field %1 lies outside the record").arg(i + 1));
-    c.name = codePage_.decode(std::string_view(d, strnlen(d, 11))).trimmed();
-    if (c.type == '0') {  // Visual FoxPro's hidden _NullFlags field
-      nullFlagsOffset_ = c.offset;
-      nullFlagsWidth_ = c.width;
-      continue;
+    int nextBit = 0;
+    for (int i = 0; i < handle_->nFields; ++i) {
+      const char* d = handle_->pszHeader + i * XBASE_FLDHDR_SZ;
+      DbfColumn c;
+      c.type = handle_->pachFieldType[i];
+      c.offset = handle_->panFieldOffset[i];
+      c.width = handle_->panFieldSize[i];
+      c.decimals = handle_->panFieldDecimals[i];
+      const uchar flags = uchar(d[18]);
+      if (c.offset < 1 || c.width < 1 || c.offset + c.width > recordLength_)
+        damaged(QStringLiteral("field %1 lies outside the record").arg(i + 1));
+      c.name = codePage_.decode(std::string_view(d, strnlen(d, 11))).trimmed();
+      c.fileName = c.name;
+      if (c.type == '0') {  // Visual FoxPro's hidden _NullFlags field
+        nullFlagsOffset_ = c.offset;
+        nullFlagsWidth_ = c.width;
+        continue;
+      }
+      c.binary = visualFoxPro_ && (flags & 0x04);
+      if (visualFoxPro_) {
+        if (c.type == 'V' || c.type == 'Q') c.varLengthBit = nextBit++;
+        if (flags & 0x02) c.nullBit = nextBit++;
+      }
+      const bool nullable = visualFoxPro_ ? c.nullBit >= 0 || c.type == 'D' || c.type == 'T' || c.type == 'N' ||
+                                                c.type == 'F' || c.type == 'L'
+                                          : true;
+      c.info = fieldInfoFor(c, visualFoxPro_, nullable);
+      columns_.push_back(std::move(c));
     }
-    c.binary = visualFoxPro_ && (flags & 0x04);
-    if (visualFoxPro_) {
-      if (c.type == 'V' || c.type == 'Q') c.varLengthBit = nextBit++;
-      if (flags & 0x02) c.nullBit = nextBit++;
+    if (nextBit > nullFlagsWidth_ * 8) {
+      // Bits without a _NullFlags field to hold them: treat the fields as plain.
+      for (DbfColumn& c : columns_) c.nullBit = c.varLengthBit = -1;
     }
-    const bool nullable = visualFoxPro_ ? c.nullBit >= 0 || c.type == 'D' || c.type == 'T' || c.type == 'N' ||
-                                              c.type == 'F' || c.type == 'L'
-                                        : true;
-    c.info = fieldInfoFor(c, visualFoxPro_, nullable);
-    columns_.push_back(std::move(c));
-  }
-  if (nextBit > nullFlagsWidth_ * 8) {
-    // Bits without a _NullFlags field to hold them: treat the fields as plain.
-    for (DbfColumn& c : columns_) c.nullBit = c.varLengthBit = -1;
-  }
 
-  if (hasMemoColumns()) {
-    QStringList exts;
-    if (QFileInfo(path).suffix().compare(QLatin1String("dbc"), Qt::CaseInsensitive) == 0)
-      exts << QStringLiteral("dct");
-    else if (isFoxVersion(version_))
-      exts << QStringLiteral("fpt") << QStringLiteral("dbt");
-    else
-      exts << QStringLiteral("dbt") << QStringLiteral("fpt");
-    memoPath_ = MemoFile::findBeside(path, exts);
-    memoKind_ = QFileInfo(memoPath_).suffix().compare(QLatin1String("dbt"), Qt::CaseInsensitive) == 0
-                    ? MemoFile::Kind::Dbt
-                    : MemoFile::Kind::Fpt;
+    if (hasMemoColumns()) {
+      QStringList exts;
+      if (QFileInfo(path).suffix().compare(QLatin1String("dbc"), Qt::CaseInsensitive) == 0)
+        exts << QStringLiteral("dct");
+      else if (isFoxVersion(version_))
+        exts << QStringLiteral("fpt") << QStringLiteral("dbt");
+      else
+        exts << QStringLiteral("dbt") << QStringLiteral("fpt");
+      memoPath_ = MemoFile::findBeside(path, exts);
+      memoKind_ = QFileInfo(memoPath_).suffix().compare(QLatin1String("dbt"), Qt::CaseInsensitive) == 0
+                      ? MemoFile::Kind::Dbt
+                      : MemoFile::Kind::Fpt;
+    }
+  } catch (...) {
+    DBFClose(handle_);
+    handle_ = nullptr;
+    throw;
   }
 }
 
@@ -432,7 +440,7 @@ void DbfTable::appendCell(ColumnStore& out, const char* raw, int column, int rec
   out.appendBytes(s);
 }
 
-std::shared_ptr<RowStore> DbfTable::load() {
+std::shared_ptr<RowStore> DbfTable::load(bool withDeleted) {
   std::vector<FieldInfo> fields;
   for (const DbfColumn& c : columns_) fields.push_back(c.info);
   auto rows = std::make_shared<RowStore>(std::move(fields));
@@ -441,7 +449,7 @@ std::shared_ptr<RowStore> DbfTable::load() {
   const int n = int(columns_.size());
   for (int rec = 0; rec < recordCount_; ++rec) {
     const char* raw = record(rec);
-    if (isDeleted(raw)) continue;
+    if (isDeleted(raw) && !withDeleted) continue;
     for (int i = 0; i < n; ++i) appendCell(rows->column(i), raw, i, rec);
     rows->commitRow();
     rows->rowKeys().push_back(rec);

@@ -26,6 +26,7 @@ namespace dataaccess {
 
 struct DbfColumn {
   QString name;
+  QString fileName;  // the name in the file itself (10 characters at most)
   char type = 'C';
   int offset = 0;  // from the start of the record (the deletion flag is byte 0)
   int width = 0;
@@ -65,8 +66,9 @@ class DbfTable {
   const char* record(int rec);
   static bool isDeleted(const char* raw) { return raw[0] == '*'; }
 
-  // Every record that is not deleted; row keys are the record numbers.
-  std::shared_ptr<RowStore> load();
+  // Every record (only those not deleted unless `withDeleted`); row keys
+  // are the record numbers.
+  std::shared_ptr<RowStore> load(bool withDeleted = false);
   // The value of one column of a record (canonical form of values.h).
   QVariant value(const char* raw, int column, int rec);
 

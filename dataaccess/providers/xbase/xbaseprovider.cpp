@@ -48,6 +48,8 @@ class XBaseProvider : public FileProvider {
 
   void open(const ConnectionString& cs, const OpenOptions&) override {
     close();
+    // Deleted=Yes (the viewer's setting) hides deleted records; No shows them.
+    showDeleted_ = cs.value(QStringLiteral("Deleted")).trimmed().compare(QLatin1String("No"), Qt::CaseInsensitive) == 0;
     const QString type = cs.value(QStringLiteral("SourceType")).trimmed();
     if (type.compare(QLatin1String("DBC"), Qt::CaseInsensitive) == 0) {
       const QString dbc = cs.value(QStringLiteral("SourceDB"));
@@ -111,7 +113,7 @@ class XBaseProvider : public FileProvider {
 
   std::shared_ptr<RowStore> loadTable(const TableEntry& t) override {
     if (t.type == QLatin1String("VIEW")) return loadView(t);
-    return openTable(t)->load();
+    return openTable(t)->load(showDeleted_);
   }
 
   QStringList filesOf(const TableEntry& t) const override {
@@ -224,6 +226,7 @@ class XBaseProvider : public FileProvider {
   QString folder_;
   QString dataSource_;
   std::set<QString> openingViews_;
+  bool showDeleted_ = false;
 };
 
 void XBaseProvider::applyBatch(const RowStore& rows, const std::vector<RowChange>& changes) {
@@ -246,7 +249,7 @@ void XBaseProvider::applyBatch(const RowStore& rows, const std::vector<RowChange
     if (ch.rowKey < 0 || !seen.insert(rec).second)
       throw Error(err::kInvalidArgument, kUpdate, QStringLiteral("A changed row has no record of its own."));
     const char* raw = table->record(rec);
-    if (DbfTable::isDeleted(raw))
+    if (DbfTable::isDeleted(raw) && !showDeleted_)
       throw Error(err::kRowConflict, kUpdate,
                   QStringLiteral("Record %1 of table '%2' was deleted by another program; it was not saved.")
                       .arg(rec + 1)
@@ -266,7 +269,7 @@ void XBaseProvider::applyBatch(const RowStore& rows, const std::vector<RowChange
       if (col < 0 || size_t(f) >= ch.current.size())
         throw Error(err::kInvalidArgument, kUpdate, QStringLiteral("A changed field is not a field of the table."));
       const DbfColumn& c = table->columns()[size_t(col)];
-      const QString index = indexNaming(table->path(), QFileInfo(table->path()).exists() ? c.name.left(10) : c.name);
+      const QString index = indexNaming(table->path(), c.fileName);
       if (!index.isEmpty())
         throw Error(err::kFeatureNotAvailable, kUpdate,
                     QStringLiteral("Field '%1' is part of an index of table '%2' (%3), which Lumbrook does not "

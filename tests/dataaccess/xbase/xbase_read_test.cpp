@@ -211,6 +211,11 @@ TEST(XBaseRead, DeletedRecordsAreNotShownAndKeepTheirRecordNumbers) {
   rs->MoveNext();
   EXPECT_EQ(rs->Fields(0).Value(), QVariant(QStringLiteral("tre")));
   EXPECT_EQ(rs->store().rowKey(1), 2);
+
+  // Deleted=No shows them.
+  QString cs = folderConnection(tmp.path());
+  cs.replace("Deleted=Yes", "Deleted=No");
+  EXPECT_EQ(openTable(connect(cs), "del")->RecordCount(), 3);
 }
 
 TEST(XBaseRead, MissingFolderOrContainerIsAClearError) {
