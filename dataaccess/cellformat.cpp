@@ -46,6 +46,14 @@ CellFormatter::CellFormatter(const QLocale& locale) : locale_(locale) {
   fastDate_ = simpleNumbers_ && compile(dateFormat_, date_);
   fastTime_ = simpleNumbers_ && compile(timeFormat_, time_);
   am_ = locale.amText().toUpper().toUtf8();
+  for (int i = 1; i <= 12; ++i) {
+    months_[i] = locale.monthName(i, QLocale::ShortFormat).toUtf8();
+    monthsLong_[i] = locale.monthName(i, QLocale::LongFormat).toUtf8();
+  }
+  for (int i = 1; i <= 7; ++i) {
+    days_[i] = locale.dayName(i, QLocale::ShortFormat).toUtf8();
+    daysLong_[i] = locale.dayName(i, QLocale::LongFormat).toUtf8();
+  }
   pm_ = locale.pmText().toUpper().toUtf8();
 }
 
@@ -57,11 +65,11 @@ bool CellFormatter::compile(const QString& f, Pattern& out) {
     while (i + run < f.size() && f[i + run] == c) ++run;
     auto add = [&](Token::Kind k) { out.push_back(Token{k, {}}); };
     if (c == 'd') {
-      if (run > 2) return false;  // day names come from the locale
-      add(run == 1 ? Token::Day : Token::Day2);
+      if (run > 4) return false;
+      add(run == 1 ? Token::Day : run == 2 ? Token::Day2 : run == 3 ? Token::DayName : Token::DayNameLong);
     } else if (c == 'M') {
-      if (run > 2) return false;  // month names
-      add(run == 1 ? Token::Month : Token::Month2);
+      if (run > 4) return false;
+      add(run == 1 ? Token::Month : run == 2 ? Token::Month2 : run == 3 ? Token::MonthName : Token::MonthNameLong);
     } else if (c == 'y') {
       if (run == 2) add(Token::Year2);
       else if (run == 4) add(Token::Year4);
@@ -93,7 +101,7 @@ bool CellFormatter::compile(const QString& f, Pattern& out) {
   return true;
 }
 
-void CellFormatter::appendPattern(QByteArray& out, const Pattern& p, int y, int mo, int d, int ms) const {
+void CellFormatter::appendPattern(QByteArray& out, const Pattern& p, int y, int mo, int d, int ms, int wd) const {
   const int h = ms / 3600000, mi = ms / 60000 % 60, s = ms / 1000 % 60, z = ms % 1000;
   for (const Token& t : p) {
     switch (t.kind) {
@@ -115,13 +123,17 @@ void CellFormatter::appendPattern(QByteArray& out, const Pattern& p, int y, int 
       case Token::Milli: appendNumber(out, z, 3); break;
       case Token::AmPm: out.append(h < 12 ? am_ : pm_); break;
       case Token::AmPmLower: out.append((h < 12 ? am_ : pm_).toLower()); break;
+      case Token::DayName: out.append(days_[wd]); break;
+      case Token::DayNameLong: out.append(daysLong_[wd]); break;
+      case Token::MonthName: out.append(months_[mo]); break;
+      case Token::MonthNameLong: out.append(monthsLong_[mo]); break;
     }
   }
 }
 
-void CellFormatter::appendDate(QByteArray& out, int y, int m, int d) const {
+void CellFormatter::appendDate(QByteArray& out, int y, int m, int d, int weekday) const {
   if (fastDate_ && y > 0)
-    appendPattern(out, date_, y, m, d, 0);
+    appendPattern(out, date_, y, m, d, 0, weekday);
   else
     out.append(locale_.toString(QDate(y, m, d), dateFormat_).toUtf8());
 }
@@ -189,8 +201,9 @@ void CellFormatter::appendStored(QByteArray& out, const ColumnStore& c, int64_t 
         return;
       }
       int y, m, d;
-      QDate::fromJulianDay(kOriginJulianDay + days).getDate(&y, &m, &d);
-      appendDate(out, y, m, d);
+      const QDate date = QDate::fromJulianDay(kOriginJulianDay + days);
+      date.getDate(&y, &m, &d);
+      appendDate(out, y, m, d, date.dayOfWeek());
       if (type != adDBDate && rest != 0) {
         out.append(' ');
         appendTime(out, int(rest));

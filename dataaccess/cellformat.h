@@ -26,17 +26,18 @@ class CellFormatter {
  private:
   struct Token {
     enum Kind : uint8_t { Literal, Day, Day2, Month, Month2, Year2, Year4, Hour12, Hour12_2, Hour24, Hour24_2,
-                          Minute, Minute2, Second, Second2, Milli, AmPm, AmPmLower };
+                          Minute, Minute2, Second, Second2, Milli, AmPm, AmPmLower,
+                          DayName, DayNameLong, MonthName, MonthNameLong };
     Kind kind;
     QByteArray text;  // Literal
   };
   using Pattern = std::vector<Token>;
 
   static bool compile(const QString& format, Pattern& out);
-  void appendDate(QByteArray& out, int y, int m, int d) const;
+  void appendDate(QByteArray& out, int y, int m, int d, int weekday) const;
   void appendTime(QByteArray& out, int msecs) const;
   void appendReal(QByteArray& out, double v) const;
-  void appendPattern(QByteArray& out, const Pattern& p, int y, int mo, int d, int msecs) const;
+  void appendPattern(QByteArray& out, const Pattern& p, int y, int mo, int d, int msecs, int weekday = 1) const;
 
   QLocale locale_;
   bool simpleNumbers_ = true;  // ASCII digits, "-" and "." or one other point
@@ -46,6 +47,7 @@ class CellFormatter {
   Pattern date_, time_;
   bool fastDate_ = false, fastTime_ = false;
   QByteArray am_, pm_;
+  QByteArray months_[13], monthsLong_[13], days_[8], daysLong_[8];  // 1-based
 };
 
 }  // namespace dataaccess

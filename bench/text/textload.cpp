@@ -38,7 +38,8 @@ int main(int argc, char** argv) {
             adLockBatchOptimistic, adCmdText);
     const qint64 loaded = timer.elapsed();
     if (mode == QLatin1String("getstring")) {
-      const QByteArray text = rs.GetString(adClipString, -1, QStringLiteral("\t"), QStringLiteral("\r\n"), QString()).toUtf8();
+      // The form the delimited export writes: the same text as GetString, as UTF-8.
+      const QByteArray text = rs.GetStringUtf8(-1, QStringLiteral("\t"), QStringLiteral("\r\n"), QString());
       QFile f(out);
       if (!f.open(QIODevice::WriteOnly) || f.write(text) != text.size()) return 1;
     } else if (mode == QLatin1String("save")) {

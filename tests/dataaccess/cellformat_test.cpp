@@ -28,7 +28,8 @@ TEST(CellFormatter, MatchesDisplayTextForEveryStorageAndLocale) {
   };
   for (const QLocale& locale : {QLocale(QLocale::English, QLocale::UnitedStates), QLocale(QLocale::German, QLocale::Germany),
                                 QLocale::c(), QLocale(QLocale::English, QLocale::UnitedKingdom),
-                                QLocale(QLocale::Arabic, QLocale::Egypt), QLocale(QLocale::Japanese, QLocale::Japan)}) {
+                                QLocale(QLocale::Arabic, QLocale::Egypt), QLocale(QLocale::Japanese, QLocale::Japan),
+                                QLocale(QLocale::French, QLocale::France), QLocale(QLocale::Russian, QLocale::Russia)}) {
     const CellFormatter fmt(locale);
     for (const Column& col : columns) {
       ColumnStore store(col.type);
