@@ -197,6 +197,32 @@ TEST_F(WindowTest, OpenCommandAsksWithTitleAndFilterThenReloads) {
   EXPECT_EQ(window->dataSourceKind(), "mdb");
 }
 
+TEST_F(WindowTest, ExportButtonWritesTheChosenFormat) {
+  openFake(kind::Access);
+  window->toolAction("Export2")->trigger();  // no current recordset: nothing
+  EXPECT_TRUE(prompts.dialogs.empty());
+
+  testsupport::TempDir dir;
+  window->ViewTableContent("Orders");
+  // Before any choice the button writes the recordset's own XML.
+  prompts.paths.push_back(dir.path() + "/orders.xml");
+  window->toolAction("Export2")->trigger();
+  ASSERT_EQ(prompts.dialogs.size(), 1u);
+  EXPECT_EQ(prompts.dialogs[0].title, "Save recordset as file");
+  EXPECT_EQ(prompts.dialogs[0].proposedName, "Orders");
+  QFile xml(dir.path() + "/orders.xml");
+  ASSERT_TRUE(xml.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(xml.readAll().contains("urn:schemas-microsoft-com:rowset"));
+
+  window->buttonMenuClick("txt_comma");
+  window->currentRecordset()->MoveFirst();
+  prompts.paths.push_back(dir.path() + "/orders.txt");
+  window->toolAction("Export2")->trigger();
+  QFile txt(dir.path() + "/orders.txt");
+  ASSERT_TRUE(txt.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(txt.readAll().startsWith("Id,Name\r\n1,Apple"));
+}
+
 // --- keys and close -----------------------------------------------------------
 
 TEST_F(WindowTest, EscapeAsksAndNoKeepsTheWindow) {

@@ -8,6 +8,7 @@
 #include "datasource/opening.h"
 #include "datasource/paths.h"
 #include "datasource/sourcestate.h"
+#include "export.h"
 #include "prompts.h"
 #include "recordsetmodel.h"
 #include "shell/settings.h"
@@ -177,7 +178,10 @@ void f_ViewDB::buildCommands() {
   dispatch_.add(QStringLiteral("Settings"), {});
   dispatch_.add(QStringLiteral("Help"), {});
   dispatch_.add(QStringLiteral("About"), {});
-  dispatch_.add(QStringLiteral("Export2"), {});
+  dispatch_.add(QStringLiteral("Export2"), [this] {
+    const QString name = ExportName(state().SourceKind, state().CurrentPath, cmbTables->currentText());
+    ExportRecordset(current_.get(), ExportFormatFromKey(exportTag_), name);
+  });
   dispatch_.add(QStringLiteral("Preview"), {});
   dispatch_.add(QStringLiteral("FilterRemove"), {}, true);
   dispatch_.add(QStringLiteral("filter"), {}, true);
