@@ -1,6 +1,7 @@
 #include "viewertestsupport.h"
 
 #include "dataaccess/error.h"
+#include "testsupport/fakeprovider.h"
 #include "testsupport/tempdir.h"
 #include "viewer/datasource/opening.h"
 #include "viewer/datasource/paths.h"
@@ -229,4 +230,30 @@ TEST_F(SchemaIniTest, UnwritableSchemaIniStopsTheOpenWithTheProfileMessage) {
   EXPECT_EQ(BuildConnection(q, ext), nullptr);
   QFile::setPermissions(ro.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
   EXPECT_EQ(prompts.shown.back().text, "-2147221504: Error writing to file '" + ro.file("SCHEMA.INI") + "'");
+}
+
+// The kind of a data link comes from what its connection says about itself:
+// an Oracle driver by its name in any letter case, SQL Server by the exact
+// DBMS name, everything else generic.
+TEST(DetectProviderTest, ClassifiesByFriendlyNameThenDbmsName) {
+  struct Case {
+    const char* friendlyName;
+    const char* dbmsName;
+    int32_t kind;
+  };
+  const Case cases[] = {
+      {"ODBC Driver (Oracle in OraClient19Home1)", "Oracle", 1},
+      {"lumbrook odbc: ORACLE wire driver", "whatever", 1},
+      {"ODBC Driver (ODBC Driver 18 for SQL Server)", "Microsoft SQL Server", 2},
+      {"ODBC Driver (SQL Server)", "microsoft sql server", 0},  // the match is exact
+      {"ODBC Driver (PostgreSQL Unicode)", "PostgreSQL", 0},
+      {"Lumbrook Jet Provider", "MS Jet", 0},
+  };
+  for (const Case& c : cases) {
+    testsupport::FakeProvider* fake = nullptr;
+    auto cn = testsupport::fakeConnection(&fake);
+    fake->properties["Provider Friendly Name"] = QString::fromUtf8(c.friendlyName);
+    fake->properties["DBMS Name"] = QString::fromUtf8(c.dbmsName);
+    EXPECT_EQ(DetectProvider(*cn), c.kind) << c.friendlyName << " / " << c.dbmsName;
+  }
 }
