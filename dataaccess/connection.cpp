@@ -50,7 +50,13 @@ Provider& Connection::provider() const {
 
 QString Connection::providerName() const { return provider_ ? provider_->name() : QString(); }
 
-QVariant Connection::Properties(const QString& name) const {
+QVariant Connection::Properties(const QString& nameAsGiven) const {
+  // Names match without regard to letter case; providers are asked with the
+  // usual spelling of the names everybody reads.
+  QString name = nameAsGiven;
+  for (const char* known : {"Provider Friendly Name", "DBMS Name", "DBMS Version", "User Name", "Data Source",
+                            "Provider Name"})
+    if (name.compare(QLatin1String(known), Qt::CaseInsensitive) == 0) name = QLatin1String(known);
   if (provider_) {
     if (auto v = provider_->property(name)) return *v;
     if (name.compare(QLatin1String("Provider Name"), Qt::CaseInsensitive) == 0) return provider_->name();
