@@ -7,6 +7,7 @@
 #include <QSet>
 #include <QXmlStreamReader>
 #include <cmath>
+#include <cstdio>
 
 namespace dataaccess {
 
@@ -189,8 +190,34 @@ void appendStoredValue(QByteArray& out, const ColumnStore& c, int64_t row, DataT
       out.append(QByteArray::fromRawData(b.data(), qsizetype(b.size())).toHex().toUpper());
       return;
     }
-    default:
-      break;
+    case ColumnStore::Storage::DateTime: {
+      // ISO text straight from the stored milliseconds, as invariantText()
+      // writes it (years 1 to 9999; others take the general path below).
+      const int64_t ms = c.oleMsecsAt(row);
+      int64_t days = ms / 86400000, rest = ms % 86400000;
+      if (rest < 0) {
+        rest += 86400000;
+        --days;
+      }
+      static const qint64 origin = QDate(1899, 12, 30).toJulianDay();
+      int y, m, d;
+      QDate::fromJulianDay(origin + days).getDate(&y, &m, &d);
+      if (y < 1 || y > 9999) break;
+      char buf[32];
+      const int h = int(rest / 3600000), mi = int(rest / 60000 % 60), sec = int(rest / 1000 % 60),
+                z = int(rest % 1000);
+      int n = 0;
+      if (t == adDBTime)
+        n = std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", h, mi, sec);
+      else if (t == adDBDate)
+        n = std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", y, m, d);
+      else if (z)
+        n = std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d.%03d", y, m, d, h, mi, sec, z);
+      else
+        n = std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d", y, m, d, h, mi, sec);
+      out.append(buf, n);
+      return;
+    }
   }
   appendValueText(out, c.value(row), t);
 }
