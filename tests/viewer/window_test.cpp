@@ -9,7 +9,7 @@
 #include "testsupport/fakeprovider.h"
 #include "mainwindow/recordsetmodel.h"
 #include "mainwindow/toolbaricons.h"
-#include "mainwindow/toolbarspec.h"
+#include "mainwindow/toolbarentries.h"
 #include "mainwindow/viewdb.h"
 #include "shell/settings.h"
 #include "testsupport/tempdir.h"

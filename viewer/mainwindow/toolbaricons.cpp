@@ -1,6 +1,6 @@
 #include "toolbaricons.h"
 
-#include "toolbarspec.h"
+#include "toolbarentries.h"
 
 #include <QFile>
 #include <QHash>

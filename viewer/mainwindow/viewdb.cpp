@@ -13,7 +13,7 @@
 #include "recordsetmodel.h"
 #include "shell/settings.h"
 #include "toolbaricons.h"
-#include "toolbarspec.h"
+#include "toolbarentries.h"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -1,4 +1,4 @@
-#include "toolbarspec.h"
+#include "toolbarentries.h"
 
 namespace viewer {
 
