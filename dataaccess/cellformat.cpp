@@ -9,7 +9,6 @@ namespace dataaccess {
 namespace {
 
 const qint64 kOriginJulianDay = QDate(1899, 12, 30).toJulianDay();
-constexpr int64_t kMsPerDay = 86400000;
 
 void appendNumber(QByteArray& out, int v, int width) {
   char buf[16];
@@ -190,14 +189,11 @@ void CellFormatter::appendStored(QByteArray& out, const ColumnStore& c, int64_t 
       return;
     }
     case ColumnStore::Storage::DateTime: {
-      const int64_t ms = c.oleMsecsAt(row);
-      int64_t days = ms / kMsPerDay, rest = ms % kMsPerDay;
-      if (rest < 0) {
-        rest += kMsPerDay;
-        --days;
-      }
+      int64_t days = 0;
+      int rest = 0;
+      splitOleMsecs(c.oleMsecsAt(row), &days, &rest);
       if (type == adDBTime) {
-        appendTime(out, int(rest));
+        appendTime(out, rest);
         return;
       }
       int y, m, d;
@@ -206,7 +202,7 @@ void CellFormatter::appendStored(QByteArray& out, const ColumnStore& c, int64_t 
       appendDate(out, y, m, d, date.dayOfWeek());
       if (type != adDBDate && rest != 0) {
         out.append(' ');
-        appendTime(out, int(rest));
+        appendTime(out, rest);
       }
       return;
     }

@@ -135,13 +135,10 @@ int64_t toOleMsecs(const QDate& d) { return kOleOrigin.daysTo(d) * kMsPerDay; }
 int64_t toOleMsecs(const QTime& t) { return t.msecsSinceStartOfDay(); }
 
 QDateTime fromOleMsecs(int64_t ms) {
-  int64_t days = ms / kMsPerDay;
-  int64_t rest = ms % kMsPerDay;
-  if (rest < 0) {
-    rest += kMsPerDay;
-    --days;
-  }
-  return makeDateTime(kOleOrigin.addDays(days), QTime::fromMSecsSinceStartOfDay(int(rest)));
+  int64_t days = 0;
+  int rest = 0;
+  splitOleMsecs(ms, &days, &rest);
+  return makeDateTime(kOleOrigin.addDays(days), QTime::fromMSecsSinceStartOfDay(rest));
 }
 
 QDateTime makeDateTime(const QDate& d, const QTime& t) { return QDateTime(d, t, Qt::UTC); }

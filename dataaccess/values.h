@@ -38,6 +38,17 @@ int64_t toOleMsecs(const QDateTime& dt);
 int64_t toOleMsecs(const QDate& d);
 int64_t toOleMsecs(const QTime& t);
 QDateTime fromOleMsecs(int64_t ms);
+// Splits stored milliseconds into whole days since the origin and the
+// milliseconds of that day (0 to 86399999, also before the origin).
+inline void splitOleMsecs(int64_t ms, int64_t* days, int* msOfDay) {
+  int64_t d = ms / 86400000, rest = ms % 86400000;
+  if (rest < 0) {
+    rest += 86400000;
+    --d;
+  }
+  *days = d;
+  *msOfDay = int(rest);
+}
 
 // A naive date and time (time spec UTC) from a date and a time.
 QDateTime makeDateTime(const QDate& d, const QTime& t = QTime(0, 0));

@@ -193,19 +193,15 @@ void appendStoredValue(QByteArray& out, const ColumnStore& c, int64_t row, DataT
     case ColumnStore::Storage::DateTime: {
       // ISO text straight from the stored milliseconds, as invariantText()
       // writes it (years 1 to 9999; others take the general path below).
-      const int64_t ms = c.oleMsecsAt(row);
-      int64_t days = ms / 86400000, rest = ms % 86400000;
-      if (rest < 0) {
-        rest += 86400000;
-        --days;
-      }
+      int64_t days = 0;
+      int rest = 0;
+      splitOleMsecs(c.oleMsecsAt(row), &days, &rest);
       static const qint64 origin = QDate(1899, 12, 30).toJulianDay();
       int y, m, d;
       QDate::fromJulianDay(origin + days).getDate(&y, &m, &d);
       if (y < 1 || y > 9999) break;
       char buf[32];
-      const int h = int(rest / 3600000), mi = int(rest / 60000 % 60), sec = int(rest / 1000 % 60),
-                z = int(rest % 1000);
+      const int h = rest / 3600000, mi = rest / 60000 % 60, sec = rest / 1000 % 60, z = rest % 1000;
       int n = 0;
       if (t == adDBTime)
         n = std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", h, mi, sec);
