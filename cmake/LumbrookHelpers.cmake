@@ -10,7 +10,7 @@ function(lumbrook_provider name)
   target_compile_definitions(dataaccess PRIVATE LUMBROOK_HAVE_PROVIDER_${name}=1)
 endfunction()
 
-# lumbrook_test(NAME SOURCES ... LIBS ... [MAIN target] [LABELS ...] [ENV ...])
+# lumbrook_test(NAME SOURCES ... LIBS ... [MAIN target] [LABELS label] [ENV ...])
 #   One GoogleTest executable registered with CTest, test by test. MAIN
 #   names the library holding main() (testmain_core by default; widget
 #   tests use testmain_gui).

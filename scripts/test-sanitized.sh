@@ -9,9 +9,11 @@ targets=(dataaccess_text_test dataaccess_persist_test jet_provider_test excel_pr
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMBROOK_SANITIZE=ON \
   -DLUMBROOK_BUILD_GUI=OFF -DLUMBROOK_BUILD_BENCH=OFF >/dev/null
+# Suites whose libraries were not found are not configured; build the rest.
+all_targets="$(ninja -C "$build" -t targets all 2>/dev/null || true)"
 present=()
 for t in "${targets[@]}"; do
-  if ninja -C "$build" -t targets all 2>/dev/null | grep -q "^$t:"; then present+=("$t"); fi
+  if grep -q "^$t:" <<<"$all_targets"; then present+=("$t"); fi
 done
 ninja -C "$build" -j"$(nproc)" "${present[@]}"
 export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
