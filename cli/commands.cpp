@@ -7,6 +7,10 @@
 #include "viewer/datasource/sourcestate.h"
 #include "viewer/mainwindow/export.h"
 
+#include <QFile>
+
+#include <cstdio>
+
 namespace cli {
 
 using dataaccess::Error;
@@ -45,6 +49,13 @@ std::unique_ptr<Recordset> openContent(Session& session, const QString& table, c
     return viewer::OpenPersistedRecordset(s.CurrentPath);
   }
   return viewer::OpenContent(requireConnection(session), table, session.ext(), s.SourceKind, s.CurrentPath, sql);
+}
+
+// The whole export on standard output (OUT "-").
+void writeToStdout(const QByteArray& bytes) {
+  QFile out;
+  if (!out.open(stdout, QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.flush())
+    throw Error(dataaccess::err::kAppBase, kSource, QStringLiteral("Error writing to standard output"));
 }
 
 }  // namespace
@@ -99,13 +110,17 @@ int runExport(const QStringList& args, QTextStream&) {
     if (sql.isEmpty()) throw UsageError{QStringLiteral("--sql needs a statement")};
     rest.remove(sqlAt, 2);
   }
-  requireArgs(rest, 4, 4, "export PATH TABLE FORMAT OUT [--sql TEXT]");
+  requireArgs(rest, 4, 4, "export PATH TABLE FORMAT OUT|- [--sql TEXT]");
   bool known = false;
   const viewer::ExportFormat format = viewer::ExportFormatFromKey(rest[2], &known);
   if (!known) throw UsageError{QStringLiteral("unknown format '%1'").arg(rest[2])};
   Session session(rest[0]);
   auto rs = openContent(session, rest[1], sql);
-  viewer::WriteExport(*rs, format, rest[3], viewer::state().PageEncoding);
+  if (rest[3] == QLatin1String("-")) {
+    writeToStdout(viewer::ExportBytes(*rs, format, viewer::state().PageEncoding));
+  } else {
+    viewer::WriteExport(*rs, format, rest[3], viewer::state().PageEncoding);
+  }
   return 0;
 }
 

@@ -9,6 +9,8 @@
 #include <QBuffer>
 #include <QSaveFile>
 
+#include <string_view>
+
 namespace dataaccess {
 
 namespace {
@@ -299,6 +301,11 @@ void Recordset::Save(const QString& path, PersistFormatEnum format) {
                 QStringLiteral("The file '%1' could not be written: %2").arg(path, f.errorString()));
 }
 
+void Recordset::Save(QIODevice& device) {
+  requireOpen("Save");
+  writeRowsetXml(*this, device);
+}
+
 void Recordset::Save(Stream& stream, PersistFormatEnum format) {
   requireOpen("Save");
   if (format != adPersistXML)
@@ -336,14 +343,54 @@ QByteArray Recordset::GetStringUtf8(int64_t numRows, const QString& colDelimiter
   requireOpen("GetString");
   if (position_ < 0 || position_ >= rows_->rowCount()) noCurrentRecord("GetString");
   const int64_t end = numRows < 0 ? rows_->rowCount() : std::min(rows_->rowCount(), position_ + numRows);
-  const CellFormatter formatter;
-  const QByteArray col = colDelimiter.toUtf8(), row = rowDelimiter.toUtf8(), null = nullExpr.toUtf8();
-  const int fields = rows_->fieldCount();
   QByteArray out;
-  for (int64_t r = position_; r < end; ++r) {
+  appendRowsUtf8(out, position_, end, colDelimiter.toUtf8(), rowDelimiter.toUtf8(), nullExpr.toUtf8(), false);
+  position_ = end;
+  return out;
+}
+
+QByteArray Recordset::DelimitedRowsUtf8(const QString& colDelimiter, const QString& rowDelimiter,
+                                        const QString& nullExpr) const {
+  requireOpen("GetString");
+  QByteArray out;
+  appendRowsUtf8(out, 0, rows_->rowCount(), colDelimiter.toUtf8(), rowDelimiter.toUtf8(), nullExpr.toUtf8(), true);
+  return out;
+}
+
+namespace {
+
+// True when the bytes from `from` on need quotes in a delimited file.
+bool needsQuotes(const QByteArray& out, qsizetype from, const QByteArray& col) {
+  const std::string_view cell(out.constData() + from, size_t(out.size() - from));
+  if (cell.find_first_of("\"\r\n") != std::string_view::npos) return true;
+  return !col.isEmpty() && cell.find(std::string_view(col.constData(), size_t(col.size()))) != std::string_view::npos;
+}
+
+// Puts the bytes from `from` on in double quotes, doubling inner quotes.
+void quoteTail(QByteArray& out, qsizetype from) {
+  QByteArray quoted;
+  quoted.reserve(out.size() - from + 8);
+  quoted.append('"');
+  for (qsizetype i = from; i < out.size(); ++i) {
+    if (out[i] == '"') quoted.append('"');
+    quoted.append(out[i]);
+  }
+  quoted.append('"');
+  out.truncate(from);
+  out.append(quoted);
+}
+
+}  // namespace
+
+void Recordset::appendRowsUtf8(QByteArray& out, int64_t begin, int64_t end, const QByteArray& col,
+                               const QByteArray& row, const QByteArray& null, bool quote) const {
+  const CellFormatter formatter;
+  const int fields = rows_->fieldCount();
+  for (int64_t r = begin; r < end; ++r) {
     const std::vector<QVariant>* edited = editedRow(r);
     for (int f = 0; f < fields; ++f) {
       if (f) out.append(col);
+      const qsizetype cellStart = out.size();
       const DataTypeEnum type = rows_->field(f).type;
       if (edited) {
         const QVariant& v = (*edited)[size_t(f)];
@@ -354,11 +401,10 @@ QByteArray Recordset::GetStringUtf8(int64_t numRows, const QString& colDelimiter
         if (c.isNull(r)) out.append(null);
         else formatter.appendStored(out, c, r, type);
       }
+      if (quote && needsQuotes(out, cellStart, col)) quoteTail(out, cellStart);
     }
     out.append(row);
   }
-  position_ = end;
-  return out;
 }
 
 void Recordset::UpdateBatch(AffectEnum affect) {

@@ -15,6 +15,8 @@
 #include <memory>
 #include <vector>
 
+class QIODevice;
+
 namespace dataaccess {
 
 class Stream;
@@ -116,6 +118,15 @@ class Recordset : public RowsView {
   // for writers of large tables.
   QByteArray GetStringUtf8(int64_t numRows = -1, const QString& colDelimiter = QStringLiteral("\t"),
                            const QString& rowDelimiter = QStringLiteral("\r"), const QString& nullExpr = QString());
+  // Every row, from the first whatever the current record (which stays where
+  // it is), as delimited UTF-8 for files other programs read back: like
+  // GetStringUtf8, except that a value holding the column delimiter, a double
+  // quote, CR or LF is written in double quotes with inner quotes doubled
+  // (the RFC 4180 convention). An empty rowset gives an empty result.
+  QByteArray DelimitedRowsUtf8(const QString& colDelimiter, const QString& rowDelimiter,
+                               const QString& nullExpr = QString()) const;
+  // Writes the XML rowset of Save to an open device.
+  void Save(QIODevice& device);
 
   // Sends every pending change (adAffectAll) or those of the current record
   // (adAffectCurrent) to the provider in one batch. On failure nothing is
@@ -145,6 +156,10 @@ class Recordset : public RowsView {
 
  private:
   friend class Field;
+  // Appends rows [begin, end) to `out` as GetStringUtf8 writes them; with
+  // `quote`, values holding the delimiters or a quote are quoted.
+  void appendRowsUtf8(QByteArray& out, int64_t begin, int64_t end, const QByteArray& col, const QByteArray& row,
+                      const QByteArray& null, bool quote) const;
   struct RowEdit {
     std::vector<QVariant> original;  // as read or last saved
     std::vector<QVariant> current;   // with pending changes

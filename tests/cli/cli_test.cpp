@@ -2,6 +2,7 @@
 // writes and returns.
 #include "testsupport/tempdir.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
@@ -144,4 +145,16 @@ TEST_F(CliTest, EditReportsWhatTheSourceRefuses) {
   EXPECT_EQ(r.code, 1);
   EXPECT_TRUE(r.err.contains(QRegularExpression("^-?\\d+: "))) << r.err.toStdString();
   EXPECT_EQ(dir.read("a.csv"), QByteArray("id,item\n1,Tea\n"));
+}
+
+TEST_F(CliTest, ExportToStandardOutput) {
+  const QString p = dir.write("a.csv", "id,item\n1,\"Tea, green\"\n2,Milk\n");
+  CliRun r = run({"export", p, "x", "txt_comma", "-"});
+  EXPECT_EQ(r.code, 0) << r.err.toStdString();
+  EXPECT_EQ(r.out, "id,item\r\n1,\"Tea, green\"\r\n2,Milk\r\n");
+  EXPECT_FALSE(QFile::exists("-"));
+
+  r = run({"export", p, "x", "xml_row", "-"});
+  EXPECT_EQ(r.code, 0) << r.err.toStdString();
+  EXPECT_EQ(r.out.count("<z:row"), 2);
 }

@@ -3,9 +3,11 @@
 #include "dataaccess/error.h"
 #include "dataaccess/rowstore.h"
 #include "testsupport/tempdir.h"
+#include "viewer/datasource/sourcestate.h"
 #include "viewer/mainwindow/export.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 
 using namespace viewer;
@@ -38,24 +40,80 @@ TEST(Export, FormatKeysAndFilterIndexes) {
   EXPECT_EQ(ExportFilterIndex(txt_tab), 3);
 }
 
-TEST(Export, DelimitedTextFromTheCurrentRow) {
+TEST(Export, DelimitedTextHasEveryRowAndKeepsTheCurrentRecord) {
   TempDir dir;
   auto rs = sample(2);
   WriteExport(*rs, txt_tab, dir.file("t.txt"), "windows-1251");
   EXPECT_EQ(dir.read("t.txt"), QByteArray("A\tB\r\n1\t\r\n2\tx\r\n"));
-  EXPECT_TRUE(rs->IsEOF());
+  EXPECT_EQ(rs->AbsolutePosition(), 1);
 
+  // A user who clicked the third row still gets every row.
   auto third = sample();
   third->setAbsolutePosition(3);
   WriteExport(*third, txt_comma, dir.file("c.txt"), "");
-  EXPECT_EQ(dir.read("c.txt"), QByteArray("A,B\r\n3,y\r\n"));
+  EXPECT_EQ(dir.read("c.txt"), QByteArray("A,B\r\n1,\r\n2,x\r\n3,y\r\n"));
+  EXPECT_EQ(third->AbsolutePosition(), 3);
+
+  third->MoveLast();
+  third->MoveNext();
+  for (ExportFormat f : {xml_row, xml_ent, txt_tab}) {
+    WriteExport(*third, f, dir.file("again"), "UTF-8");
+    EXPECT_TRUE(third->IsEOF()) << "format " << int(f);
+  }
 }
 
-TEST(Export, AtEndOfRowsNothingIsWritten) {
+TEST(Export, ValuesThatHoldTheSeparatorQuotesOrLineBreaksAreQuoted) {
+  auto store = std::make_shared<dataaccess::RowStore>(std::vector<dataaccess::FieldInfo>{
+      {"Name", dataaccess::adVarWChar, 50}, {"Street, No", dataaccess::adVarWChar, 50}});
+  store->appendRow({QString("Smith, John"), QString("1 \"Main\" St\r\nFlat 2")});
+  store->appendRow({QString("plain"), QString("tab\there")});
+  store->appendRow({QString("say \"hi\""), QString("line\nbreak")});
+  dataaccess::Recordset rs;
+  rs.attach(store, nullptr, "SELECT * FROM t", dataaccess::adOpenStatic, dataaccess::adLockReadOnly);
+
+  EXPECT_EQ(ExportBytes(rs, txt_comma, ""),
+            QByteArray("Name,\"Street, No\"\r\n"
+                       "\"Smith, John\",\"1 \"\"Main\"\" St\r\nFlat 2\"\r\n"
+                       "plain,tab\there\r\n"
+                       "\"say \"\"hi\"\"\",\"line\nbreak\"\r\n"));
+  // With TAB as separator the comma is harmless and the tab is quoted.
+  EXPECT_EQ(ExportBytes(rs, txt_tab, ""),
+            QByteArray("Name\tStreet, No\r\n"
+                       "Smith, John\t\"1 \"\"Main\"\" St\r\nFlat 2\"\r\n"
+                       "plain\t\"tab\there\"\r\n"
+                       "\"say \"\"hi\"\"\"\t\"line\nbreak\"\r\n"));
+}
+
+TEST(Export, EmptyTablesGiveTheHeaderOrAnEmptyRowset) {
   TempDir dir;
   auto empty = sample(0);
-  EXPECT_THROW(WriteExport(*empty, txt_tab, dir.file("e.txt"), ""), dataaccess::Error);
-  EXPECT_FALSE(QFile::exists(dir.file("e.txt")));
+  WriteExport(*empty, txt_tab, dir.file("e.txt"), "");
+  EXPECT_EQ(dir.read("e.txt"), QByteArray("A\tB\r\n"));
+  WriteExport(*empty, xml_row, dir.file("e.xml"), "");
+  EXPECT_EQ(dir.read("e.xml").count("<z:row"), 0);
+  EXPECT_TRUE(dir.read("e.xml").contains("rs:data"));
+  for (ExportFormat f : {xml_ent, xml_attr}) {
+    const QByteArray xml = ExportBytes(*empty, f, "UTF-8");
+    EXPECT_TRUE(xml.startsWith("<?xml")) << xml.constData();
+  }
+}
+
+TEST(Export, AFailedExportLeavesTheEarlierFileAndIsShown) {
+  viewertest::RecordingPrompts prompts;
+  TempDir dir;
+  dir.write("out.xml", "earlier");
+  auto rs = sample();
+  EXPECT_THROW(WriteExport(*rs, xml_ent, dir.file("out.xml"), "no-such-encoding"), dataaccess::Error);
+  EXPECT_EQ(dir.read("out.xml"), QByteArray("earlier"));
+
+  state().PageEncoding = "no-such-encoding";
+  prompts.answerPath = dir.file("out.xml");
+  ExportRecordset(rs.get(), xml_attr, "Orders");
+  state().PageEncoding = "windows-1251";
+  ASSERT_EQ(prompts.shown.size(), 1u);
+  EXPECT_EQ(prompts.shown[0].icon, Prompts::Exclamation);
+  EXPECT_TRUE(prompts.shown[0].text.contains(QRegularExpression("^-?\\d+: .+"))) << prompts.shown[0].text.toStdString();
+  EXPECT_EQ(dir.read("out.xml"), QByteArray("earlier"));
 }
 
 TEST(Export, RowsetXmlHoldsEveryRowAndFailuresAreReported) {

@@ -2,11 +2,13 @@
 
 #include "../datasource/paths.h"
 #include "../datasource/sourcestate.h"
+#include "../prompts.h"
 #include "dataaccess/error.h"
 #include "dataaccess/filewrite.h"
 #include "exportconverter.h"
 #include "converter/xmltextfile.h"
 
+#include <QBuffer>
 #include <QStringList>
 
 namespace viewer {
@@ -35,33 +37,79 @@ int ExportFilterIndex(ExportFormat format) { return format == txt_tab || format 
 namespace {
 
 // Header line and rows as UTF-8, built straight from the stored rows so that
-// large tables export without a wide-character copy of the whole text.
+// large tables export without a wide-character copy of the whole text. Every
+// row from the first is written; a value (or name) holding the separator, a
+// quote or a line break is quoted so that other programs read it back whole.
 QByteArray DelimitedUtf8(dataaccess::Recordset& rs, const QString& separator) {
+  const QString crlf = QStringLiteral("\r\n");
   QStringList names;
   for (int i = 0; i < rs.FieldCount(); ++i) names << rs.Fields(i).Name();
-  const QString crlf = QStringLiteral("\r\n");
-  // Rows from the current one on; at EOF this raises and nothing is written.
-  QByteArray body = rs.GetStringUtf8(-1, separator, crlf, QString());
-  return (names.join(separator) + crlf).toUtf8() + body;
+  return QuoteDelimited(names, separator).toUtf8() + crlf.toUtf8() + rs.DelimitedRowsUtf8(separator, crlf, QString());
 }
 
+// The current record is where the user left it, whatever the writer did.
+class KeepPosition {
+ public:
+  explicit KeepPosition(dataaccess::Recordset& rs) : rs_(rs), position_(rs.AbsolutePosition()) {}
+  ~KeepPosition() {
+    try {
+      if (position_ >= 1) {
+        rs_.setAbsolutePosition(position_);
+      } else if (position_ == dataaccess::adPosEOF) {
+        rs_.MoveLast();
+        rs_.MoveNext();
+      } else if (position_ == dataaccess::adPosBOF) {
+        rs_.MoveFirst();
+        rs_.MovePrevious();
+      }
+    } catch (...) {
+    }
+  }
+  KeepPosition(const KeepPosition&) = delete;
+  KeepPosition& operator=(const KeepPosition&) = delete;
+
+ private:
+  dataaccess::Recordset& rs_;
+  int64_t position_;
+};
+
 }  // namespace
+
+QString QuoteDelimited(const QStringList& values, const QString& separator) {
+  QStringList out;
+  out.reserve(values.size());
+  for (const QString& v : values) {
+    const bool special = v.contains(QLatin1Char('"')) || v.contains(QLatin1Char('\r')) ||
+                         v.contains(QLatin1Char('\n')) || (!separator.isEmpty() && v.contains(separator));
+    if (!special) {
+      out << v;
+      continue;
+    }
+    QString quoted = v;
+    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    out << QLatin1Char('"') + quoted + QLatin1Char('"');
+  }
+  return out.join(separator);
+}
 
 QString DelimitedText(dataaccess::Recordset& rs, const QString& separator) {
   return QString::fromUtf8(DelimitedUtf8(rs, separator));
 }
 
-void WriteExport(dataaccess::Recordset& rs, ExportFormat format, const QString& path, const QString& encoding) {
+QByteArray ExportBytes(dataaccess::Recordset& rs, ExportFormat format, const QString& encoding) {
+  KeepPosition keep(rs);
   QByteArray utf8;
   switch (format) {
-    case xml_row:
-      rs.Save(path, dataaccess::adPersistXML);
-      return;
+    case xml_row: {
+      QBuffer buffer(&utf8);
+      buffer.open(QIODevice::WriteOnly);
+      rs.Save(buffer);
+      return utf8;
+    }
     case xml_ent:
     case xml_attr:
-      // Written in the encoding the declaration names, so the two agree.
-      quillon::writeXmlTextFile(path, ConvertRecordsetToXml(rs, format == xml_ent ? 103 : 101, encoding));
-      return;
+      // In the encoding the declaration names, so the two agree.
+      return quillon::encodeXmlText(ConvertRecordsetToXml(rs, format == xml_ent ? 103 : 101, encoding));
     case txt_tab:
       utf8 = DelimitedUtf8(rs, QStringLiteral("\t"));
       break;
@@ -74,9 +122,20 @@ void WriteExport(dataaccess::Recordset& rs, ExportFormat format, const QString& 
   const QString charset = textCharset();
   const bool isUtf8 = charset.compare(QLatin1String("UTF-8"), Qt::CaseInsensitive) == 0 ||
                       charset.compare(QLatin1String("utf8"), Qt::CaseInsensitive) == 0;
+  return isUtf8 ? utf8 : encodeText(QString::fromUtf8(utf8));
+}
+
+void WriteExport(dataaccess::Recordset& rs, ExportFormat format, const QString& path, const QString& encoding) {
+  if (format == xml_row) {
+    // The rowset writer streams into its own atomic file.
+    KeepPosition keep(rs);
+    rs.Save(path, dataaccess::adPersistXML);
+    return;
+  }
+  // Built whole before the file is touched: a failure leaves an earlier file as it was.
+  const QByteArray bytes = ExportBytes(rs, format, encoding);
   try {
-    dataaccess::writeFileAtomically(path, isUtf8 ? utf8 : encodeText(QString::fromUtf8(utf8)),
-                                    QStringLiteral("ExportRecordset"));
+    dataaccess::writeFileAtomically(path, bytes, QStringLiteral("ExportRecordset"));
   } catch (const dataaccess::Error&) {
     throw dataaccess::Error(dataaccess::err::kAppBase, QStringLiteral("ExportRecordset"),
                             QStringLiteral("Error writing to file '%1'").arg(path));
@@ -90,7 +149,11 @@ void ExportRecordset(dataaccess::Recordset* rs, ExportFormat format, const QStri
   const QString path = ShowFileDialog(QString::fromLatin1(kExportDialogTitle), name,
                                       QString::fromLatin1(kExportDialogFilter), filterIndex, flags, QString(), 2);
   if (path.isEmpty()) return;
-  WriteExport(*rs, format, path, state().PageEncoding);
+  try {
+    WriteExport(*rs, format, path, state().PageEncoding);
+  } catch (const dataaccess::Error& err) {
+    prompts().message(err.message(), Prompts::Exclamation);
+  }
 }
 
 }  // namespace viewer

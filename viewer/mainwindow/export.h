@@ -5,7 +5,9 @@
 
 #include "dataaccess/recordset.h"
 
+#include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 namespace viewer {
 
@@ -28,19 +30,29 @@ int ExportFilterIndex(ExportFormat format);
 inline constexpr char kExportDialogTitle[] = "Save recordset as file";
 inline constexpr char kExportDialogFilter[] = "All Files (*.*)|*.*|XML file (*.xml)|*.xml|Text file (*.txt)|*.txt";
 
-// Writes `rs` to `path`. xml_row saves every row; the text formats write the
-// header and the rows from the current one on, leaving `rs` after its last
-// row (at EOF nothing is written and an Error is raised); the XML shapes go
-// through the converter with `encoding`. Throws dataaccess::Error, also
-// when the file cannot be written.
+// The bytes of an export of `rs` in `format`: every row from the first,
+// whatever the current record, which stays where it was. The text formats
+// write a header line and the rows (an empty rowset gives the header
+// alone), in the locale's character set; values holding the separator, a
+// double quote or a line break are quoted in double quotes with inner
+// quotes doubled. The XML shapes go through the converter with `encoding`.
+// Throws dataaccess::Error.
+QByteArray ExportBytes(dataaccess::Recordset& rs, ExportFormat format, const QString& encoding);
+
+// Writes ExportBytes to `path` atomically: on any failure an earlier file of
+// that name is left as it was, and dataaccess::Error is raised.
 void WriteExport(dataaccess::Recordset& rs, ExportFormat format, const QString& path, const QString& encoding);
 
 // The delimited text of the text formats: header, CR LF, the rows.
 QString DelimitedText(dataaccess::Recordset& rs, const QString& separator);
 
+// `values` joined by `separator`, each quoted as the text exports quote.
+QString QuoteDelimited(const QStringList& values, const QString& separator);
+
 // The Export2 command: nothing without a recordset; otherwise asks for the
 // file through the save dialog (proposing `name`) and writes it with the
-// PageEncoding setting. Errors are raised to the caller.
+// PageEncoding setting. A failure is shown as "number: description" with
+// the exclamation icon.
 void ExportRecordset(dataaccess::Recordset* rs, ExportFormat format, const QString& name);
 
 }  // namespace viewer
