@@ -19,6 +19,8 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev time python3-dbf mdbtools
   # running the window without a display, and screenshots
   xvfb xauth x11-apps imagemagick fonts-dejavu-core fonts-liberation
+  # the report page is also tested in a real headless browser
+  chromium
 )
 
 missing=()
