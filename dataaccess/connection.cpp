@@ -32,6 +32,7 @@ void Connection::Open(const QString& connectionString, const QString& userId, co
   OpenOptions options = options_;
   options.userName = userId;
   options.password = password;
+  options.dataLinkFile = dataaccess::ConnectionString::parse(connectionString_).value(QStringLiteral("File Name"));
   p->open(resolved, options);
   provider_ = std::move(p);
 }

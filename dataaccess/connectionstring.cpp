@@ -3,6 +3,7 @@
 #include "error.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QStringDecoder>
 
@@ -96,6 +97,31 @@ QString readDataLink(const QString& path) {
     return line;
   }
   throw Error(err::kProviderFailure, src, QStringLiteral("The data link file '%1' holds no connection string.").arg(path));
+}
+
+namespace {
+QStringList& trustedFolders() {
+  static QStringList folders;
+  return folders;
+}
+}  // namespace
+
+void setTrustedDataLinkFolders(const QStringList& folders) {
+  QStringList canonical;
+  for (const QString& f : folders) {
+    const QString c = QFileInfo(f.trimmed()).canonicalFilePath();
+    if (!f.trimmed().isEmpty() && !c.isEmpty()) canonical << c;
+  }
+  trustedFolders() = canonical;
+}
+
+bool isTrustedDataLink(const QString& linkFile) {
+  if (linkFile.isEmpty()) return false;
+  const QString file = QFileInfo(linkFile).canonicalFilePath();
+  if (file.isEmpty()) return false;
+  for (const QString& folder : trustedFolders())
+    if (file.startsWith(folder == QLatin1String("/") ? folder : folder + QLatin1Char('/'))) return true;
+  return false;
 }
 
 QString providerNameFor(const ConnectionString& csIn, ConnectionString* resolved) {

@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <utility>
 
 namespace dataaccess {
@@ -29,6 +30,12 @@ class ConnectionString {
 // a line "[oledb]", comment lines starting with ";", then the connection
 // string. Throws Error when the file cannot be read or holds no string.
 QString readDataLink(const QString& path);
+
+// Folders whose data link files are trusted to name any ODBC driver and
+// keyword (the TrustedDataLinkFolders setting); none by default.
+void setTrustedDataLinkFolders(const QStringList& folders);
+// True when `linkFile` lies inside one of those folders.
+bool isTrustedDataLink(const QString& linkFile);
 
 // Which provider serves a connection string: "jet", "excel", "xbase",
 // "paradox", "text", "persist" or "odbc". A "File Name=" data link is read

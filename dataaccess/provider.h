@@ -28,6 +28,8 @@ struct OpenOptions {
   int commandTimeout = 30;     // seconds
   QString userName;
   QString password;
+  // The data link file (.udl) the connection string came from, if any.
+  QString dataLinkFile;
 };
 
 // One edited row of a batch.

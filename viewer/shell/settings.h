@@ -38,7 +38,10 @@ void WriteSetting(const QString& key, const QString& name, const QString& value)
 
 // Reads PAGESIZE, PAGEENCODING, TXTFormat and ShowSplash (in this order) into
 // state(). A stored PAGESIZE or ShowSplash that is not a whole number within
-// -32768..32767 reads as its default.
+// -32768..32767 reads as its default. Then hands TrustedDataLinkFolders
+// (folders separated by ";", empty by default; set by editing the file) to
+// the data-access layer: data links in those folders may name any ODBC
+// driver and keyword.
 void LoadSettings();
 
 // Writes PageSize, PageEncoding, TextFormat and ShowSplash from state(), in

@@ -1,5 +1,7 @@
 #include "odbcconnection.h"
 
+#include "linkpolicy.h"
+
 #include <QStringList>
 
 namespace dataaccess::odbc {
@@ -67,7 +69,7 @@ QString odbcConnectionString(const ConnectionString& cs, const QString& userName
 
 OdbcConnection::~OdbcConnection() { disconnect(); }
 
-void OdbcConnection::connect(const QString& odbcString, int loginTimeout) {
+void OdbcConnection::connect(const QString& odbcString, int loginTimeout, bool trusted) {
   disconnect();
   if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_))) {
     env_ = SQL_NULL_HENV;
@@ -78,6 +80,12 @@ void OdbcConnection::connect(const QString& odbcString, int loginTimeout) {
   if (loginTimeout > 0) {
     SQLSetConnectAttr(dbc_, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN(loginTimeout)), 0);
     SQLSetConnectAttr(dbc_, SQL_ATTR_CONNECTION_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN(loginTimeout)), 0);
+  }
+  if (!trusted) {
+    if (const auto refusal = refuseLink(odbcString, installedDrivers())) {
+      disconnect();
+      throw Error(err::kProviderFailure, kOpen, refusalMessage(*refusal));
+    }
   }
   const ConnectionString given = ConnectionString::parse(odbcString);
   registeredDriver_ = given.value(QStringLiteral("DRIVER")).trimmed();
@@ -133,6 +141,19 @@ QString OdbcConnection::lookupDsnDriver(const QString& dsn) const {
       return fromWide(description, std::min<qsizetype>(descriptionLength, 511));
   }
   return {};
+}
+
+QStringList OdbcConnection::installedDrivers() const {
+  QStringList names;
+  SQLWCHAR name[256] = {};
+  SQLWCHAR attributes[4096] = {};
+  SQLSMALLINT nameLength = 0, attributesLength = 0;
+  for (SQLUSMALLINT direction = SQL_FETCH_FIRST;; direction = SQL_FETCH_NEXT) {
+    const SQLRETURN rc = SQLDriversW(env_, direction, name, 256, &nameLength, attributes, 4096, &attributesLength);
+    if (!SQL_SUCCEEDED(rc)) break;
+    names << fromWide(name, std::min<qsizetype>(nameLength, 255));
+  }
+  return names;
 }
 
 QString OdbcConnection::driverLibrary(const QString& driver) const {

@@ -28,8 +28,11 @@ class OdbcConnection {
   OdbcConnection& operator=(const OdbcConnection&) = delete;
 
   // Connects with the login time-out (seconds, 0 = the driver's default).
-  // Throws Error carrying every diagnostic record of the driver.
-  void connect(const QString& odbcString, int loginTimeout);
+  // Unless `trusted`, a string that would make the driver manager or a
+  // driver load a library or use a file it names is refused first
+  // (linkpolicy.h). Throws Error carrying every diagnostic record of the
+  // driver.
+  void connect(const QString& odbcString, int loginTimeout, bool trusted = false);
   void disconnect();
   bool connected() const { return connected_; }
   SQLHDBC dbc() const { return dbc_; }
@@ -51,6 +54,8 @@ class OdbcConnection {
  private:
   void endTransaction(SQLSMALLINT completion);
   QString lookupDsnDriver(const QString& dsn) const;
+  // The names of the drivers registered with the driver manager.
+  QStringList installedDrivers() const;
   // The library file of a registered driver, or empty.
   QString driverLibrary(const QString& driver) const;
 

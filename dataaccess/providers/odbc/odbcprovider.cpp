@@ -57,7 +57,8 @@ void OdbcProvider::requireOpen(const QString& source) const {
 
 void OdbcProvider::open(const ConnectionString& cs, const OpenOptions& options) {
   options_ = options;
-  connection_.connect(odbcConnectionString(cs, options.userName, options.password), options.connectionTimeout);
+  connection_.connect(odbcConnectionString(cs, options.userName, options.password), options.connectionTimeout,
+                      isTrustedDataLink(options.dataLinkFile));
 }
 
 void OdbcProvider::close() {
