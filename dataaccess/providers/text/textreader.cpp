@@ -542,7 +542,6 @@ void convertColumn(RawColumn& raw, ColumnStore& out, int64_t rows, const ValuePa
   }
 }
 
-
 std::shared_ptr<RowStore> readText(const QString& path, const TextSchema& schema, const QLocale& locale,
                                    bool windows1252) {
   TextInput input(path, schema, windows1252);
