@@ -1,5 +1,6 @@
 #include "viewertestsupport.h"
 
+#include "dataaccess/codepage.h"
 #include "dataaccess/error.h"
 #include "testsupport/tempdir.h"
 #include "viewer/shell/settings.h"
@@ -121,4 +122,29 @@ TEST_F(SettingsTest, WriteFailureRaisesWithTheSystemErrorNumber) {
     EXPECT_EQ(e.description(), "Error 13, Line 0");  // EACCES
   }
   QFile::setPermissions(dir_.file("Fenwright"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+TEST_F(SettingsTest, LegacyCodePageReachesTheDataAccessLayerAndIsKept) {
+  struct Reset {
+    ~Reset() { dataaccess::CodePage::setLegacyCodePage(QString()); }
+  } reset;
+  LoadSettings();
+  EXPECT_EQ(state().LegacyCodePage, QString());
+  EXPECT_FALSE(dataaccess::CodePage::legacyCodePage());
+
+  WriteSetting(key, "LegacyCodePage", "852");
+  LoadSettings();
+  EXPECT_EQ(state().LegacyCodePage, "852");
+  ASSERT_TRUE(dataaccess::CodePage::legacyCodePage());
+  EXPECT_EQ(dataaccess::CodePage::legacyDefault(1252).name(), "IBM852");
+
+  // Saving the other settings leaves it in the file.
+  SaveSettings();
+  EXPECT_EQ(ReadSetting(key, "LegacyCodePage", "x"), "852");
+
+  // A value no code page answers to leaves each format its default.
+  WriteSetting(key, "LegacyCodePage", "klingon");
+  LoadSettings();
+  EXPECT_FALSE(dataaccess::CodePage::legacyCodePage());
+  EXPECT_EQ(dataaccess::CodePage::legacyDefault(437).name(), "IBM437");
 }

@@ -44,6 +44,9 @@ struct SourceState {
   QString PageEncoding = QStringLiteral("windows-1251");
   QString TextFormat = QStringLiteral("TabDelimited");
   int16_t ShowSplash = 1;
+  // Code page of legacy tables without a mark ("1252", "850", "Mazovia",
+  // ...); empty: each format's default. Read at start-up, never written.
+  QString LegacyCodePage;
 };
 
 // The one instance.

@@ -1,6 +1,7 @@
 #include "settings.h"
 
 #include "../datasource/sourcestate.h"
+#include "dataaccess/codepage.h"
 #include "dataaccess/connectionstring.h"
 #include "dataaccess/error.h"
 
@@ -181,6 +182,8 @@ void LoadSettings() {
   s.PageEncoding = ReadSetting(key, QStringLiteral("PAGEENCODING"), QStringLiteral("windows-1251"));
   s.TextFormat = ReadSetting(key, QStringLiteral("TXTFormat"), QStringLiteral("TabDelimited"));
   s.ShowSplash = toShort(ReadSetting(key, QStringLiteral("ShowSplash"), QStringLiteral("1")), 1);
+  s.LegacyCodePage = ReadSetting(key, QStringLiteral("LegacyCodePage"), QString());
+  dataaccess::CodePage::setLegacyCodePage(s.LegacyCodePage);
   // Folders (separated by ";") whose data links may name any ODBC driver and
   // keyword; set by editing the settings file.
   dataaccess::setTrustedDataLinkFolders(

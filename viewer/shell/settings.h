@@ -1,4 +1,4 @@
-// The four user settings, kept as string values in a per-user file:
+// The user settings, kept as string values in a per-user file:
 // $XDG_CONFIG_HOME/Fenwright/Lumbrook.conf (default ~/.config). The key
 // "SOFTWARE\Fenwright\Lumbrook" names that file: a leading "SOFTWARE\" is
 // dropped, "\" become folders and ".conf" is appended.
@@ -38,10 +38,15 @@ void WriteSetting(const QString& key, const QString& name, const QString& value)
 
 // Reads PAGESIZE, PAGEENCODING, TXTFormat and ShowSplash (in this order) into
 // state(). A stored PAGESIZE or ShowSplash that is not a whole number within
-// -32768..32767 reads as its default. Then hands TrustedDataLinkFolders
-// (folders separated by ";", empty by default; set by editing the file) to
-// the data-access layer: data links in those folders may name any ODBC
-// driver and keyword.
+// -32768..32767 reads as its default. Then reads LegacyCodePage (default
+// empty: each table format's own default) and hands it to the data-access
+// layer, where it decides the code page of dBase, FoxPro and Paradox tables
+// whose header names none; a value no code page answers to is ignored.
+// LegacyCodePage is set by editing the settings file; SaveSettings leaves
+// it as it is.
+// Then hands TrustedDataLinkFolders (folders separated by ";", empty by
+// default; set by editing the file) to the data-access layer: data links in
+// those folders may name any ODBC driver and keyword.
 void LoadSettings();
 
 // Writes PageSize, PageEncoding, TextFormat and ShowSplash from state(), in

@@ -108,7 +108,7 @@ void ParadoxTable::openWithPxlib() {
   recordCount_ = h->px_numrecords;
   recordSize_ = h->px_recordsize;
   keyFields_ = h->px_primarykeyfields;
-  codePage_ = CodePage::forNumber(h->px_doscodepage);
+  codePage_ = CodePage::byNumber(h->px_doscodepage).value_or(CodePage::legacyDefault(437));  // 0: DOS 437
   int offset = 0;
   bool blobs = false;
   for (int i = 0; i < h->px_numfields; ++i) {
@@ -352,7 +352,7 @@ void ParadoxTable::encode(QByteArray& raw, int column, const QVariant& input, QB
     std::optional<QByteArray> b = codePage_.encode(s);
     if (!b)
       refuse(c, QStringLiteral("it holds characters that the table's code page (%1) cannot store")
-                    .arg(QString::fromLatin1(codePage_.name())));
+                    .arg(codePage_.name()));
     return *b;
   };
   switch (c.type) {

@@ -11,7 +11,7 @@
 
 #include "../../fieldinfo.h"
 #include "../../rowstore.h"
-#include "../xbase/codepage.h"
+#include "../../codepage.h"
 
 #include <QString>
 #include <QVariant>

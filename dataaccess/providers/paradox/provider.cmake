@@ -1,5 +1,5 @@
 # Paradox tables through pxlib (pxlib-dev), with the project's own .MB
-# reader. Shares the code-page and file-transaction helpers of the xbase
+# reader. Shares the file-transaction helper of the xbase
 # provider's folder.
 pkg_check_modules(PXLIB IMPORTED_TARGET pxlib)
 if(NOT PXLIB_FOUND)
@@ -14,7 +14,7 @@ set(_px_sources
   ${_px}/mbfile.cpp ${_px}/mbfile.h)
 # The shared helpers are already in the library when the xbase provider is.
 get_target_property(_da_sources dataaccess SOURCES)
-if(NOT "${_xb}/codepage.cpp" IN_LIST _da_sources)
-  list(APPEND _px_sources ${_xb}/codepage.cpp ${_xb}/codepage.h ${_xb}/filetransaction.cpp ${_xb}/filetransaction.h)
+if(NOT "${_xb}/filetransaction.cpp" IN_LIST _da_sources)
+  list(APPEND _px_sources ${_xb}/filetransaction.cpp ${_xb}/filetransaction.h)
 endif()
 lumbrook_provider(paradox SOURCES ${_px_sources} LIBS PkgConfig::PXLIB)

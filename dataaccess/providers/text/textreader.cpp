@@ -1,5 +1,6 @@
 #include "textreader.h"
 
+#include "../../codepage.h"
 #include "../../error.h"
 #include "delimitedparser.h"
 #include "textvalues.h"
@@ -280,10 +281,21 @@ int64_t countLineBreaks(const char* p, size_t n, bool& pendingCR) {
   return lines;
 }
 
+// Raised when a file read as ANSI under a UTF-8 locale turns out not to be
+// UTF-8: the read starts again in Windows-1252.
+struct NotUtf8 {};
+
+bool namesAnsi(const QString& characterSet) {
+  const QString cs = characterSet.trimmed();
+  return cs.isEmpty() || cs.compare(QLatin1String("ANSI"), Qt::CaseInsensitive) == 0;
+}
+
 // Supplies the file's text as validated UTF-8, chunk by chunk.
 class TextInput {
  public:
-  TextInput(const QString& path, const TextSchema& schema) : file_(path), path_(path) {
+  // `windows1252`: read the file (unless it has a byte-order mark) as
+  // Windows-1252, every byte a character.
+  TextInput(const QString& path, const TextSchema& schema, bool windows1252) : file_(path), path_(path) {
     // Reads go straight into the parse buffer, in chunks of megabytes.
     if (!file_.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
       readError(QStringLiteral("The file '%1' could not be read: %2").arg(path, file_.errorString()));
@@ -299,6 +311,8 @@ class TextInput {
     } else if (head.startsWith("\xFE\xFF")) {
       name = QStringLiteral("UTF-16BE");
       bom = 2;
+    } else if (windows1252) {
+      name = QStringLiteral("windows-1252");
     } else {
       name = decoderNameFor(schema.characterSet);
       if (name.isEmpty())
@@ -311,7 +325,15 @@ class TextInput {
     rawOffset_ = bom;
     utf8_ = name.compare(QLatin1String("UTF-8"), Qt::CaseInsensitive) == 0 ||
             name.compare(QLatin1String("UTF8"), Qt::CaseInsensitive) == 0;
-    if (!utf8_) decoder_.emplace(name.toLatin1().constData());
+    // ANSI names the locale's character set; a file that is not valid UTF-8
+    // under a UTF-8 locale is Windows-1252 text, as Windows would read it.
+    ansiMayBeWindows1252_ = utf8_ && !bom && namesAnsi(schema.characterSet);
+    if (!utf8_) {
+      if (std::optional<CodePage> page = CodePage::byName(name); page && page->isSingleByte())
+        page_ = std::move(page);
+      else
+        decoder_.emplace(name.toLatin1().constData());
+    }
   }
 
   // Appends about `want` more bytes of UTF-8 text to `buf`. Returns false
@@ -332,10 +354,12 @@ class TextInput {
       case Utf8Status::Ok:
         break;
       case Utf8Status::Incomplete:
+        if (got == 0 && ansiMayBeWindows1252_) throw NotUtf8{};
         if (got == 0) badBytes(lineAtRawOffset(rawOffset_ + int64_t(stop)));
         carry_.assign(dst + stop, total - stop);
         break;
       case Utf8Status::Invalid:
+        if (ansiMayBeWindows1252_) throw NotUtf8{};
         badBytes(lineAtRawOffset(rawOffset_ + int64_t(stop)));
       case Utf8Status::Zero:
         binary(lineAtRawOffset(rawOffset_ + int64_t(stop)));
@@ -350,8 +374,9 @@ class TextInput {
     const qint64 got = file_.read(raw_.data(), qint64(want));
     if (got < 0) readError(QStringLiteral("The file '%1' could not be read: %2").arg(path_, file_.errorString()));
     if (got == 0) return false;
-    const QString text = (*decoder_)(QByteArrayView(raw_.data(), got));
-    const bool bad = decoder_->hasError();
+    const QString text = page_ ? page_->decode(std::string_view(raw_.data(), size_t(got)))
+                               : (*decoder_)(QByteArrayView(raw_.data(), got));
+    const bool bad = !page_ && decoder_->hasError();
     const qsizetype zero = text.indexOf(QChar(0));
     if (bad || zero >= 0) {
       const qsizetype at = bad ? text.indexOf(QChar(0xFFFD)) : zero;
@@ -406,6 +431,8 @@ class TextInput {
   QString path_;
   QString label_;
   bool utf8_ = true;
+  bool ansiMayBeWindows1252_ = false;
+  std::optional<CodePage> page_;  // single-byte pages: every byte a character
   std::optional<QStringDecoder> decoder_;
   std::string carry_;        // an incomplete UTF-8 sequence at a chunk's end
   int64_t rawOffset_ = 0;    // file offset of the first byte not yet handed out
@@ -515,10 +542,9 @@ void convertColumn(RawColumn& raw, ColumnStore& out, int64_t rows, const ValuePa
   }
 }
 
-}  // namespace
-
-std::shared_ptr<RowStore> readTextTable(const QString& path, const TextSchema& schema, const QLocale& locale) {
-  TextInput input(path, schema);
+std::shared_ptr<RowStore> readText(const QString& path, const TextSchema& schema, const QLocale& locale,
+                                   bool windows1252) {
+  TextInput input(path, schema, windows1252);
   const ValueParser values(locale);
   DelimitedParser parser(schema.delimiter);
   std::vector<RawColumn> cols;
@@ -570,6 +596,17 @@ std::shared_ptr<RowStore> readTextTable(const QString& path, const TextSchema& s
   for (size_t i = 0; i < cols.size(); ++i) convertColumn(cols[i], store->column(int(i)), rows, values);
   for (int64_t r = 0; r < rows; ++r) store->commitRow();
   return store;
+}
+
+}  // namespace
+
+std::shared_ptr<RowStore> readTextTable(const QString& path, const TextSchema& schema, const QLocale& locale) {
+  try {
+    return readText(path, schema, locale, false);
+  } catch (const NotUtf8&) {
+    // The bad byte usually stands in the first chunk, so little is read twice.
+    return readText(path, schema, locale, true);
+  }
 }
 
 }  // namespace dataaccess::text

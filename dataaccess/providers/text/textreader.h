@@ -22,6 +22,10 @@ namespace dataaccess::text {
 // holds bytes that are not valid in its character set, holds binary data,
 // or ends inside a quoted field.
 //
+// CharacterSet ANSI (or none) under a UTF-8 locale reads UTF-8 text; a file
+// that is not valid UTF-8 is read again as Windows-1252. Single-byte
+// character sets map every byte to a character.
+//
 // An empty file (or one holding only a byte-order mark) gives one text
 // column F1 and no rows, so that it still shows as a table.
 std::shared_ptr<RowStore> readTextTable(const QString& path, const TextSchema& schema,

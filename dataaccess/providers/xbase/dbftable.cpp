@@ -179,7 +179,9 @@ DbfTable::DbfTable(const QString& path, bool update) : path_(path) {
                 .arg(records)
                 .arg(recordLength)
                 .arg(size));
-  codePage_ = CodePage::forLanguageDriver(uchar(head[29]));
+  // A table without a known mark is never read as UTF-8: dBase and FoxPro
+  // wrote Windows-1252 unless told otherwise.
+  codePage_ = CodePage::forLanguageDriver(uchar(head[29])).value_or(CodePage::legacyDefault(1252));
   visualFoxPro_ = version_ == 0x30 || version_ == 0x31 || version_ == 0x32;
 
   SAHooks hooks;
@@ -473,7 +475,7 @@ void DbfTable::encode(std::string& raw, int column, const QVariant& input, QByte
     std::optional<QByteArray> b = codePage_.encode(s);
     if (!b)
       refuse(c, QStringLiteral("it holds characters that the table's code page (%1) cannot store")
-                    .arg(codePage_.name().isEmpty() ? QStringLiteral("locale") : QString::fromLatin1(codePage_.name())));
+                    .arg(codePage_.name()));
     return *b;
   };
   auto needNullBit = [&]() {

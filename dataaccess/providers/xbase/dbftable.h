@@ -7,7 +7,7 @@
 // from the memo file (memofile.h).
 #pragma once
 
-#include "codepage.h"
+#include "../../codepage.h"
 #include "memofile.h"
 
 #include "../../fieldinfo.h"

@@ -10,6 +10,5 @@ lumbrook_provider(xbase SOURCES
   ${_xb}/dbftable.cpp ${_xb}/dbftable.h
   ${_xb}/dbccontainer.cpp ${_xb}/dbccontainer.h
   ${_xb}/memofile.cpp ${_xb}/memofile.h
-  ${_xb}/codepage.cpp ${_xb}/codepage.h
   ${_xb}/filetransaction.cpp ${_xb}/filetransaction.h
   LIBS PkgConfig::SHAPELIB)

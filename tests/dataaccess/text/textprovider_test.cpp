@@ -5,6 +5,7 @@
 #include "dataaccess/error.h"
 #include "dataaccess/recordset.h"
 #include "dataaccess/values.h"
+#include "dataaccess/providers/text/schemaini.h"
 #include "testsupport/tempdir.h"
 
 #include <QFile>
@@ -243,6 +244,9 @@ TEST(TextProvider, BadInputGivesClearErrors) {
   dir.write(QStringLiteral("latin.csv"), "a\nok\nstill ok\ncaf\xE9\n");
   dir.write(QStringLiteral("blob.csv"), QByteArray("a\nPK\x03\x04\x00\x00\x14", 9));
   dir.write(QStringLiteral("cut.csv"), "a\n\xD0");
+  // Bytes that are not UTF-8 are an error only where UTF-8 is named; ANSI
+  // falls back to Windows-1252 (TextProvider.AnsiFileThatIsNotUtf8...).
+  dir.write(QStringLiteral("SCHEMA.INI"), "[latin.csv]\nCharacterSet=UTF-8\n[cut.csv]\nCharacterSet=65001\n");
   auto cn = connect(csvConnection(dir.path()));
 
   const QString open = errorOf([&] { openTable(cn, QStringLiteral("open#csv")); });
@@ -264,6 +268,39 @@ TEST(TextProvider, BadInputGivesClearErrors) {
   // The same bytes read fine once SCHEMA.INI names their character set.
   dir.write(QStringLiteral("SCHEMA.INI"), "[latin.csv]\nCharacterSet=1252\n");
   EXPECT_EQ(openTable(cn, QStringLiteral("latin#csv"))->valueAt(2, 0).toString(), QStringLiteral("café"));
+}
+
+TEST(TextProvider, AnsiFileThatIsNotUtf8IsReadAsWindows1252) {
+  if (text::decoderNameFor(QStringLiteral("ANSI")) != QLatin1String("UTF-8"))
+    GTEST_SKIP() << "the locale's character set is not UTF-8";
+  testsupport::TempDir dir;
+  dir.write(QStringLiteral("ansi.csv"), "name,n\nbaix pened\xE8s,1\n\x81\x8D\x8F\x90\x9D\x80,2\n");
+  dir.write(QStringLiteral("utf.csv"), "name,n\nbaix pened\xC3\xA8s,1\n");
+  dir.write(QStringLiteral("nosection.csv"), "name\nSant Cugat del Vall\xE8s\n");
+  // Valid UTF-8 at the start, a Windows-1252 byte beyond the first chunk
+  // read: the whole file is one character set, the early bytes included.
+  QByteArray late = "name,n\n\xC3\xA9,0\n";
+  for (int i = 0; i < 300000; ++i) late += "row number " + QByteArray::number(i) + ",1\n";
+  late += "Vilafranca del Pened\xE8s,2\n";
+  dir.write(QStringLiteral("late.csv"), late);
+  dir.write(QStringLiteral("SCHEMA.INI"),
+            "[ansi.csv]\nCharacterSet=ANSI\n[utf.csv]\nCharacterSet=ANSI\n[late.csv]\nCharacterSet=ANSI\n");
+  auto cn = connect(csvConnection(dir.path()));
+
+  auto ansi = openTable(cn, QStringLiteral("ansi#csv"));
+  EXPECT_EQ(ansi->valueAt(0, 0).toString(), QString::fromUtf8("baix penedès"));
+  // Bytes Windows-1252 leaves undefined keep their number: nothing is lost.
+  const QString undefined = ansi->valueAt(1, 0).toString();
+  EXPECT_EQ(undefined, QString::fromUtf8("\u0081\u008D\u008F\u0090\u009D€"));
+  EXPECT_EQ(openTable(cn, QStringLiteral("utf#csv"))->valueAt(0, 0).toString(), QString::fromUtf8("baix penedès"));
+  EXPECT_EQ(openTable(cn, QStringLiteral("nosection#csv"))->valueAt(0, 0).toString(),
+            QString::fromUtf8("Sant Cugat del Vallès"));
+
+  auto rs = openTable(cn, QStringLiteral("late#csv"));
+  ASSERT_EQ(rs->RecordCount(), 300002);
+  EXPECT_EQ(rs->valueAt(0, 0).toString(), QString::fromUtf8("Ã©"));
+  EXPECT_EQ(rs->valueAt(300001, 0).toString(), QString::fromUtf8("Vilafranca del Penedès"));
+  EXPECT_EQ(rs->valueAt(300001, 1), QVariant(qlonglong(2)));
 }
 
 TEST(TextProvider, HugeFieldsAndLines) {
