@@ -61,6 +61,8 @@ class RecordStream {
 
   // The next record with its CONTINUE records. REQUIRES: !atEnd().
   Record next();
+  // The identifier of the next record. REQUIRES: !atEnd().
+  uint16_t peekId() const { return u16(b_.constData() + pos_); }
 
   [[noreturn]] void damaged(const QString& what) const;
   const QString& path() const { return path_; }

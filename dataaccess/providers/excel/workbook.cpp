@@ -247,7 +247,11 @@ class WorkbookParser {
     int index = 0;
     while (!s_.atEnd()) {
       const Record r = s_.next();
-      if (r.id == kEof) break;
+      // The sheets may stand inside the globals substream or after its EOF.
+      if (r.id == kEof) {
+        if (s_.atEnd() || (s_.peekId() != kSheetHeader4 && !isBof(s_.peekId()))) break;
+        continue;
+      }
       if (isBof(r.id)) {
         const uint16_t type = r.data.size() >= 4 ? u16(r.data.constData() + 2) : 0;
         QString name = !header.isEmpty() ? header
