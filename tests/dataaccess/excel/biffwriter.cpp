@@ -168,9 +168,8 @@ void writeXls(const QString& path, const QByteArray& stream) {
   gsf_output_write(child, size_t(stream.size()), reinterpret_cast<const guint8*>(stream.constData()));
   gsf_output_close(child);
   g_object_unref(child);
-  gsf_output_close(GSF_OUTPUT(ole));
+  gsf_output_close(GSF_OUTPUT(ole));  // also closes `out`
   g_object_unref(ole);
-  gsf_output_close(out);
   g_object_unref(out);
 }
 
