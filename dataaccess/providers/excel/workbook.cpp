@@ -8,7 +8,6 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 
-#include <cmath>
 #include <cstring>
 #include <mutex>
 
