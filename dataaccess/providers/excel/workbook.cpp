@@ -64,8 +64,9 @@ class WorkbookParser {
     } else if (type == kWorkbook4 && version == 4) {
       readOldWorkbook();
     } else {
-      fail(QStringLiteral("The file '%1' is an Excel %2 chart or macro sheet; it holds no worksheet to read.")
-               .arg(s_.path(), version == 2 ? QStringLiteral("2.x") : QStringLiteral("%1.0").arg(version)));
+      const QString excel = version == 2 ? QStringLiteral("2.x") : QStringLiteral("%1.0").arg(version);
+      fail(QStringLiteral("The file '%1' is an Excel %2 chart, macro sheet or workspace; it holds no worksheet to "
+                          "read.").arg(s_.path(), excel));
     }
     return std::move(wb_);
   }

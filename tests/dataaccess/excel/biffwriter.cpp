@@ -13,7 +13,9 @@ namespace biffwriter {
 
 namespace {
 
-void record(QByteArray& out, uint16_t id, const QByteArray& data) { out += le16(id) + le16(uint16_t(data.size())) + data; }
+void record(QByteArray& out, uint16_t id, const QByteArray& data) {
+  out += le16(id) + le16(uint16_t(data.size())) + data;
+}
 
 bool latin1(const QString& s, qsizetype from = 0) {
   for (qsizetype i = from; i < s.size(); ++i)
@@ -186,7 +188,8 @@ void OldSheet::format(const QByteArray& text) {
 void OldSheet::xf(int format) {
   xfFormats_.push_back(format);
   if (v_ == 2) record(body_, 0x0043, QByteArray(2, '\0') + QByteArray(1, char(format)) + QByteArray(1, '\0'));
-  else record(body_, v_ == 3 ? 0x0243 : 0x0443, QByteArray(1, '\0') + QByteArray(1, char(format)) + QByteArray(10, '\0'));
+  else
+    record(body_, v_ == 3 ? 0x0243 : 0x0443, QByteArray(1, '\0') + QByteArray(1, char(format)) + QByteArray(10, '\0'));
 }
 
 void OldSheet::dimensions(int firstRow, int lastRowPlus1, int firstCol, int lastColPlus1) {
@@ -243,7 +246,8 @@ void OldSheet::formulaText(int row, int col, const QByteArray& text) {
 }
 
 void OldSheet::formulaBoolean(int row, int col, bool v) {
-  formula(row, col, 0, QByteArray(1, 1) + QByteArray(1, 0) + QByteArray(1, v ? 1 : 0) + QByteArray(3, '\0') + le16(0xFFFF));
+  const QByteArray result = QByteArray(1, 1) + QByteArray(1, 0) + QByteArray(1, v ? 1 : 0) + QByteArray(3, '\0');
+  formula(row, col, 0, result + le16(0xFFFF));
 }
 
 QByteArray OldSheet::stream(uint16_t type) const {
