@@ -120,8 +120,9 @@ TEST(ExcelOld, DatesOfThe1904SystemAndFormatsOnlyInTheCellAttributes) {
 }
 
 TEST(ExcelOld, Excel4WorkbookListsEachSheetWithItsOwnFormats) {
-  // Globals: one BOUNDSHEET (name only) per sheet; then each sheet behind a
-  // SHEETHDR record (substream length, name). A chart sheet is skipped.
+  // Globals: where the first sheet starts, one BOUNDSHEET (name only) per
+  // sheet; then each sheet behind a SHEETHDR record (substream length,
+  // name). A chart sheet is skipped.
   OldSheet first(4);
   first.format("General");
   first.format("yyyy-mm-dd");
@@ -141,7 +142,8 @@ TEST(ExcelOld, Excel4WorkbookListsEachSheetWithItsOwnFormats) {
     return record(0x008F, le32(uint32_t(body.size())) + name(n)) + body;
   };
   QByteArray stream = record(0x0409, le16(0) + le16(0x0100) + le16(0));
-  stream += record(0x0085, name("Days")) + record(0x0085, name("Chart1")) + record(0x0085, name("Counts"));
+  const QByteArray names = record(0x0085, name("Days")) + record(0x0085, name("Chart1")) + record(0x0085, name("Counts"));
+  stream += record(0x008E, le32(uint32_t(stream.size() + 8 + names.size()))) + names;  // SHEETSOFFSET
   stream += sheet("Days", first.stream());
   stream += sheet("Chart1", OldSheet(4).stream(0x0020));
   stream += sheet("Counts", second.stream());
