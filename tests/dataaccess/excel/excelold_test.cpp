@@ -142,7 +142,8 @@ TEST(ExcelOld, Excel4WorkbookListsEachSheetWithItsOwnFormats) {
     return record(0x008F, le32(uint32_t(body.size())) + name(n)) + body;
   };
   QByteArray stream = record(0x0409, le16(0) + le16(0x0100) + le16(0));
-  const QByteArray names = record(0x0085, name("Days")) + record(0x0085, name("Chart1")) + record(0x0085, name("Counts"));
+  QByteArray names;
+  for (const char* n : {"Days", "Chart1", "Counts"}) names += record(0x0085, name(n));
   stream += record(0x008E, le32(uint32_t(stream.size() + 8 + names.size()))) + names;  // SHEETSOFFSET
   stream += sheet("Days", first.stream());
   stream += sheet("Chart1", OldSheet(4).stream(0x0020));
