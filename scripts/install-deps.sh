@@ -16,7 +16,7 @@ PACKAGES=(
   unixodbc unixodbc-dev odbc-postgresql libsqliteodbc odbc-mariadb odbc-mdbtools
   postgresql
   # tests and benchmarks
-  libgtest-dev libgmock-dev libbenchmark-dev time python3-dbf mdbtools
+  libgtest-dev libgmock-dev libbenchmark-dev time python3-dbf python3-xlwt mdbtools
   # running the window without a display, and screenshots
   xvfb xauth x11-apps imagemagick fonts-dejavu-core fonts-liberation
   # the report page is also tested in a real headless browser

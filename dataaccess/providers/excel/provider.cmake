@@ -4,6 +4,8 @@ pkg_check_modules(LIBGSF IMPORTED_TARGET libgsf-1)
 if(LIBGSF_FOUND)
   lumbrook_provider(excel SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/excelprovider.cpp ${CMAKE_CURRENT_LIST_DIR}/excelprovider.h
+    ${CMAKE_CURRENT_LIST_DIR}/biffrecords.cpp ${CMAKE_CURRENT_LIST_DIR}/biffrecords.h
+    ${CMAKE_CURRENT_LIST_DIR}/sheetreader.cpp ${CMAKE_CURRENT_LIST_DIR}/sheetreader.h
     ${CMAKE_CURRENT_LIST_DIR}/sheettable.cpp ${CMAKE_CURRENT_LIST_DIR}/sheettable.h
     ${CMAKE_CURRENT_LIST_DIR}/workbook.cpp ${CMAKE_CURRENT_LIST_DIR}/workbook.h
     LIBS PkgConfig::LIBGSF)

@@ -41,20 +41,6 @@ QString cellText(const Workbook& wb, const WorkbookCell& c) {
 
 }  // namespace
 
-CellRange usedRange(const WorkbookSheet& sheet) {
-  CellRange r;
-  if (sheet.cells.empty()) return r;
-  r.firstRow = r.firstCol = 1 << 20;
-  r.lastRow = r.lastCol = -1;
-  for (const WorkbookCell& c : sheet.cells) {
-    r.firstRow = std::min(r.firstRow, int(c.row));
-    r.lastRow = std::max(r.lastRow, int(c.row));
-    r.firstCol = std::min(r.firstCol, int(c.col));
-    r.lastCol = std::max(r.lastCol, int(c.col));
-  }
-  return r;
-}
-
 std::shared_ptr<RowStore> sheetTable(const Workbook& wb, const WorkbookSheet& sheet, CellRange range) {
   const CellRange used = usedRange(sheet);
   range.lastRow = std::min(range.lastRow, used.lastRow);

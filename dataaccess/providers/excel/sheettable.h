@@ -1,6 +1,7 @@
 // Turns a rectangle of workbook cells into a table: the first row names the
-// columns (F1, F2, ... for empty or repeated names), the other rows are the
-// records, and each column's type is guessed from all of its values.
+// columns (F1, F2, ... for empty or repeated names), every other row is a
+// record (blank ones all Null), and each column's type is guessed from all
+// of its values.
 #pragma once
 
 #include "../../rowstore.h"
@@ -10,12 +11,9 @@
 
 namespace dataaccess {
 
-struct CellRange {
-  int firstRow = 0, lastRow = -1, firstCol = 0, lastCol = -1;
-};
-
-// The rectangle that holds every cell of the sheet (empty when none).
-CellRange usedRange(const WorkbookSheet& sheet);
+// The sheet's used range as Excel records it (empty when none): its
+// recorded dimensions and every cell with a value or a format.
+inline CellRange usedRange(const WorkbookSheet& sheet) { return sheet.used; }
 
 // The rows of `range` of `sheet`. Ranges past the last used row or column
 // are cut to the used part.

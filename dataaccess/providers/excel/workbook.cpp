@@ -1,12 +1,13 @@
 #include "workbook.h"
 
 #include "../../error.h"
+#include "biffrecords.h"
+#include "sheetreader.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
 
-#include <cmath>
 #include <cstring>
 #include <mutex>
 
@@ -19,476 +20,312 @@ extern "C" {
 
 namespace dataaccess {
 
+using namespace biff;
+
 namespace {
 
 const QString kSource = QStringLiteral("Connection.Open");
 
 [[noreturn]] void fail(const QString& description) { throw Error(err::kProviderFailure, kSource, description); }
 
-// BIFF record identifiers used here.
-enum : uint16_t {
-  kFormula = 0x0006, kEof = 0x000A, kExternSheet = 0x0017, kName = 0x0018, kDateMode = 0x0022, kFilePass = 0x002F,
-  kContinue = 0x003C, kCodePage = 0x0042, kBoundSheet = 0x0085, kMulRk = 0x00BD, kRString = 0x00D6, kXf = 0x00E0,
-  kSst = 0x00FC, kLabelSst = 0x00FD, kNumber = 0x0203, kLabel = 0x0204, kBoolErr = 0x0205, kString = 0x0207,
-  kRk = 0x027E, kFormat = 0x041E, kBof = 0x0809,
-};
-
-uint16_t u16(const char* p) { return uint16_t(uint8_t(p[0]) | uint8_t(p[1]) << 8); }
-uint32_t u32(const char* p) { return uint32_t(u16(p)) | uint32_t(u16(p + 2)) << 16; }
-double f64(const char* p) {
-  double d;
-  std::memcpy(&d, p, 8);
-  return d;
+[[noreturn]] void encrypted(const QString& path) {
+  fail(QStringLiteral("The workbook '%1' is protected by a password; this program cannot open encrypted workbooks.")
+           .arg(path));
 }
 
-double rkValue(uint32_t rk) {
-  double v;
-  if (rk & 2) {
-    v = double(int32_t(rk) >> 2);
-  } else {
-    const uint64_t bits = uint64_t(rk & 0xFFFFFFFCu) << 32;
-    std::memcpy(&v, &bits, 8);
-  }
-  return (rk & 1) ? v / 100.0 : v;
-}
-
-// One record with the CONTINUE records that follow it, read as one run of
-// bytes. Strings that cross into a CONTINUE record restart with a new
-// option byte there, so the boundaries are kept.
-struct Record {
-  uint16_t id = 0;
-  QByteArray data;
-  std::vector<int> breaks;  // offsets in data where a CONTINUE began
-};
-
-class Stream {
+// Reads a workbook stream in one pass: the workbook globals (formats, sheets,
+// shared strings, names), then each worksheet. BIFF5 and BIFF8 place each
+// worksheet where its BOUNDSHEET record says; an Excel 2.x-4.0 worksheet is
+// one substream with its formats and cells; an Excel 4.0 workbook holds its
+// worksheets one after the other, each with formats of its own.
+class WorkbookParser {
  public:
-  Stream(const QByteArray& bytes, const QString& path) : b_(bytes), path_(path) {}
-  bool atEnd() const { return pos_ + 4 > b_.size(); }
-  void seek(qsizetype pos) { pos_ = pos; }
-  qsizetype size() const { return b_.size(); }
+  WorkbookParser(const QByteArray& bytes, const QString& path) : s_(bytes, path) {}
 
-  // Reads the next record (with its CONTINUE records when `gather`).
-  Record next(bool gather) {
-    Record r;
-    r.id = u16(b_.constData() + pos_);
-    const int len = u16(b_.constData() + pos_ + 2);
-    if (pos_ + 4 + len > b_.size()) damaged(QStringLiteral("a record runs past the end of the workbook"));
-    r.data = b_.mid(pos_ + 4, len);
-    pos_ += 4 + len;
-    while (gather && !atEnd() && u16(b_.constData() + pos_) == kContinue) {
-      const int clen = u16(b_.constData() + pos_ + 2);
-      if (pos_ + 4 + clen > b_.size()) damaged(QStringLiteral("a record runs past the end of the workbook"));
-      r.breaks.push_back(int(r.data.size()));
-      r.data.append(b_.constData() + pos_ + 4, clen);
-      pos_ += 4 + clen;
+  Workbook parse() {
+    if (s_.atEnd()) s_.damaged(QStringLiteral("the workbook stream is empty"));
+    const Record bof = s_.next();
+    const int version = bof.id == kBof2 ? 2 : bof.id == kBof3 ? 3 : bof.id == kBof4 ? 4 : bof.id == kBof ? 5 : 0;
+    if (version == 0 || bof.data.size() < 4) s_.damaged(QStringLiteral("it does not start with a workbook record"));
+    const uint16_t type = u16(bof.data.constData() + 2);
+    if (version >= 5) {
+      // BIFF5 files carry version 0x0500; some writers leave it 0 in BIFF8
+      // files, whose BOF record is then at least 16 bytes long.
+      const uint16_t v = u16(bof.data.constData());
+      wb_.biffVersion = v == 0x0500 ? 5 : (v == 0x0600 || bof.data.size() >= 16) ? 8 : 5;
+      readGlobals();
+      readBoundSheets();
+      resolveNames();
+      return std::move(wb_);
     }
-    return r;
-  }
-
-  [[noreturn]] void damaged(const QString& what) const {
-    fail(QStringLiteral("The workbook '%1' is damaged: %2.").arg(path_, what));
-  }
-
- private:
-  const QByteArray& b_;
-  const QString& path_;
-  qsizetype pos_ = 0;
-};
-
-// Reads strings and numbers from a record, failing cleanly at its end.
-class Reader {
- public:
-  Reader(const Record& r, const Stream& s, int biff, QStringDecoder* codepage)
-      : r_(r), s_(s), biff_(biff), codepage_(codepage) {}
-  int pos() const { return pos_; }
-  void skip(qint64 n) {
-    if (n < 0 || pos_ + n > r_.data.size()) s_.damaged(QStringLiteral("a record is shorter than its contents"));
-    pos_ += int(n);
-  }
-  uint8_t byte() {
-    need(1);
-    return uint8_t(r_.data[pos_++]);
-  }
-  uint16_t word() {
-    need(2);
-    const uint16_t v = u16(r_.data.constData() + pos_);
-    pos_ += 2;
-    return v;
-  }
-  uint32_t dword() {
-    need(4);
-    const uint32_t v = u32(r_.data.constData() + pos_);
-    pos_ += 4;
-    return v;
-  }
-
-  // A string of `cch` characters: BIFF8 with an option byte (unless
-  // `haveFlags` gave it already), BIFF5 as code page bytes.
-  QString string(int cch) {
-    if (biff_ < 8) {
-      need(cch);
-      const QByteArray bytes = r_.data.mid(pos_, cch);
-      pos_ += cch;
-      return codepage_ && codepage_->isValid() ? QString(codepage_->decode(bytes)) : QString::fromLatin1(bytes);
-    }
-    const uint8_t flags = byte();
-    int runs = 0;
-    uint32_t ext = 0;
-    if (flags & 0x08) runs = word();
-    if (flags & 0x04) ext = dword();
-    QString out;
-    out.reserve(cch);
-    bool wide = flags & 0x01;
-    while (out.size() < cch) {
-      // Characters up to the next CONTINUE boundary, then a new option byte.
-      int limit = int(r_.data.size());
-      for (int b : r_.breaks)
-        if (b > pos_) {
-          limit = b;
-          break;
-        }
-      const int charSize = wide ? 2 : 1;
-      const int avail = (limit - pos_) / charSize;
-      const int take = std::min(avail, cch - int(out.size()));
-      if (take <= 0) {
-        if (limit >= r_.data.size()) s_.damaged(QStringLiteral("a text runs past its record"));
-        pos_ = limit;
-        wide = byte() & 0x01;
-        continue;
-      }
-      const char* p = r_.data.constData() + pos_;
-      if (wide)
-        for (int i = 0; i < take; ++i) out.append(QChar(u16(p + 2 * i)));
-      else
-        for (int i = 0; i < take; ++i) out.append(QChar(uint8_t(p[i])));
-      pos_ += take * charSize;
-    }
-    skip(qint64(runs) * 4 + ext);
-    return out;
-  }
-
- private:
-  void need(int n) const {
-    if (pos_ + n > r_.data.size()) s_.damaged(QStringLiteral("a record is shorter than its contents"));
-  }
-  const Record& r_;
-  const Stream& s_;
-  int biff_;
-  QStringDecoder* codepage_;
-  int pos_ = 0;
-};
-
-// True when a number format shows dates or times: it has d, m, y, h or s
-// outside quoted text, escapes and [colour] sections.
-bool isDateFormat(const QString& f) {
-  bool quoted = false;
-  for (int i = 0; i < f.size(); ++i) {
-    const QChar c = f[i];
-    if (quoted) {
-      if (c == QLatin1Char('"')) quoted = false;
-      continue;
-    }
-    if (c == QLatin1Char('"')) quoted = true;
-    else if (c == QLatin1Char('\\') || c == QLatin1Char('_') || c == QLatin1Char('*')) ++i;
-    else if (c == QLatin1Char('[')) {
-      const int end = f.indexOf(QLatin1Char(']'), i);
-      const QString inner = f.mid(i + 1, end - i - 1).toLower();
-      // [h], [mm], [ss] are elapsed times; anything else is a colour or condition.
-      if (!inner.isEmpty() && QStringLiteral("hms").contains(inner[0])) return true;
-      if (end < 0) return false;
-      i = end;
+    wb_.biffVersion = version;
+    if (type == kWorksheet) {
+      readOldSheet(QFileInfo(s_.path()).completeBaseName());
+    } else if (type == kWorkbook4 && version == 4) {
+      readOldWorkbook();
     } else {
-      const QChar l = c.toLower();
-      if (l == QLatin1Char('d') || l == QLatin1Char('m') || l == QLatin1Char('y') || l == QLatin1Char('h') ||
-          l == QLatin1Char('s'))
-        return true;
-      if (l == QLatin1Char('g') && f.mid(i, 7).compare(QLatin1String("General"), Qt::CaseInsensitive) == 0) i += 6;
+      const QString excel = version == 2 ? QStringLiteral("2.x") : QStringLiteral("%1.0").arg(version);
+      fail(QStringLiteral("The file '%1' is an Excel %2 chart, macro sheet or workspace; it holds no worksheet to "
+                          "read.").arg(s_.path(), excel));
     }
+    return std::move(wb_);
   }
-  return false;
-}
 
-bool isBuiltinDateFormat(int index) {
-  return (index >= 14 && index <= 22) || (index >= 27 && index <= 36) || (index >= 45 && index <= 47) ||
-         (index >= 50 && index <= 58);
-}
-
-}  // namespace
-
-Workbook parseWorkbookStream(const QByteArray& bytes, const QString& path) {
-  Stream s(bytes, path);
-  Workbook wb;
-  if (s.atEnd()) s.damaged(QStringLiteral("the workbook stream is empty"));
-  Record bof = s.next(false);
-  if (bof.id != kBof || bof.data.size() < 4) {
-    if ((bof.id & 0xFF) == 0x09)
-      fail(QStringLiteral("The workbook '%1' was saved by Excel 2.x to 4.x, which this program cannot read; save it "
-                          "as an Excel 97-2003 workbook.").arg(path));
-    s.damaged(QStringLiteral("it does not start with a workbook record"));
-  }
-  const uint16_t version = u16(bof.data.constData());
-  // BIFF5 files carry version 0x0500; some writers leave it 0 in BIFF8
-  // files, whose BOF record is then at least 16 bytes long.
-  wb.biffVersion = version == 0x0500 ? 5 : (version == 0x0600 || bof.data.size() >= 16) ? 8 : 5;
-  const int biff = wb.biffVersion;
-
+ private:
   struct SheetRef {
     QString name;
     uint32_t pos;
   };
-  std::vector<SheetRef> sheetRefs;
-  std::vector<int> allSheetIndex;  // BOUNDSHEET order -> index in sheetRefs or -1
-  std::vector<QString> formats(400);
-  std::vector<bool> formatIsDate(400);
-  for (int i = 0; i < 400; ++i) formatIsDate[size_t(i)] = isBuiltinDateFormat(i);
-  std::vector<bool> xfIsDate;
-  std::vector<uint16_t> externSheets;
   struct RawName {
     QString name;
     int itab;
     QByteArray formula;
   };
-  std::vector<RawName> rawNames;
-  bool date1904 = false;
-  QStringDecoder codepage("windows-1252");
 
-  // Workbook globals.
-  bool globalsEnded = false;
-  while (!s.atEnd()) {
-    const Record r = s.next(true);
-    Reader in(r, s, biff, &codepage);
-    switch (r.id) {
-      case kFilePass:
-        fail(QStringLiteral("The workbook '%1' is protected by a password; this program cannot open encrypted "
-                            "workbooks.").arg(path));
-      case kCodePage: {
-        const int cp = in.word();
-        if (cp == 10000) codepage = QStringDecoder("macintosh");
-        else if (cp != 1200 && cp != 367 && cp != 0x8000 && cp != 0x8001)
-          codepage = QStringDecoder(QStringLiteral("windows-%1").arg(cp).toLatin1().constData());
-        if (!codepage.isValid()) codepage = QStringDecoder("windows-1252");
-        break;
-      }
-      case kDateMode: date1904 = in.word() == 1; break;
-      case kFormat: {
-        const int idx = in.word();
-        const QString text = in.string(biff >= 8 ? in.word() : in.byte());
-        if (idx < int(formats.size())) {
-          formats[size_t(idx)] = text;
-          formatIsDate[size_t(idx)] = isDateFormat(text);
-        }
-        break;
-      }
-      case kXf: {
-        in.skip(2);
-        const int fmt = in.word();
-        xfIsDate.push_back(fmt < int(formatIsDate.size()) && formatIsDate[size_t(fmt)]);
-        break;
-      }
-      case kBoundSheet: {
-        const uint32_t pos = in.dword();
-        in.byte();  // visibility
-        const int type = in.byte();
-        const QString name = in.string(in.byte());
-        if (type == 0) {
-          allSheetIndex.push_back(int(sheetRefs.size()));
-          sheetRefs.push_back({name, pos});
-        } else {
-          allSheetIndex.push_back(-1);
-        }
-        break;
-      }
-      case kSst: {
-        in.skip(4);
-        const uint32_t unique = in.dword();
-        // Each string takes at least three bytes.
-        if (unique > uint32_t(r.data.size())) s.damaged(QStringLiteral("the shared string table is too short"));
-        wb.strings.reserve(unique);
-        for (uint32_t i = 0; i < unique; ++i) wb.strings.push_back(in.string(in.word()));
-        break;
-      }
-      case kExternSheet:
-        if (biff >= 8) {
-          const int n = in.word();
-          for (int i = 0; i < n; ++i) {
-            in.word();
-            externSheets.push_back(in.word());
-            in.word();
-          }
-        }
-        break;
-      case kName:
-        if (biff >= 8) {
-          const uint16_t grbit = in.word();
-          in.byte();
-          const int cch = in.byte();
-          const int cce = in.word();
-          in.word();
-          const int itab = in.word();
-          in.skip(4);
-          const QString name = in.string(cch);
-          // Built-in names (print areas, filters) are not tables.
-          if (grbit & 0x0020) break;
-          rawNames.push_back({name, itab, r.data.mid(in.pos(), cce)});
-        }
-        break;
-      case kEof: globalsEnded = true; break;
-      default: break;
-    }
-    if (globalsEnded) break;
+  RecordReader reader(const Record& r) { return RecordReader(r, s_, wb_.biffVersion, &codepage_); }
+  bool isBof(uint16_t id) const {
+    return wb_.biffVersion >= 5 ? id == kBof : id == kBof2 || id == kBof3 || id == kBof4;
   }
 
-  // Worksheets.
-  const auto dateOf = [&](double serial) {
-    // Serial 60 is the 29 February 1900 that the 1900 system counts but that
-    // never was; before it the classic origin is one day later.
-    if (date1904) return serial + 1462.0;
-    return serial < 61.0 && serial >= 1.0 ? serial + 1.0 : serial;
-  };
-  const auto isDateXf = [&](int xf) { return xf < int(xfIsDate.size()) && xfIsDate[size_t(xf)]; };
-  for (const SheetRef& ref : sheetRefs) {
-    WorkbookSheet sheet;
-    sheet.name = ref.name;
-    if (ref.pos + 4 > uint32_t(s.size())) s.damaged(QStringLiteral("a sheet lies beyond the end of the workbook"));
-    s.seek(ref.pos);
-    const Record sheetBof = s.next(false);
-    if (sheetBof.id != kBof) s.damaged(QStringLiteral("a sheet does not start where the workbook says"));
-    const auto add = [&](int row, int col, WorkbookCell::Kind kind, double number, int32_t text = -1) {
-      WorkbookCell c;
-      c.row = uint16_t(row);
-      c.col = uint16_t(col);
-      c.kind = kind;
-      c.number = number;
-      c.text = text;
-      sheet.cells.push_back(c);
-    };
-    const auto addNumber = [&](int row, int col, int xf, double v) {
-      if (isDateXf(xf) && std::isfinite(v) && v >= 0 && v < 2958466.0) add(row, col, WorkbookCell::Date, dateOf(v));
-      else add(row, col, WorkbookCell::Number, v);
-    };
-    const auto addText = [&](int row, int col, QString text) {
-      wb.strings.push_back(std::move(text));
-      add(row, col, WorkbookCell::Text, 0, int32_t(wb.strings.size() - 1));
-    };
-    // A formula whose result is text leaves its cell for the STRING record.
-    int pendingRow = -1, pendingCol = -1;
-    // Embedded charts are sub-streams of their own (BOF ... EOF) inside the
-    // sheet; their records are not cells of the sheet.
+  // Records that may stand in the globals of any version and, before
+  // BIFF5, in each worksheet: code page, date system, number formats, cell
+  // formats, encryption. False for any other record.
+  bool readStyleRecord(const Record& r, RecordReader& in, NumberFormats& formats) {
+    const int biff = wb_.biffVersion;
+    switch (r.id) {
+      case kFilePass: encrypted(s_.path());
+      case kCodePage: codepage_ = codePageDecoder(in.word()); return true;
+      case kDateMode:
+        date1904_ = in.word() == 1;
+        formats.setDate1904(date1904_);
+        return true;
+      case kFormat2:
+        if (biff <= 3) formats.addFormat(-1, in.string8());
+        return true;
+      case kFormat:
+        if (biff == 4) {
+          in.skip(2);
+          formats.addFormat(-1, in.string8());
+        } else if (biff >= 5) {
+          const int index = in.word();
+          formats.addFormat(index, biff >= 8 ? in.string16() : in.string8());
+        }
+        return true;
+      case kXf2:
+        if (biff != 2) return false;
+        in.skip(2);
+        formats.addXf(in.byte() & 0x3F);
+        return true;
+      case kXf3: case kXf4:
+        if (biff != (r.id == kXf3 ? 3 : 4)) return false;
+        in.byte();
+        formats.addXf(in.byte());
+        return true;
+      case kXf:
+        if (biff < 5) return false;
+        in.skip(2);
+        formats.addXf(in.word());
+        return true;
+      default: return false;
+    }
+  }
+
+  void readGlobals() {
+    while (!s_.atEnd()) {
+      const Record r = s_.next();
+      RecordReader in = reader(r);
+      if (readStyleRecord(r, in, formats_)) continue;
+      switch (r.id) {
+        case kBoundSheet: onBoundSheet(in); break;
+        case kSst: onSst(r, in); break;
+        case kExternSheet: onExternSheet(in); break;
+        case kName: onName(r, in); break;
+        case kEof: return;
+        default: break;
+      }
+    }
+  }
+
+  void onBoundSheet(RecordReader& in) {
+    const uint32_t pos = in.dword();
+    in.byte();  // visibility
+    const int type = in.byte();
+    const QString name = in.string8();
+    if (type == 0) {
+      allSheetIndex_.push_back(int(sheetRefs_.size()));
+      sheetRefs_.push_back({name, pos});
+    } else {
+      allSheetIndex_.push_back(-1);
+    }
+  }
+
+  void onSst(const Record& r, RecordReader& in) {
+    in.skip(4);  // strings used in the workbook
+    const uint32_t unique = in.dword();
+    // Each string takes at least three bytes.
+    if (unique > uint32_t(r.data.size())) s_.damaged(QStringLiteral("the shared string table is too short"));
+    wb_.strings.reserve(unique);
+    for (uint32_t i = 0; i < unique; ++i) wb_.strings.push_back(in.string16());
+  }
+
+  void onExternSheet(RecordReader& in) {
+    if (wb_.biffVersion < 8) return;
+    const int n = in.word();
+    for (int i = 0; i < n; ++i) {
+      in.word();
+      externSheets_.push_back(in.word());
+      in.word();
+    }
+  }
+
+  void onName(const Record& r, RecordReader& in) {
+    if (wb_.biffVersion < 8) return;
+    const uint16_t grbit = in.word();
+    in.byte();
+    const int cch = in.byte();
+    const int cce = in.word();
+    in.word();
+    const int itab = in.word();
+    in.skip(4);
+    const QString name = in.string(cch);
+    // Built-in names (print areas, filters) are not tables.
+    if (grbit & 0x0020) return;
+    rawNames_.push_back({name, itab, r.data.mid(in.pos(), cce)});
+  }
+
+  // Reads the records of a sheet substream up to its EOF; substreams inside
+  // it (embedded charts) are skipped. Before BIFF5 a sheet carries its own
+  // formats (`withStyles`).
+  void readSheet(WorkbookSheet& sheet, NumberFormats& formats, bool withStyles) {
+    SheetReader cells(wb_, sheet, formats, wb_.biffVersion);
     int nested = 0;
-    while (!s.atEnd()) {
-      const Record r = s.next(true);
-      if (r.id == kBof) {
-        if (++nested > 16) s.damaged(QStringLiteral("sheets are nested too deeply"));
+    while (!s_.atEnd()) {
+      const Record r = s_.next();
+      if (isBof(r.id)) {
+        if (++nested > 16) s_.damaged(QStringLiteral("sheets are nested too deeply"));
         continue;
       }
       if (r.id == kEof) {
-        if (nested == 0) break;
+        if (nested == 0) return;
         --nested;
         continue;
       }
       if (nested > 0) continue;
-      Reader in(r, s, biff, &codepage);
-      switch (r.id) {
-        case kNumber: {
-          const int row = in.word(), col = in.word(), xf = in.word();
-          in.skip(8);
-          addNumber(row, col, xf, f64(r.data.constData() + 6));
-          break;
+      RecordReader in = reader(r);
+      if (withStyles && readStyleRecord(r, in, formats)) continue;
+      cells.read(r, in);
+    }
+  }
+
+  void readBoundSheets() {
+    for (const SheetRef& ref : sheetRefs_) {
+      WorkbookSheet sheet;
+      sheet.name = ref.name;
+      if (ref.pos + 4 > uint32_t(s_.size())) s_.damaged(QStringLiteral("a sheet lies beyond the end of the workbook"));
+      s_.seek(ref.pos);
+      if (s_.next().id != kBof) s_.damaged(QStringLiteral("a sheet does not start where the workbook says"));
+      readSheet(sheet, formats_, false);
+      wb_.sheets.push_back(std::move(sheet));
+    }
+  }
+
+  void readOldSheet(const QString& name) {
+    NumberFormats formats(false);
+    formats.setDate1904(date1904_);
+    WorkbookSheet sheet;
+    sheet.name = name;
+    readSheet(sheet, formats, true);
+    wb_.sheets.push_back(std::move(sheet));
+  }
+
+  // An Excel 4.0 workbook: globals with one BOUNDSHEET record per sheet
+  // (only its name), then for each sheet a SHEETHDR record (the length of
+  // the substream and the sheet's name) and the sheet's own substream.
+  void readOldWorkbook() {
+    std::vector<QString> names;
+    QString header;
+    int index = 0;
+    while (!s_.atEnd()) {
+      const Record r = s_.next();
+      // The sheets may stand inside the globals substream or after its EOF.
+      if (r.id == kEof) {
+        if (s_.atEnd() || (s_.peekId() != kSheetHeader4 && !isBof(s_.peekId()))) break;
+        continue;
+      }
+      if (isBof(r.id)) {
+        const uint16_t type = r.data.size() >= 4 ? u16(r.data.constData() + 2) : 0;
+        QString name = !header.isEmpty() ? header
+                       : index < int(names.size()) ? names[size_t(index)]
+                                                   : QStringLiteral("Sheet%1").arg(index + 1);
+        if (type == kWorksheet) {
+          readOldSheet(name);
+        } else {
+          WorkbookSheet ignored;
+          NumberFormats none(false);
+          readSheet(ignored, none, false);
         }
-        case kRk: {
-          const int row = in.word(), col = in.word(), xf = in.word();
-          addNumber(row, col, xf, rkValue(in.dword()));
-          break;
-        }
-        case kMulRk: {
-          const int row = in.word(), first = in.word();
-          const int count = (int(r.data.size()) - 6) / 6;
-          for (int i = 0; i < count; ++i) {
-            const int xf = in.word();
-            addNumber(row, first + i, xf, rkValue(in.dword()));
-          }
-          break;
-        }
-        case kLabelSst: {
-          const int row = in.word(), col = in.word();
-          in.word();
-          const uint32_t index = in.dword();
-          if (index >= wb.strings.size()) s.damaged(QStringLiteral("a cell names a shared string that does not exist"));
-          add(row, col, WorkbookCell::Text, 0, int32_t(index));
-          break;
-        }
-        case kLabel: case kRString: {
-          const int row = in.word(), col = in.word();
-          in.word();
-          addText(row, col, in.string(in.word()));
-          break;
-        }
-        case kBoolErr: {
-          const int row = in.word(), col = in.word();
-          in.word();
-          const int value = in.byte();
-          if (in.byte() == 0) add(row, col, WorkbookCell::Boolean, value ? 1 : 0);
-          else add(row, col, WorkbookCell::Error, value);
-          break;
-        }
-        case kFormula: {
-          const int row = in.word(), col = in.word(), xf = in.word();
-          in.skip(8);
-          const char* res = r.data.constData() + 6;
-          if (u16(res + 6) != 0xFFFF) {
-            addNumber(row, col, xf, f64(res));
-          } else {
-            switch (uint8_t(res[0])) {
-              case 0: pendingRow = row; pendingCol = col; break;
-              case 1: add(row, col, WorkbookCell::Boolean, res[2] ? 1 : 0); break;
-              case 2: add(row, col, WorkbookCell::Error, uint8_t(res[2])); break;
-              default: break;  // an empty text result: an empty cell
-            }
-          }
-          break;
-        }
-        case kString:
-          if (pendingRow >= 0) {
-            addText(pendingRow, pendingCol, in.string(in.word()));
-            pendingRow = -1;
-          }
-          break;
-        default: break;
+        ++index;
+        header.clear();
+        continue;
+      }
+      RecordReader in = reader(r);
+      if (r.id == kBoundSheet) {
+        names.push_back(in.string8());
+      } else if (r.id == kSheetHeader4) {
+        in.skip(4);
+        header = in.string8();
+      } else {
+        readStyleRecord(r, in, formats_);
       }
     }
-    wb.sheets.push_back(std::move(sheet));
   }
 
   // Names that refer to one area (or one cell) of one sheet.
-  for (const RawName& n : rawNames) {
-    if (n.itab != 0 || n.formula.size() < 7) continue;
-    const char* p = n.formula.constData();
-    const uint8_t token = uint8_t(p[0]);
-    WorkbookName name;
-    name.name = n.name;
-    int ixti;
-    if ((token == 0x3B || token == 0x5B || token == 0x7B) && n.formula.size() >= 11) {
-      ixti = u16(p + 1);
-      name.firstRow = u16(p + 3);
-      name.lastRow = u16(p + 5);
-      name.firstCol = u16(p + 7) & 0xFF;
-      name.lastCol = u16(p + 9) & 0xFF;
-    } else if (token == 0x3A || token == 0x5A || token == 0x7A) {
-      ixti = u16(p + 1);
-      name.firstRow = name.lastRow = u16(p + 3);
-      name.firstCol = name.lastCol = u16(p + 5) & 0xFF;
-    } else {
-      continue;
+  void resolveNames() {
+    for (const RawName& n : rawNames_) {
+      if (n.itab != 0 || n.formula.size() < 7) continue;
+      const char* p = n.formula.constData();
+      const uint8_t token = uint8_t(p[0]);
+      WorkbookName name;
+      name.name = n.name;
+      int ixti;
+      if ((token == 0x3B || token == 0x5B || token == 0x7B) && n.formula.size() >= 11) {
+        ixti = u16(p + 1);
+        name.firstRow = u16(p + 3);
+        name.lastRow = u16(p + 5);
+        name.firstCol = u16(p + 7) & 0xFF;
+        name.lastCol = u16(p + 9) & 0xFF;
+      } else if (token == 0x3A || token == 0x5A || token == 0x7A) {
+        ixti = u16(p + 1);
+        name.firstRow = name.lastRow = u16(p + 3);
+        name.firstCol = name.lastCol = u16(p + 5) & 0xFF;
+      } else {
+        continue;
+      }
+      if (ixti >= int(externSheets_.size())) continue;
+      const int tab = externSheets_[size_t(ixti)];
+      if (tab >= int(allSheetIndex_.size()) || allSheetIndex_[size_t(tab)] < 0) continue;
+      name.sheet = allSheetIndex_[size_t(tab)];
+      if (name.firstRow > name.lastRow || name.firstCol > name.lastCol) continue;
+      wb_.names.push_back(name);
     }
-    if (ixti >= int(externSheets.size())) continue;
-    const int tab = externSheets[size_t(ixti)];
-    if (tab >= int(allSheetIndex.size()) || allSheetIndex[size_t(tab)] < 0) continue;
-    name.sheet = allSheetIndex[size_t(tab)];
-    if (name.firstRow > name.lastRow || name.firstCol > name.lastCol) continue;
-    wb.names.push_back(name);
   }
-  return wb;
+
+  RecordStream s_;
+  Workbook wb_;
+  QStringDecoder codepage_ = codePageDecoder(1252);
+  bool date1904_ = false;
+  NumberFormats formats_{true};  // the workbook's (BIFF5 and later)
+  std::vector<SheetRef> sheetRefs_;
+  std::vector<int> allSheetIndex_;  // BOUNDSHEET order -> index in sheetRefs_ or -1
+  std::vector<uint16_t> externSheets_;
+  std::vector<RawName> rawNames_;
+};
+
+}  // namespace
+
+Workbook parseWorkbookStream(const QByteArray& bytes, const QString& path) {
+  return WorkbookParser(bytes, path).parse();
 }
 
 Workbook readWorkbook(const QString& path) {
@@ -500,19 +337,24 @@ Workbook readWorkbook(const QString& path) {
   const qint64 size = f.size();
   if (size == 0) fail(QStringLiteral("The file '%1' is empty: it is not an Excel workbook.").arg(path));
   const QByteArray head = f.read(8);
-  f.close();
   static const char kOle[] = "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1";
   if (head.startsWith("PK\x03\x04"))
     fail(QStringLiteral("The file '%1' is an Excel 2007 or later workbook (.xlsx), not an Excel 97-2003 workbook; "
                         "save it in the .xls format to open it here.").arg(path));
   if (head.size() < 8 || std::memcmp(head.constData(), kOle, 8) != 0) {
-    // Excel 2-4 files are bare BIFF streams that start with a BOF record.
-    if (head.size() >= 4 && uint8_t(head[0]) == 0x09 && (head[1] == 0 || head[1] == 2 || head[1] == 4) &&
-        head[3] == 0 && (head[2] == 4 || head[2] == 6 || head[2] == 8 || head[2] == 16))
-      fail(QStringLiteral("The workbook '%1' was saved by Excel 2.x to 4.x, which this program cannot read; save it "
-                          "as an Excel 97-2003 workbook.").arg(path));
-    fail(QStringLiteral("External table is not in the expected format: '%1' is not an Excel workbook.").arg(path));
+    // Excel 2.x-4.0 files (and some other programs' BIFF5/BIFF8 files) are
+    // bare BIFF streams: a BOF record (09 00, 09 02, 09 04 or 09 08) at byte 0.
+    const bool bareBiff = head.size() >= 4 && uint8_t(head[0]) == 0x09 &&
+                          (head[1] == 0 || head[1] == 2 || head[1] == 4 || head[1] == 8) && head[3] == 0 &&
+                          head[2] >= 4 && head[2] <= 20;
+    if (!bareBiff)
+      fail(QStringLiteral("External table is not in the expected format: '%1' is not an Excel workbook.").arg(path));
+    f.seek(0);
+    const QByteArray bytes = f.readAll();
+    if (bytes.size() != size) fail(QStringLiteral("The file '%1' cannot be read: %2.").arg(path, f.errorString()));
+    return parseWorkbookStream(bytes, path);
   }
+  f.close();
 
   static std::once_flag init;
   std::call_once(init, [] { gsf_init(); });

@@ -53,9 +53,10 @@ TEST(ExcelCorruption, ForeignFilesGiveClearErrors) {
   EXPECT_TRUE(readEverything(dir.write(QStringLiteral("csv.xls"), "a,b\n1,2\n")).contains(QLatin1String("not an Excel")));
   EXPECT_TRUE(readEverything(dir.write(QStringLiteral("new.xls"), QByteArray("PK\x03\x04", 4) + QByteArray(100, 'x')))
                   .contains(QLatin1String(".xlsx")));
-  // An Excel 4 worksheet: a bare BIFF stream.
-  EXPECT_TRUE(readEverything(dir.write(QStringLiteral("old.xls"), QByteArray("\x09\x04\x06\x00\x00\x00\x10\x00", 8)))
-                  .contains(QLatin1String("Excel 2.x to 4.x")));
+  // An Excel 4.0 chart: a bare BIFF stream, but no worksheet.
+  const QByteArray chart("\x09\x04\x06\x00\x00\x00\x20\x00\x00\x00", 10);
+  EXPECT_TRUE(readEverything(dir.write(QStringLiteral("chart.xls"), chart))
+                  .contains(QLatin1String("holds no worksheet")));
   QByteArray noise(4096, '\0');
   QRandomGenerator rng(3);
   for (char& c : noise) c = char(rng.bounded(256));
