@@ -163,30 +163,35 @@ bool Recordset::IsEOF() const {
 void Recordset::MoveFirst() {
   requireOpen("MoveFirst");
   position_ = 0;
+  moved();
 }
 
 void Recordset::MoveLast() {
   requireOpen("MoveLast");
   if (rows_->rowCount() == 0) noCurrentRecord("MoveLast");
   position_ = rows_->rowCount() - 1;
+  moved();
 }
 
 void Recordset::MoveNext() {
   requireOpen("MoveNext");
   if (position_ >= rows_->rowCount()) noCurrentRecord("MoveNext");
   ++position_;
+  moved();
 }
 
 void Recordset::MovePrevious() {
   requireOpen("MovePrevious");
   if (position_ < 0) noCurrentRecord("MovePrevious");
   --position_;
+  moved();
 }
 
 void Recordset::Move(int64_t offset) {
   requireOpen("Move");
   if (offset != 0 && (position_ < 0 || position_ >= rows_->rowCount())) noCurrentRecord("Move");
   position_ = std::clamp<int64_t>(position_ + offset, -1, rows_->rowCount());
+  moved();
 }
 
 int64_t Recordset::AbsolutePosition() const {
@@ -204,6 +209,7 @@ void Recordset::setAbsolutePosition(int64_t position) {
                 QStringLiteral("Arguments are of the wrong type, are out of acceptable range, or are in conflict "
                                "with one another."));
   position_ = position - 1;
+  moved();
 }
 
 int64_t Recordset::RecordCount() const {
@@ -258,6 +264,12 @@ QVariant Recordset::valueAt(int64_t row, int field) const {
   auto it = edits_.find(row);
   if (it != edits_.end()) return it->second.current[size_t(field)];
   return rows_->value(row, field);
+}
+
+void Recordset::setPositionListener(std::function<void(int64_t)> listener) { positionListener_ = std::move(listener); }
+
+void Recordset::moved() {
+  if (positionListener_) positionListener_(position_);
 }
 
 bool Recordset::hasPendingChanges() const {
@@ -358,6 +370,7 @@ QByteArray Recordset::GetStringUtf8(int64_t numRows, const QString& colDelimiter
     out.append(row);
   }
   position_ = end;
+  moved();
   return out;
 }
 
