@@ -9,6 +9,14 @@
 
 namespace viewer {
 
+SelectableCellDelegate::SelectableCellDelegate(QObject* parent) : QStyledItemDelegate(parent) {
+  // Whoever ends the edit (this class, or the view when the editor loses the
+  // focus), the editor no longer counts as open.
+  connect(this, &QAbstractItemDelegate::closeEditor, this, [this](QWidget* editor) {
+    if (editor == editor_.data()) editor_.clear();
+  });
+}
+
 QWidget* SelectableCellDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&,
                                               const QModelIndex&) const {
   auto* edit = new QLineEdit(parent);

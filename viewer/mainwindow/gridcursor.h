@@ -30,7 +30,7 @@ class SelectableCellDelegate : public QStyledItemDelegate {
   Q_OBJECT
 
  public:
-  using QStyledItemDelegate::QStyledItemDelegate;
+  explicit SelectableCellDelegate(QObject* parent = nullptr);
   QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
   void setModelData(QWidget*, QAbstractItemModel*, const QModelIndex&) const override {}
   // The line edit open in the grid, or none.
