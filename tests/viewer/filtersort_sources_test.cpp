@@ -195,3 +195,32 @@ TEST(CsvUnicodeCase, DISABLED_EqualityIgnoresCaseOfEveryLetter) {
   ASSERT_TRUE(FilterBySelection(grid, QString(), ext));
   EXPECT_EQ(grid.values(S("Name")), (QStringList{S("Äpfel"), S("äpfel")}));
 }
+
+// Access: every filter name is bracketed; a sort key only when it is not a
+// plain name, such as the fixture's "Vit A".
+TEST(AccessFilterSort, BlankInAFieldNameIsBracketedInFilterAndSort) {
+  LUMBROOK_REQUIRE_FIXTURE(mdb, "access/fruit.mdb");
+  RecordingPrompts prompts;
+  QString ext;
+  TestGrid grid;
+  grid.rs = openTable(mdb, QStringLiteral("Fruit"), ext);
+  ASSERT_TRUE(grid.rs);
+  ASSERT_EQ(ext, S("mdb"));
+  const QString base = grid.rs->Source();
+  grid.select(S("Vit C"), 2);  // Apricot, 5
+  ASSERT_TRUE(FilterBySelection(grid, QString(), ext)) << prompts.shown.back().text.toStdString();
+  grid.select(S("Vit A"));
+  ASSERT_TRUE(SortByColumn(grid, -1, ext));
+  grid.select(S("Fruit"));
+  grid.ctrl = true;
+  ASSERT_TRUE(SortByColumn(grid, 1, ext));
+  EXPECT_EQ(grid.rs->Source(), base + S(" WHERE   [Vit C]=5 ORDER BY [Vit A] DESC,Fruit"));
+  EXPECT_EQ(grid.values(S("Fruit")), (QStringList{S("Apricot"), S("Plum")}));
+  grid.select(S("Fruit"), 2, S("Pl"));
+  ASSERT_TRUE(FilterBySelection(grid, QString(), ext));
+  EXPECT_EQ(grid.rs->Source(), base + S(" WHERE   [Vit C]=5   AND [Fruit] LIKE 'Pl%' ORDER BY [Vit A] DESC,Fruit"));
+  EXPECT_EQ(grid.values(S("Fruit")), QStringList{S("Plum")});
+  ASSERT_TRUE(RemoveFilter(grid));
+  EXPECT_EQ(grid.rs->Source(), base + S(" ORDER BY [Vit A] DESC,Fruit"));
+  EXPECT_TRUE(prompts.shown.empty());
+}
