@@ -18,7 +18,7 @@ PACKAGES=(
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev time python3-dbf mdbtools
   # running the window without a display, and screenshots
-  xvfb xauth x11-apps imagemagick fonts-dejavu-core fonts-liberation
+  xvfb xauth x11-apps imagemagick fonts-dejavu-core fonts-liberation xdotool
 )
 
 missing=()
