@@ -1,6 +1,7 @@
 #include "commands.h"
 
 #include "clisession.h"
+#include "reshape.h"
 #include "dataaccess/error.h"
 #include "dataaccess/recordset.h"
 #include "viewer/datasource/catalogue.h"
@@ -100,7 +101,7 @@ int runColumns(const QStringList& args, QTextStream& out) {
   return 0;
 }
 
-int runExport(const QStringList& args, QTextStream&) {
+int runExport(const QStringList& args, QTextStream& out) {
   QStringList rest = args;
   QString sql;
   const qsizetype sqlAt = rest.indexOf(QStringLiteral("--sql"));
@@ -110,18 +111,28 @@ int runExport(const QStringList& args, QTextStream&) {
     if (sql.isEmpty()) throw UsageError{QStringLiteral("--sql needs a statement")};
     rest.remove(sqlAt, 2);
   }
-  requireArgs(rest, 4, 4, "export PATH TABLE FORMAT OUT|- [--sql TEXT]");
+  const ReshapeOptions reshape = takeReshapeOptions(rest);
+  requireArgs(rest, 4, 4, "export PATH TABLE FORMAT OUT|- [--sql TEXT] [--filter ROW:FIELD[:TEXT]] [--sort F]...");
   bool known = false;
   const viewer::ExportFormat format = viewer::ExportFormatFromKey(rest[2], &known);
   if (!known) throw UsageError{QStringLiteral("unknown format '%1'").arg(rest[2])};
   Session session(rest[0]);
-  auto rs = openContent(session, rest[1], sql);
+  if (session.isPersistedRecordset() && (!reshape.steps.empty() || reshape.printSql))
+    throw UsageError{QStringLiteral("a saved recordset cannot be filtered or sorted")};
+  std::shared_ptr<Recordset> rs(openContent(session, rest[1], sql));
+  bool reshaped = true;
+  if (!reshape.steps.empty() || reshape.printSql) {
+    reshaped = applyReshape(reshape, rs, session.ext(), out);
+    out.flush();
+    // Every row is exported, whatever record the steps left current.
+    if (rs->State() == dataaccess::adStateOpen && rs->RecordCount() > 0) rs->MoveFirst();
+  }
   if (rest[3] == QLatin1String("-")) {
     writeToStdout(viewer::ExportBytes(*rs, format, viewer::state().PageEncoding));
   } else {
     viewer::WriteExport(*rs, format, rest[3], viewer::state().PageEncoding);
   }
-  return 0;
+  return reshaped ? 0 : 1;
 }
 
 int runEdit(const QStringList& args, QTextStream&) {

@@ -17,8 +17,14 @@ const char kUsage[] =
     "  tables  PATH                          the tables the window lists: name TAB type\n"
     "  catalog PATH                          the whole tables catalogue, tab-delimited\n"
     "  columns PATH TABLE                    the columns of TABLE, tab-delimited\n"
-    "  export  PATH TABLE FORMAT OUT [--sql TEXT]\n"
+    "  export  PATH TABLE FORMAT OUT [--sql TEXT] [STEP...] [--print-sql]\n"
     "                                        FORMAT: xml_row, xml_ent, xml_attr, txt_tab, txt_comma\n"
+    "                                        STEP, run in order as the toolbar does:\n"
+    "                                          --filter ROW:FIELD[:SELECTED TEXT]  filter by selection\n"
+    "                                          --sort F, --sort-desc F             sort by F\n"
+    "                                          --sort-add F, --sort-add-desc F     further sort key (Ctrl)\n"
+    "                                          --remove-filter                     remove the filter\n"
+    "                                        --print-sql prints the final SQL text\n"
     "  edit    PATH TABLE ROW FIELD=VALUE... change a record (1-based ROW) and save it\n"
     "A saved recordset (.xml) has no tables: give - as TABLE.\n";
 

@@ -165,30 +165,35 @@ bool Recordset::IsEOF() const {
 void Recordset::MoveFirst() {
   requireOpen("MoveFirst");
   position_ = 0;
+  moved();
 }
 
 void Recordset::MoveLast() {
   requireOpen("MoveLast");
   if (rows_->rowCount() == 0) noCurrentRecord("MoveLast");
   position_ = rows_->rowCount() - 1;
+  moved();
 }
 
 void Recordset::MoveNext() {
   requireOpen("MoveNext");
   if (position_ >= rows_->rowCount()) noCurrentRecord("MoveNext");
   ++position_;
+  moved();
 }
 
 void Recordset::MovePrevious() {
   requireOpen("MovePrevious");
   if (position_ < 0) noCurrentRecord("MovePrevious");
   --position_;
+  moved();
 }
 
 void Recordset::Move(int64_t offset) {
   requireOpen("Move");
   if (offset != 0 && (position_ < 0 || position_ >= rows_->rowCount())) noCurrentRecord("Move");
   position_ = std::clamp<int64_t>(position_ + offset, -1, rows_->rowCount());
+  moved();
 }
 
 int64_t Recordset::AbsolutePosition() const {
@@ -206,6 +211,7 @@ void Recordset::setAbsolutePosition(int64_t position) {
                 QStringLiteral("Arguments are of the wrong type, are out of acceptable range, or are in conflict "
                                "with one another."));
   position_ = position - 1;
+  moved();
 }
 
 int64_t Recordset::RecordCount() const {
@@ -260,6 +266,12 @@ QVariant Recordset::valueAt(int64_t row, int field) const {
   auto it = edits_.find(row);
   if (it != edits_.end()) return it->second.current[size_t(field)];
   return rows_->value(row, field);
+}
+
+void Recordset::setPositionListener(std::function<void(int64_t)> listener) { positionListener_ = std::move(listener); }
+
+void Recordset::moved() {
+  if (positionListener_) positionListener_(position_);
 }
 
 bool Recordset::hasPendingChanges() const {
@@ -346,6 +358,7 @@ QByteArray Recordset::GetStringUtf8(int64_t numRows, const QString& colDelimiter
   QByteArray out;
   appendRowsUtf8(out, position_, end, colDelimiter.toUtf8(), rowDelimiter.toUtf8(), nullExpr.toUtf8(), false);
   position_ = end;
+  moved();
   return out;
 }
 

@@ -11,6 +11,7 @@
 
 #include <QString>
 #include <QVariant>
+#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
@@ -143,6 +144,11 @@ class Recordset : public RowsView {
   bool hasPendingChanges() const;
   // 0-based index of the current row (-1 at BOF, RecordCount() at EOF).
   int64_t currentRow() const { return position_; }
+  // Called with currentRow() after every move of the current record by
+  // navigation (Move*, AbsolutePosition, GetString); not when Open or
+  // Requery replace the rows. The grid follows the current record with it.
+  // One listener at a time; an empty function removes it.
+  void setPositionListener(std::function<void(int64_t)> listener);
 
   // RowsView
   const std::vector<FieldInfo>& fields() const override;
@@ -171,6 +177,7 @@ class Recordset : public RowsView {
   void requireCurrent(const char* what) const;
   RowEdit& editOf(int64_t row);
   std::vector<QVariant> storedRow(int64_t row) const;
+  void moved();
 
   CursorLocationEnum cursorLocation_ = adUseServer;
   CursorTypeEnum cursorType_ = adOpenForwardOnly;
@@ -181,6 +188,7 @@ class Recordset : public RowsView {
   RowStorePtr rows_;
   int64_t position_ = 0;
   std::map<int64_t, RowEdit> edits_;
+  std::function<void(int64_t)> positionListener_;
 };
 
 }  // namespace dataaccess

@@ -18,7 +18,7 @@ PACKAGES=(
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev time python3-dbf python3-xlwt mdbtools
   # running the window without a display, and screenshots
-  xvfb xauth x11-apps imagemagick fonts-dejavu-core fonts-liberation
+  xvfb xauth x11-apps imagemagick fonts-dejavu-core fonts-liberation xdotool
   # the report page is also tested in a real headless browser
   chromium
 )

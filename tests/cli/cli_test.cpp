@@ -157,4 +157,39 @@ TEST_F(CliTest, ExportToStandardOutput) {
   r = run({"export", p, "x", "xml_row", "-"});
   EXPECT_EQ(r.code, 0) << r.err.toStdString();
   EXPECT_EQ(r.out.count("<z:row"), 2);
+
+TEST_F(CliTest, ExportRunsFilterAndSortStepsInOrder) {
+  const QString csv = dir.write("shop.csv", "Id,Item,Town\r\n1,Pear,Oslo\r\n2,Plum,Rome\r\n3,Peach,Oslo\r\n4,Apple,Lima\r\n");
+  const QString out = dir.file("out.csv");
+  CliRun r = run({"export", csv, "shop#csv", "txt_comma", out, "--filter", "1:Town", "--sort-desc", "Item",
+                  "--filter", "2:Item:ea", "--print-sql"});
+  EXPECT_EQ(r.code, 0) << r.err.toStdString();
+  EXPECT_EQ(r.out, "SELECT * FROM [shop#csv] WHERE   Town='Oslo'   AND Item LIKE '%ea%' ORDER BY Item DESC\n");
+  EXPECT_EQ(dir.read("out.csv"), "Id,Item,Town\r\n1,Pear,Oslo\r\n3,Peach,Oslo\r\n");
+
+  r = run({"export", csv, "shop#csv", "txt_comma", out, "--sort", "Town", "--sort-add-desc", "Id", "--filter",
+           "1:Town", "--remove-filter", "--print-sql"});
+  EXPECT_EQ(r.code, 0) << r.err.toStdString();
+  EXPECT_EQ(r.out, "SELECT * FROM [shop#csv] ORDER BY Town,Id DESC\n");
+  EXPECT_EQ(dir.read("out.csv"), "Id,Item,Town\r\n4,Apple,Lima\r\n3,Peach,Oslo\r\n1,Pear,Oslo\r\n2,Plum,Rome\r\n");
+}
+
+TEST_F(CliTest, FailedStepsReportGoOnAndExitWith1) {
+  const QString csv = dir.write("shop.csv", "Id,Item\r\n1,Pear\r\n2,Plum\r\n3,Peach\r\n");
+  const QString out = dir.file("out.csv");
+  // The filter's condition cannot follow LIMIT: the message, then the rows
+  // of before; the sort after it still runs.
+  CliRun r = run({"export", csv, "shop#csv", "txt_comma", out, "--sql", "SELECT * FROM [shop#csv] LIMIT 2", "--filter",
+                  "1:Item", "--filter", "7:Item", "--filter", "1:Nope", "--print-sql"});
+  EXPECT_EQ(r.code, 1);
+  const QStringList lines = r.err.trimmed().split('\n');
+  ASSERT_EQ(lines.size(), 3) << r.err.toStdString();
+  EXPECT_TRUE(lines[0].startsWith("-2147217900: ")) << r.err.toStdString();
+  EXPECT_TRUE(lines[1].contains("Row 7 does not exist")) << r.err.toStdString();
+  EXPECT_TRUE(lines[2].startsWith("-2146825023: ")) << r.err.toStdString();
+  EXPECT_EQ(r.out, "SELECT * FROM [shop#csv] LIMIT 2\n");
+  EXPECT_EQ(dir.read("out.csv"), "Id,Item\r\n1,Pear\r\n2,Plum\r\n");
+
+  EXPECT_EQ(run({"export", csv, "shop#csv", "txt_comma", out, "--filter", "x:Item"}).code, 2);
+  EXPECT_EQ(run({"export", csv, "shop#csv", "txt_comma", out, "--sort"}).code, 2);
 }

@@ -204,6 +204,7 @@ TEST_F(WindowTest, ExportButtonWritesTheChosenFormat) {
 
   testsupport::TempDir dir;
   window->ViewTableContent("Orders");
+  window->cmbTables->setCurrentIndex(0);  // the user picks Orders in the list
   // Before any choice the button writes the recordset's own XML.
   prompts.paths.push_back(dir.path() + "/orders.xml");
   window->toolAction("Export2")->trigger();
@@ -313,7 +314,9 @@ TEST_F(WindowTest, NodeClickShowsRowsAndRootClickDoesNothing) {
   QTreeWidgetItem* root = window->TRW->topLevelItem(0);
   emit window->TRW->itemClicked(root, 0);
   EXPECT_TRUE(fake->statements.empty());
-  EXPECT_EQ(window->cmbTables->currentText(), "Orders");  // first item, unchanged
+  // The list names no table until the user picks one.
+  EXPECT_EQ(window->cmbTables->currentIndex(), -1);
+  EXPECT_EQ(window->cmbTables->currentText(), "");
 
   emit window->TRW->itemClicked(root->child(1), 0);
   EXPECT_EQ(window->cmbTables->currentText(), "Order Details");
@@ -329,13 +332,18 @@ TEST_F(WindowTest, NodeClickShowsRowsAndRootClickDoesNothing) {
   EXPECT_EQ(cell(window, 0, 1), "Apple");
   EXPECT_EQ(cell(window, 1, 1), "");  // Null shows empty
   EXPECT_EQ(window->gridModel->headerData(1, Qt::Horizontal).toString(), "Name");
-  EXPECT_FALSE(window->gridModel->flags(window->gridModel->index(0, 0)) & Qt::ItemIsEditable);
+  // The cell editor only selects text: no value changes in the grid.
+  EXPECT_FALSE(window->gridModel->setData(window->gridModel->index(0, 1), "Pear"));
+  EXPECT_EQ(cell(window, 0, 1), "Apple");
 }
 
 TEST_F(WindowTest, PropertiesShowsColumnsAndKeepsTheCurrentRecordset) {
   openFake(kind::Access);
   window->ViewTableContent("Orders");
   auto current = window->currentRecordset();
+  window->toolAction("Properties")->trigger();  // nothing chosen in the list: nothing
+  EXPECT_EQ(window->gridRecordset(), current);
+  window->cmbTables->setCurrentIndex(0);
   window->toolAction("Properties")->trigger();  // list text: Orders
   ASSERT_NE(window->gridRecordset(), current);
   EXPECT_EQ(window->currentRecordset(), current);

@@ -37,7 +37,7 @@ int RecordsetModel::rowCount(const QModelIndex& parent) const { return parent.is
 int RecordsetModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : columns_; }
 
 QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
-  if (role != Qt::DisplayRole || !rs_ || !index.isValid()) return {};
+  if ((role != Qt::DisplayRole && role != Qt::EditRole) || !rs_ || !index.isValid()) return {};
   if (index.row() >= rows_ || index.column() >= columns_) return {};
   // A value that cannot be read or shown gives an empty cell: the grid
   // shows no message of its own for a data error.
@@ -58,9 +58,11 @@ QVariant RecordsetModel::headerData(int section, Qt::Orientation orientation, in
 }
 
 Qt::ItemFlags RecordsetModel::flags(const QModelIndex& index) const {
-  // Read-only: edits go through the record editor, never into a cell.
+  // Editable only so that the view opens its cell editor, a read-only line
+  // edit where the user selects text for the filter; setData is not
+  // implemented, so no value ever changes here (the record editor does that).
   if (!index.isValid()) return Qt::NoItemFlags;
-  return Qt::ItemIsSelectable | Qt::ItemIsEnabled;
+  return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable;
 }
 
 }  // namespace viewer

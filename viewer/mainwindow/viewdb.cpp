@@ -9,6 +9,8 @@
 #include "datasource/paths.h"
 #include "datasource/sourcestate.h"
 #include "export.h"
+#include "gridcursor.h"
+#include "query/filtersort.h"
 #include "prompts.h"
 #include "recordsetmodel.h"
 #include "shell/settings.h"
@@ -60,7 +62,7 @@ f_ViewDB::f_ViewDB(QWidget* parent) : QMainWindow(parent) {
   GRD->setObjectName(QStringLiteral("GRD"));
   gridModel = new RecordsetModel(this);
   GRD->setModel(gridModel);
-  GRD->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  gridCursor = new GridCursor(GRD, gridModel, this);
   GRD->setWordWrap(false);
   GRD->verticalHeader()->setDefaultSectionSize(GRD->fontMetrics().height() + 6);
   GRD->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -183,10 +185,16 @@ void f_ViewDB::buildCommands() {
     ExportRecordset(current_.get(), ExportFormatFromKey(exportTag_), name);
   });
   dispatch_.add(QStringLiteral("Preview"), {});
-  dispatch_.add(QStringLiteral("FilterRemove"), {}, true);
-  dispatch_.add(QStringLiteral("filter"), {}, true);
-  dispatch_.add(QStringLiteral("Sort Descending"), {}, true);
-  dispatch_.add(QStringLiteral("Sort Ascending"), {}, true);
+  dispatch_.add(QStringLiteral("FilterRemove"), [this] { RemoveFilter(*gridCursor); }, true);
+  dispatch_.add(QStringLiteral("filter"), [this] { FilterBySelection(*gridCursor, QString(), ext_); }, true);
+  dispatch_.add(QStringLiteral("Sort Descending"), [this] {
+    GRD->setFocus();
+    SortByColumn(*gridCursor, -1, ext_);
+  }, true);
+  dispatch_.add(QStringLiteral("Sort Ascending"), [this] {
+    GRD->setFocus();
+    SortByColumn(*gridCursor, 1, ext_);
+  }, true);
   dispatch_.add(QStringLiteral("open"), [this] {
     int filterIndex = 1;
     int flags = 0;

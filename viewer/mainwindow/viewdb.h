@@ -31,6 +31,7 @@ class SplitRegion;
 
 namespace viewer {
 
+class GridCursor;
 class RecordsetModel;
 
 class f_ViewDB : public QMainWindow, public SourceView {
@@ -86,6 +87,9 @@ class f_ViewDB : public QMainWindow, public SourceView {
   QTableView* GRD = nullptr;
   controls::SplitRegion* SplitRegion1 = nullptr;
   RecordsetModel* gridModel = nullptr;
+  // Ties GRD's current row to the recordset's current record; the filter
+  // and sort commands work through it.
+  GridCursor* gridCursor = nullptr;
   QAction* toolAction(const QString& key) const;
   QToolButton* exportButton() const { return exportButton_; }
 

@@ -5,6 +5,7 @@
 #include "dataaccess/error.h"
 #include "datasource/catalogue.h"
 #include "datasource/sourcestate.h"
+#include "gridcursor.h"
 #include "recordsetmodel.h"
 #include "toolbaricons.h"
 #include "waitcursor.h"
@@ -33,7 +34,7 @@ QTreeWidgetItem* makeNode(const QString& key, const QString& text, const QString
 std::shared_ptr<dataaccess::Recordset> f_ViewDB::gridRecordset() const { return gridModel->recordset(); }
 
 void f_ViewDB::bindGrid(std::shared_ptr<dataaccess::Recordset> rs) {
-  gridModel->setRecordset(std::move(rs));
+  gridCursor->bind(std::move(rs));
   GRD->scrollToTop();
 }
 
@@ -95,6 +96,9 @@ void f_ViewDB::LoadTables() {
         cmbTables->addItem(entry.name);
         if (root) root->addChild(makeNode(entry.name, entry.name, entry.image));
       }
+      // The list names no table until the user picks one: view, Properties
+      // and the export act on the empty name until then.
+      cmbTables->setCurrentIndex(-1);
       bindGrid(catalogue);
     }
   }
