@@ -2,6 +2,7 @@
 
 #include "error.h"
 #include "sqltranslate.h"
+#include "textcompare.h"
 #include "values.h"
 
 #include <QHash>
@@ -45,6 +46,39 @@ QString decimalText(sqlite3_stmt* st, int i, const FieldInfo& f) {
   }
   const double v = sqlite3_column_double(st, i);
   return QString::number(v, 'f', scaled ? f.numericScale : QLocale::FloatingPointShortest);
+}
+
+// Text of the file sources compares without regard to letter case, for
+// every letter (textcompare.h); LIKE follows the same rule.
+int foldCaseCollation(void*, int n1, const void* p1, int n2, const void* p2) {
+  return textcmp::compare(std::string_view(static_cast<const char*>(p1), size_t(n1)),
+                          std::string_view(static_cast<const char*>(p2), size_t(n2)));
+}
+
+std::string_view textArg(sqlite3_value* v) {
+  const char* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
+  return std::string_view(p ? p : "", size_t(sqlite3_value_bytes(v)));
+}
+
+// like(pattern, text[, escape]), which SQLite calls for "text LIKE pattern".
+void likeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  for (int i = 0; i < argc; ++i)
+    if (sqlite3_value_type(argv[i]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+  if (argc == 3) {
+    const auto escape = QString::fromUtf8(textArg(argv[2])).toUcs4();
+    if (escape.size() != 1) return sqlite3_result_error(ctx, "ESCAPE expression must be a single character", -1);
+    const textcmp::LikePattern pattern(textArg(argv[0]), escape.front());
+    return sqlite3_result_int(ctx, pattern.matches(textArg(argv[1])));
+  }
+  // The pattern is usually a constant: compile it once per statement.
+  auto* pattern = static_cast<textcmp::LikePattern*>(sqlite3_get_auxdata(ctx, 0));
+  if (!pattern) {
+    pattern = new textcmp::LikePattern(textArg(argv[0]));
+    const bool matched = pattern->matches(textArg(argv[1]));
+    sqlite3_set_auxdata(ctx, 0, pattern, [](void* v) { delete static_cast<textcmp::LikePattern*>(v); });
+    return sqlite3_result_int(ctx, matched);
+  }
+  sqlite3_result_int(ctx, pattern->matches(textArg(argv[1])));
 }
 
 void copyCell(const ColumnStore& src, int64_t row, ColumnStore& dst) {
@@ -242,8 +276,6 @@ const SqlEngine::Impl::Staged& SqlEngine::Impl::stage(const QString& name, const
   if (s.fields.empty())
     throw Error(err::kCommandError, kSource, QStringLiteral("The table '%1' has no columns.").arg(name));
 
-  // Text compares without regard to letter case in the Jet-based sources.
-  const bool nocase = dialect == SqlDialect::Access || dialect == SqlDialect::Excel || dialect == SqlDialect::Text;
   QString create = QStringLiteral("CREATE TABLE ") + s.sqlName + QStringLiteral(" (");
   for (size_t i = 0; i < s.fields.size(); ++i) {
     const FieldInfo& f = s.fields[i];
@@ -259,7 +291,7 @@ const SqlEngine::Impl::Staged& SqlEngine::Impl::stage(const QString& name, const
         break;
       case ColumnStore::Storage::Real: decl = "REAL"; break;
       case ColumnStore::Storage::Bytes: decl = "BLOB"; break;
-      case ColumnStore::Storage::Text: decl = isDecimalText(f.type) ? "NUMERIC" : nocase ? "TEXT COLLATE NOCASE" : "TEXT"; break;
+      case ColumnStore::Storage::Text: decl = isDecimalText(f.type) ? "NUMERIC" : "TEXT COLLATE FOLDCASE"; break;
     }
     if (i) create += QStringLiteral(", ");
     create += sql::quoteName(column) + QLatin1Char(' ') + QLatin1String(decl);
@@ -411,6 +443,10 @@ SqlEngine::SqlEngine(SqlDialect dialect) : d_(std::make_unique<Impl>()) {
   // "name" is always a name: an unknown one is an error, never a string.
   sqlite3_db_config(d_->db, SQLITE_DBCONFIG_DQS_DML, 0, static_cast<int*>(nullptr));
   sqlite3_db_config(d_->db, SQLITE_DBCONFIG_DQS_DDL, 0, static_cast<int*>(nullptr));
+  sqlite3_create_collation_v2(d_->db, "FOLDCASE", SQLITE_UTF8, nullptr, foldCaseCollation, nullptr);
+  for (int args : {2, 3})
+    sqlite3_create_function_v2(d_->db, "like", args, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, likeFunction,
+                               nullptr, nullptr, nullptr);
   sqlite3_exec(d_->db, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA temp_store=MEMORY;", nullptr,
                nullptr, nullptr);
   sqlite3_progress_handler(
@@ -523,7 +559,16 @@ std::shared_ptr<RowStore> SqlEngine::run(const QString& statement, const TableLo
     c.field.name = QString::fromUtf8(sqlite3_column_name(raw, i));
     const char* table = sqlite3_column_table_name(raw, i);
     const char* origin = sqlite3_column_origin_name(raw, i);
-    if (!table || !origin) continue;
+    if (!table || !origin) {
+      // An expression that yields a date field (MIN, MAX, ...) is a date.
+      const size_t item = size_t(i - first);
+      if (tr.resultDates.size() == columns.size() && tr.resultDates[item]) {
+        c.field = computedField(c.field.name, tr.resultDates[item]->type);
+        c.field.definedSize = tr.resultDates[item]->definedSize;
+        c.store.emplace(c.field.type);
+      }
+      continue;
+    }
     for (const auto& [key, s] : d_->staged) {
       if (s.sqlName != QLatin1String(table)) continue;
       const int f = s.fieldByColumn.value(QString::fromUtf8(origin).toLower(), -1);

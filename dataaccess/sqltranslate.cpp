@@ -142,6 +142,79 @@ std::optional<QDateTime> parseFixedDate(const QString& text) {
   return std::nullopt;
 }
 
+// The date field a select-list item [b, e) yields, when it is nothing but
+// date fields inside functions that return one of their arguments.
+const FieldInfo* dateOfItem(const std::vector<Token>& tokens, size_t b, size_t e,
+                            const std::function<const FieldInfo*(const QString&, const QString&)>& fieldOf) {
+  std::vector<size_t> sig;
+  for (size_t i = b; i < e; ++i)
+    if (tokens[i].kind != TokenKind::Space) sig.push_back(i);
+  // A trailing alias: AS name, or a name after a column or a ')'.
+  if (sig.size() >= 3 && isWord(tokens[sig[sig.size() - 2]], "as")) sig.resize(sig.size() - 2);
+  else if (sig.size() >= 2 && isNameToken(tokens[sig.back()]) &&
+           (isNameToken(tokens[sig[sig.size() - 2]]) || isPunct(tokens[sig[sig.size() - 2]], ")")))
+    sig.pop_back();
+  static const QSet<QString> passing = {QStringLiteral("min"), QStringLiteral("max"), QStringLiteral("coalesce"),
+                                        QStringLiteral("ifnull"), QStringLiteral("nullif"), QStringLiteral("first"),
+                                        QStringLiteral("last")};
+  const FieldInfo* found = nullptr;
+  for (size_t k = 0; k < sig.size(); ++k) {
+    const Token& t = tokens[sig[k]];
+    if (isPunct(t, "(") || isPunct(t, ")") || isPunct(t, ",")) continue;
+    const bool call = k + 1 < sig.size() && isPunct(tokens[sig[k + 1]], "(");
+    if (call && t.kind == TokenKind::Word && passing.contains(t.value.toLower())) continue;
+    if (isWord(t, "distinct") && k > 0 && isPunct(tokens[sig[k - 1]], "(")) continue;
+    if (!isNameToken(t) || call) return nullptr;
+    QString qualifier;
+    if (k + 2 < sig.size() && isPunct(tokens[sig[k + 1]], ".")) {
+      qualifier = t.value;
+      k += 2;
+      if (!isNameToken(tokens[sig[k]])) return nullptr;
+    }
+    const FieldInfo* f = fieldOf(qualifier, tokens[sig[k]].value);
+    if (!f || !isDateType(f->type)) return nullptr;
+    if (!found) found = f;
+  }
+  return found;
+}
+
+std::vector<const FieldInfo*> resultDates(
+    const std::vector<Token>& tokens, size_t select, size_t useCount,
+    const std::function<const std::vector<FieldInfo>*(size_t)>& outerFields,
+    const std::function<const std::vector<FieldInfo>*(const QString&)>& fieldsOf,
+    const std::function<const FieldInfo*(const QString&, const QString&)>& fieldOf) {
+  const int depth = tokens[select].depth;
+  size_t b = nextSig(tokens, select);
+  if (b < tokens.size() && (isWord(tokens[b], "distinct") || isWord(tokens[b], "all"))) b = nextSig(tokens, b);
+  if (b < tokens.size() && isWord(tokens[b], "top")) {
+    b = nextSig(tokens, nextSig(tokens, b));
+    if (b < tokens.size() && isWord(tokens[b], "percent")) b = nextSig(tokens, b);
+  }
+  std::vector<const FieldInfo*> dates;
+  size_t start = b;
+  for (size_t i = b; i <= tokens.size(); ++i) {
+    const bool end = i == tokens.size() || (tokens[i].depth == depth && isWord(tokens[i], "from"));
+    if (!end && !(tokens[i].depth == depth && isPunct(tokens[i], ","))) continue;
+    const size_t first = nextSig(tokens, start - 1);
+    if (first >= i) return {};
+    const size_t second = nextSig(tokens, first);
+    if (isPunct(tokens[first], "*") && second >= i) {
+      for (size_t v = 0; v < useCount; ++v)
+        if (const auto* f = outerFields(v)) dates.insert(dates.end(), f->size(), nullptr);
+    } else if (isNameToken(tokens[first]) && second < i && isPunct(tokens[second], ".") &&
+               nextSig(tokens, second) < i && isPunct(tokens[nextSig(tokens, second)], "*")) {
+      const auto* f = fieldsOf(tokens[first].value);
+      if (!f) return {};
+      dates.insert(dates.end(), f->size(), nullptr);
+    } else {
+      dates.push_back(dateOfItem(tokens, first, i, fieldOf));
+    }
+    if (end) break;
+    start = i + 1;
+  }
+  return dates;
+}
+
 QString quoteString(const QString& s) {
   QString r = s;
   r.replace(QLatin1Char('\''), QLatin1String("''"));
@@ -465,6 +538,13 @@ Translation translate(const QString& statement, const std::vector<Token>& tokens
 
   Translation result;
   result.sql = join(out);
+  if (select < tokens.size()) result.resultDates = resultDates(tokens, select, visible.size(), [&](size_t v) {
+    return uses[v].depth == 0 ? visible[v].fields : nullptr;
+  }, [&](const QString& q) -> const std::vector<FieldInfo>* {
+    for (const Visible& v : visible)
+      if (q.compare(v.alias, Qt::CaseInsensitive) == 0 || q.compare(v.name, Qt::CaseInsensitive) == 0) return v.fields;
+    return nullptr;
+  }, fieldOf);
 
   // Row identities survive only when each result row is one row of one table.
   // Tables read in subqueries only filter the rows of the outer one.

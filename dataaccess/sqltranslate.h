@@ -66,6 +66,10 @@ struct Translation {
   // or empty when the rows of the result cannot be traced to rows of one
   // table (joins, grouping, DISTINCT, aggregates, compound selects).
   QString keyedSql;
+  // For each result column of the main SELECT, the date field its value is
+  // (MIN(d), MAX(d), COALESCE(d, e) over date fields d, e), else nullptr.
+  // Empty when the result columns cannot be counted from the text.
+  std::vector<const FieldInfo*> resultDates;
 };
 
 // Rewrites a tokenized statement for SQLite. `staged` answers for every name
