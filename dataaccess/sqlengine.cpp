@@ -1,6 +1,7 @@
 #include "sqlengine.h"
 
 #include "error.h"
+#include "sqldirect.h"
 #include "sqltranslate.h"
 #include "textcompare.h"
 #include "values.h"
@@ -14,6 +15,7 @@
 #include <cmath>
 #include <map>
 #include <optional>
+#include <set>
 
 namespace dataaccess {
 
@@ -231,10 +233,11 @@ struct SqlEngine::Impl {
     QString sqlName;
     std::vector<FieldInfo> fields;
     QStringList columnNames;            // SQLite column of each field
-    QHash<QString, int> fieldByColumn;  // lower-cased SQLite column -> field
+    QHash<QString, int> fieldByColumn;  // SQLite column as declared -> field
   };
 
   SqlDialect dialect;
+  bool direct = true;
   sqlite3* db = nullptr;
   int counter = 0;
   std::map<QString, Staged> staged;  // by lower-cased table name
@@ -277,13 +280,12 @@ const SqlEngine::Impl::Staged& SqlEngine::Impl::stage(const QString& name, const
     throw Error(err::kCommandError, kSource, QStringLiteral("The table '%1' has no columns.").arg(name));
 
   QString create = QStringLiteral("CREATE TABLE ") + s.sqlName + QStringLiteral(" (");
+  const std::vector<QString> columns = sql::stagedColumnNames(s.fields);
   for (size_t i = 0; i < s.fields.size(); ++i) {
     const FieldInfo& f = s.fields[i];
-    QString column = f.name.isEmpty() ? QStringLiteral("Field%1").arg(i + 1) : f.name;
-    for (int n = 2; s.fieldByColumn.contains(column.toLower()); ++n)
-      column = (f.name.isEmpty() ? QStringLiteral("Field%1").arg(i + 1) : f.name) + QStringLiteral("_%1").arg(n);
+    const QString& column = columns[i];
     s.columnNames.append(column);
-    s.fieldByColumn.insert(column.toLower(), int(i));
+    s.fieldByColumn.insert(column, int(i));
     const char* decl = "TEXT";
     switch (ColumnStore::storageFor(f.type)) {
       case ColumnStore::Storage::Integer: case ColumnStore::Storage::Boolean: case ColumnStore::Storage::DateTime:
@@ -462,6 +464,8 @@ SqlEngine::~SqlEngine() {
   if (d_->db) sqlite3_close(d_->db);
 }
 
+void SqlEngine::setDirectAnswers(bool on) { d_->direct = on; }
+
 void SqlEngine::forget(const QString& name) {
   for (auto it = d_->staged.begin(); it != d_->staged.end();) {
     if (name.isEmpty() || it->first == name.toLower()) {
@@ -508,13 +512,26 @@ std::shared_ptr<RowStore> SqlEngine::run(const QString& statement, const TableLo
   const auto uses = sql::findTables(tokens);
 
   std::map<QString, RowStorePtr> sources;  // by lower-cased name
+  auto load = [&](const QString& name) {
+    RowStorePtr rows = loader(name);
+    if (!rows) throw Error(err::kTableNotFound, kSource, QStringLiteral("The table '%1' could not be read.").arg(name));
+    return rows;
+  };
+  // The filter's and sort's statements are answered from the stored columns.
+  if (d_->direct) {
+    if (const auto query = sql::parseDirect(tokens, d_->dialect)) {
+      RowStorePtr rows = load(query->table);
+      if (auto result = sql::runDirect(*query, *rows, d_->dialect)) return result;
+      sources.emplace(query->table.toLower(), std::move(rows));
+    }
+  }
+  std::set<QString> stagedNow;
   for (const sql::TableUse& use : uses) {
     const QString key = use.name.toLower();
-    if (sources.count(key)) continue;
-    RowStorePtr rows = loader(use.name);
-    if (!rows) throw Error(err::kTableNotFound, kSource, QStringLiteral("The table '%1' could not be read.").arg(use.name));
-    d_->stage(use.name, rows);
-    sources.emplace(key, std::move(rows));
+    if (!stagedNow.insert(key).second) continue;
+    auto it = sources.find(key);
+    if (it == sources.end()) it = sources.emplace(key, load(use.name)).first;
+    d_->stage(use.name, it->second);
   }
   const sql::Translation tr = sql::translate(statement, tokens, uses, d_->dialect, [this](const QString& name) {
     const Impl::Staged& s = d_->staged.at(name.toLower());
@@ -571,7 +588,7 @@ std::shared_ptr<RowStore> SqlEngine::run(const QString& statement, const TableLo
     }
     for (const auto& [key, s] : d_->staged) {
       if (s.sqlName != QLatin1String(table)) continue;
-      const int f = s.fieldByColumn.value(QString::fromUtf8(origin).toLower(), -1);
+      const int f = s.fieldByColumn.value(QString::fromUtf8(origin), -1);
       if (f < 0) break;
       const QString resultName = c.field.name;
       c.field = s.fields[size_t(f)];

@@ -223,6 +223,29 @@ QString quoteString(const QString& s) {
 
 }  // namespace
 
+bool sameIdentifier(const QString& a, const QString& b) {
+  if (a.size() != b.size()) return false;
+  for (qsizetype i = 0; i < a.size(); ++i) {
+    char16_t x = a[i].unicode(), y = b[i].unicode();
+    if (x >= 'A' && x <= 'Z') x += 32;
+    if (y >= 'A' && y <= 'Z') y += 32;
+    if (x != y) return false;
+  }
+  return true;
+}
+
+std::vector<QString> stagedColumnNames(const std::vector<FieldInfo>& fields) {
+  std::vector<QString> names;
+  for (size_t i = 0; i < fields.size(); ++i) {
+    const QString base = fields[i].name.isEmpty() ? QStringLiteral("Field%1").arg(i + 1) : fields[i].name;
+    QString column = base;
+    for (int n = 2; std::any_of(names.begin(), names.end(), [&](const QString& c) { return sameIdentifier(c, column); }); ++n)
+      column = base + QStringLiteral("_%1").arg(n);
+    names.push_back(column);
+  }
+  return names;
+}
+
 QString quoteName(const QString& name) {
   QString r = name;
   r.replace(QLatin1Char('"'), QLatin1String("\"\""));

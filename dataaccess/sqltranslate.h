@@ -88,6 +88,14 @@ int64_t storedSeconds(const QDateTime& dt);
 // short date is tried before the fixed month/day/year form.
 std::optional<QDateTime> parseLiteralDate(const QString& text, bool localeFirst);
 
+// The SQLite column name of each field of a staged table: the field's name,
+// "FieldN" for an empty one, and "name_2", ... for a repeated one.
+std::vector<QString> stagedColumnNames(const std::vector<FieldInfo>& fields);
+
+// Whether two names are the same identifier for SQLite (ASCII letters in
+// any case, every other character exactly).
+bool sameIdentifier(const QString& a, const QString& b);
+
 // "name" with embedded double quotes doubled.
 QString quoteName(const QString& name);
 
