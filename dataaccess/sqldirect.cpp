@@ -165,29 +165,29 @@ int compareAt(const ColumnStore& c, int64_t a, int64_t b) {
   return 0;
 }
 
-// An order-preserving number for the first sort key (0 for Null): a
-// smaller number always means an earlier row in ascending order.
-uint64_t leadingKey(const ColumnStore& c, int64_t r) {
+// An order-preserving number for the first sort key (zero for Null): a
+// smaller key always means an earlier row in ascending order.
+textcmp::PrefixKey leadingKey(const ColumnStore& c, int64_t r) {
   constexpr uint64_t kSign = uint64_t(1) << 63;
-  if (isNullAt(c, r)) return 0;
+  if (isNullAt(c, r)) return {};
   switch (c.storage()) {
     case Storage::Text: return textcmp::prefixKey(c.bytesAt(r));
-    case Storage::Integer: return uint64_t(c.integerAt(r)) ^ kSign;
-    case Storage::Boolean: return uint64_t(c.booleanAt(r)) ^ kSign;
-    case Storage::DateTime: return uint64_t(floorSeconds(c.oleMsecsAt(r))) ^ kSign;
+    case Storage::Integer: return {uint64_t(c.integerAt(r)) ^ kSign, 0};
+    case Storage::Boolean: return {uint64_t(c.booleanAt(r)) ^ kSign, 0};
+    case Storage::DateTime: return {uint64_t(floorSeconds(c.oleMsecsAt(r))) ^ kSign, 0};
     case Storage::Real: {
       const double v = c.realAt(r) == 0 ? 0.0 : c.realAt(r);  // -0 sorts as 0
       const auto bits = std::bit_cast<uint64_t>(v);
-      return (bits & kSign) ? ~bits : bits | kSign;
+      return {(bits & kSign) ? ~bits : bits | kSign, 0};
     }
-    case Storage::Bytes: return 0;
+    case Storage::Bytes: return {};
   }
-  return 0;
+  return {};
 }
 
 void sortRows(RowList& rows, const std::vector<SortKey>& keys, int threads) {
   struct Item {
-    uint64_t key;
+    textcmp::PrefixKey key;
     uint32_t row;
   };
   std::vector<Item> items(rows.size());

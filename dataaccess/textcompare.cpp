@@ -55,7 +55,7 @@ void encode(char32_t c, unsigned char* out, int& n) {
   else
     buf[0] = 0xF0 | (c >> 18), buf[1] = 0x80 | ((c >> 12) & 0x3F), buf[2] = 0x80 | ((c >> 6) & 0x3F),
     buf[3] = 0x80 | (c & 0x3F), len = 4;
-  for (int k = 0; k < len && n < 8; ++k) out[n++] = buf[k];
+  for (int k = 0; k < len && n < 16; ++k) out[n++] = buf[k];
 }
 
 }  // namespace
@@ -83,11 +83,11 @@ int compare(std::string_view a, std::string_view b) {
   return i < a.size() ? 1 : j < b.size() ? -1 : 0;
 }
 
-uint64_t prefixKey(std::string_view s) {
-  unsigned char key[8] = {};
+PrefixKey prefixKey(std::string_view s) {
+  unsigned char key[16] = {};
   int n = 0;
   size_t i = 0;
-  while (n < 8 && i < s.size()) {
+  while (n < 16 && i < s.size()) {
     const auto c = static_cast<unsigned char>(s[i]);
     if (c < 0x80) {
       key[n++] = asciiFold(c);
@@ -96,9 +96,10 @@ uint64_t prefixKey(std::string_view s) {
       encode(nextFolded(s, i), key, n);
     }
   }
-  uint64_t v = 0;
-  for (unsigned char k : key) v = (v << 8) | k;
-  return v;
+  PrefixKey k;
+  for (int b = 0; b < 8; ++b) k.high = (k.high << 8) | key[b];
+  for (int b = 8; b < 16; ++b) k.low = (k.low << 8) | key[b];
+  return k;
 }
 
 LikePattern::LikePattern(std::string_view pattern, char32_t escape) {

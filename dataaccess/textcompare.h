@@ -8,6 +8,7 @@
 // Runs of ASCII take a fast path.
 #pragma once
 
+#include <compare>
 #include <cstdint>
 #include <string_view>
 #include <vector>
@@ -18,9 +19,14 @@ namespace dataaccess::textcmp {
 int compare(std::string_view a, std::string_view b);
 inline bool equal(std::string_view a, std::string_view b) { return compare(a, b) == 0; }
 
-// The first eight bytes of the folded text (UTF-8, zero padded) as a big-
-// endian number: prefixKey(a) < prefixKey(b) implies compare(a, b) < 0.
-uint64_t prefixKey(std::string_view s);
+// The first sixteen bytes of the folded text (UTF-8, zero padded) as two
+// big-endian numbers: a smaller key (compared as a pair) implies
+// compare(a, b) < 0.
+struct PrefixKey {
+  uint64_t high = 0, low = 0;
+  auto operator<=>(const PrefixKey&) const = default;
+};
+PrefixKey prefixKey(std::string_view s);
 
 // A LIKE pattern, folded once for matching many texts.
 class LikePattern {

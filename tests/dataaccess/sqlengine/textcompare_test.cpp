@@ -35,7 +35,7 @@ TEST(TextCompare, OrderIsTotalAndPrefixKeysAgreeWithIt) {
   const std::vector<std::string> words = {"", "a", "A", "ab", "aB", "Ab", "abc", "abcdefghij", "ABCDEFGHIK",
                                           "äpfel", "Äpfel", "apfel", "zebra", "Zebra", "é", "É", "étoile",
                                           "Étoilé", "\xff", "a\xff", "ΣΟΦΊΑ", "σοφ", "k", "\xe2\x84\xaa",
-                                          "abcdefgh", "abcdefgh\x01", "ÄÄÄÄÄ", "äääää1"};
+                                          "abcdefgh", "abcdefgh\x01", "ÄÄÄÄÄ", "äääää1", "abcdefghijklmnopq", "ABCDEFGHIJKLMNOPR", "ääääääää", "ÄÄÄÄÄÄÄÄx"};
   for (const auto& a : words)
     for (const auto& b : words) {
       const int ab = sign(compare(a, b));
