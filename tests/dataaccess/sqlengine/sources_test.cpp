@@ -7,6 +7,7 @@
 // answers, and both must give the rows the source's own driver would.
 #include "dataaccess/connection.h"
 #include "dataaccess/error.h"
+#include "dataaccess/fileprovider.h"
 #include "dataaccess/recordset.h"
 #include "dataaccess/values.h"
 
@@ -103,6 +104,48 @@ TEST(FilterStatementsOnText, MinAndMaxOfDatesAreDates) {
   EXPECT_EQ(rs->Fields(0).Value(), QVariant(makeDateTime(QDate(2023, 5, 6))));
   EXPECT_EQ(rs->Fields(1).Type(), adDate);
   EXPECT_EQ(rs->Fields(1).Value(), QVariant(makeDateTime(QDate(2024, 1, 2))));
+}
+
+// A file source of one table that counts how often it reads its file.
+class CountingProvider : public FileProvider {
+ public:
+  explicit CountingProvider(QString file) : file_(std::move(file)) {}
+  QString name() const override { return QStringLiteral("counting"); }
+  void open(const ConnectionString&, const OpenOptions&) override {}
+  int loads = 0;
+
+ protected:
+  std::vector<TableEntry> listTables() override {
+    TableEntry t;
+    t.name = QStringLiteral("t");
+    t.type = QStringLiteral("TABLE");
+    return {t};
+  }
+  std::shared_ptr<RowStore> loadTable(const TableEntry&) override {
+    ++loads;
+    auto rows = std::make_shared<RowStore>(std::vector<FieldInfo>{FieldInfo("a", adVarWChar, 10)});
+    for (const char* v : {"x", "X", "y"}) rows->appendRow({QString::fromUtf8(v)});
+    return rows;
+  }
+  QStringList filesOf(const TableEntry&) const override { return {file_}; }
+  SqlDialect dialect() const override { return SqlDialect::Text; }
+
+ private:
+  QString file_;
+};
+
+TEST(FilterStatementsOnText, LaterStatementsOnAnOpenConnectionDoNotReadTheFileAgain) {
+  testsupport::TempDir dir;
+  const QString file = dir.write(QStringLiteral("t.txt"), "1");
+  CountingProvider p(file);
+  EXPECT_EQ(p.execute(QStringLiteral("SELECT * FROM t WHERE   a='x'"), adCmdText)->rowCount(), 2);
+  EXPECT_EQ(p.execute(QStringLiteral("SELECT * FROM t WHERE   a='x'   AND a LIKE 'X%' ORDER BY a DESC"), adCmdText)->rowCount(), 2);
+  EXPECT_EQ(p.execute(QStringLiteral("SELECT a FROM t WHERE a <> 'x'"), adCmdText)->rowCount(), 1);  // via SQLite
+  EXPECT_EQ(p.execute(QStringLiteral("SELECT COUNT(*) FROM t"), adCmdText)->rowCount(), 1);
+  EXPECT_EQ(p.loads, 1);
+  dir.write(QStringLiteral("t.txt"), "22");  // a changed file is read again
+  p.execute(QStringLiteral("SELECT * FROM t WHERE   a='y'"), adCmdText);
+  EXPECT_EQ(p.loads, 2);
 }
 
 #ifdef LUMBROOK_HAVE_PXLIB
