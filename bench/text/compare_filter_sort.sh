@@ -25,13 +25,17 @@ BASE=$(basename "$CSV")
 TABLE=${BASE//./#}  # the text source names a file's table with # for its dot
 
 # name | Lumbrook's statement (as the filter and sort write it) | sqlite3's statement
+# (the same condition and order; sqlite3's imported columns are all text, so
+# the id tie-break is cast to sort as a number as Lumbrook's integer column does)
 CASES=(
-  "filter =|SELECT * FROM [$TABLE] WHERE   [category]='gamma'|SELECT * FROM t WHERE category='gamma' COLLATE NOCASE"
+  "filter =|SELECT * FROM [$TABLE] WHERE   [category]='gamma'|SELECT * FROM t WHERE category='gamma'"
   "filter LIKE x%|SELECT * FROM [$TABLE] WHERE   [name] LIKE 'amber%'|SELECT * FROM t WHERE name LIKE 'amber%'"
-  "filter =, =|SELECT * FROM [$TABLE] WHERE   [category]='gamma'   AND [active]=1|SELECT * FROM t WHERE category='gamma' COLLATE NOCASE AND active=1"
-  "sort text|SELECT * FROM [$TABLE] ORDER BY name|SELECT * FROM t ORDER BY name COLLATE NOCASE"
-  "sort text DESC,id|SELECT * FROM [$TABLE] ORDER BY category DESC,id|SELECT * FROM t ORDER BY category COLLATE NOCASE DESC,CAST(id AS INTEGER)"
+  "filter =, =|SELECT * FROM [$TABLE] WHERE   [category]='gamma'   AND [active]=1|SELECT * FROM t WHERE category='gamma' AND active=1"
+  "sort text|SELECT * FROM [$TABLE] ORDER BY name|SELECT * FROM t ORDER BY name"
+  "sort text DESC,id|SELECT * FROM [$TABLE] ORDER BY category DESC,id|SELECT * FROM t ORDER BY category DESC,CAST(id AS INTEGER)"
 )
+# Only the cases whose name contains $ONLY, when set.
+ONLY=${ONLY:-}
 
 # timed LOG COMMAND...: runs the command under GNU time, appends "seconds kb" to LOG
 timed() {
@@ -50,6 +54,7 @@ echo "file: $CSV ($(($(stat -c %s "$CSV") / 1000000)) MB), $RUNS runs each, alte
 printf "%-20s %10s %10s %7s %12s %12s %7s\n" case lumbrook sqlite3 ratio "lb peak MB" "sq peak MB" ratio
 for c in "${CASES[@]}"; do
   IFS='|' read -r name lsql ssql <<<"$c"
+  [[ -z $ONLY || $name == *"$ONLY"* ]] || continue
   a=$(mktemp)
   b=$(mktemp)
   for ((i = 0; i < RUNS; i++)); do
