@@ -60,7 +60,8 @@ RowStorePtr FileProvider::cachedTable(const QString& name) {
   if (it != cache_.end() && it->second.stamps == stamps) return it->second.rows;
   std::shared_ptr<RowStore> rows = loadTable(t);
   if (rows->baseTable.isEmpty()) rows->baseTable = t.name;
-  rows->shrinkToFit();
+  // Not shrunk: spare capacity the reader reserved was never touched, so it
+  // costs address space only, while shrinking would copy every column.
   cache_[key] = Cached{rows, stamps};
   return rows;
 }

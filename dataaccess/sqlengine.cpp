@@ -1,7 +1,10 @@
 #include "sqlengine.h"
 
 #include "error.h"
+#include "sqldirect.h"
+#include "sqlresult.h"
 #include "sqltranslate.h"
+#include "textcompare.h"
 #include "values.h"
 
 #include <QHash>
@@ -13,8 +16,14 @@
 #include <cmath>
 #include <map>
 #include <optional>
+#include <set>
 
 namespace dataaccess {
+
+using sql::OutColumn;
+using sql::appendResult;
+using sql::computedField;
+using sql::finishColumn;
 
 namespace {
 
@@ -35,157 +44,37 @@ int64_t floorSeconds(int64_t ms) { return ms >= 0 ? ms / 1000 : -((-ms + 999) / 
 
 bool isDecimalText(DataTypeEnum t) { return t == adNumeric || t == adDecimal; }
 
-// Formats a number read back from a decimal column with the column's scale.
-QString decimalText(sqlite3_stmt* st, int i, const FieldInfo& f) {
-  const bool scaled = f.numericScale > 0 && f.numericScale < 255;
-  if (sqlite3_column_type(st, i) == SQLITE_INTEGER) {
-    QString s = QString::number(sqlite3_column_int64(st, i));
-    if (scaled) s += QLatin1Char('.') + QString(f.numericScale, QLatin1Char('0'));
-    return s;
-  }
-  const double v = sqlite3_column_double(st, i);
-  return QString::number(v, 'f', scaled ? f.numericScale : QLocale::FloatingPointShortest);
+// Text of the file sources compares without regard to letter case, for
+// every letter (textcompare.h); LIKE follows the same rule.
+int foldCaseCollation(void*, int n1, const void* p1, int n2, const void* p2) {
+  return textcmp::compare(std::string_view(static_cast<const char*>(p1), size_t(n1)),
+                          std::string_view(static_cast<const char*>(p2), size_t(n2)));
 }
 
-void copyCell(const ColumnStore& src, int64_t row, ColumnStore& dst) {
-  if (src.hasReplacements()) return dst.appendValue(src.value(row));
-  if (src.isNull(row)) return dst.appendNull();
-  switch (src.storage()) {
-    case ColumnStore::Storage::Integer: return dst.appendInteger(src.integerAt(row));
-    case ColumnStore::Storage::Real: return dst.appendReal(src.realAt(row));
-    case ColumnStore::Storage::Boolean: return dst.appendBoolean(src.booleanAt(row));
-    case ColumnStore::Storage::DateTime: return dst.appendOleMsecs(src.oleMsecsAt(row));
-    case ColumnStore::Storage::Text:
-    case ColumnStore::Storage::Bytes: return dst.appendBytes(src.bytesAt(row));
-  }
+std::string_view textArg(sqlite3_value* v) {
+  const char* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
+  return std::string_view(p ? p : "", size_t(sqlite3_value_bytes(v)));
 }
 
-// One column of a result under construction.
-struct OutColumn {
-  FieldInfo field;
-  bool computed = true;
-  const ColumnStore* exact = nullptr;  // source column, read by row number
-  std::optional<ColumnStore> store;
-  int64_t leadingNulls = 0;
-  int64_t maxChars = 0;
-};
-
-FieldInfo computedField(const QString& name, DataTypeEnum type) {
-  FieldInfo f(name, type, fixedSizeOf(type));
-  f.precision = 255;
-  f.numericScale = 255;
-  if (type == adInteger) f.precision = 10;
-  if (type == adBigInt) f.precision = 19;
-  if (type == adDouble) f.precision = 15;
-  if (type == adVarWChar) f.definedSize = 255;
-  return f;
-}
-
-// Gives a column a more general type and converts the values read so far.
-void retype(OutColumn& c, DataTypeEnum type) {
-  ColumnStore widened(type);
-  const ColumnStore& old = *c.store;
-  widened.reserve(old.size());
-  for (int64_t r = 0; r < old.size(); ++r) {
-    const QVariant v = old.value(r);
-    if (!v.isValid()) widened.appendNull();
-    else if (widened.storage() == ColumnStore::Storage::Text) widened.appendText(invariantText(v, c.field.type));
-    else widened.appendValue(v);
+// like(pattern, text[, escape]), which SQLite calls for "text LIKE pattern".
+void likeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  for (int i = 0; i < argc; ++i)
+    if (sqlite3_value_type(argv[i]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+  if (argc == 3) {
+    const auto escape = QString::fromUtf8(textArg(argv[2])).toUcs4();
+    if (escape.size() != 1) return sqlite3_result_error(ctx, "ESCAPE expression must be a single character", -1);
+    const textcmp::LikePattern pattern(textArg(argv[0]), escape.front());
+    return sqlite3_result_int(ctx, pattern.matches(textArg(argv[1])));
   }
-  const bool sameKind = ColumnStore::storageFor(type) == old.storage();
-  FieldInfo f = computedField(c.field.name, type);
-  if (sameKind) {
-    f.baseTable = c.field.baseTable;
-    f.baseColumn = c.field.baseColumn;
+  // The pattern is usually a constant: compile it once per statement.
+  auto* pattern = static_cast<textcmp::LikePattern*>(sqlite3_get_auxdata(ctx, 0));
+  if (!pattern) {
+    pattern = new textcmp::LikePattern(textArg(argv[0]));
+    const bool matched = pattern->matches(textArg(argv[1]));
+    sqlite3_set_auxdata(ctx, 0, pattern, [](void* v) { delete static_cast<textcmp::LikePattern*>(v); });
+    return sqlite3_result_int(ctx, matched);
   }
-  c.field = f;
-  c.store = std::move(widened);
-}
-
-// Appends one SQLite value; false when it does not fit the column's type.
-bool appendSqlite(OutColumn& c, sqlite3_stmt* st, int i, int type) {
-  ColumnStore& s = *c.store;
-  switch (s.storage()) {
-    case ColumnStore::Storage::Integer:
-      if (type == SQLITE_INTEGER) {
-        const int64_t v = sqlite3_column_int64(st, i);
-        if (c.computed && c.field.type == adInteger && (v < INT32_MIN || v > INT32_MAX)) return false;
-        s.appendInteger(v);
-        return true;
-      }
-      if (type == SQLITE_FLOAT) {
-        const double d = sqlite3_column_double(st, i);
-        if (d != std::floor(d) || std::fabs(d) > 9.0e18) return false;
-        s.appendInteger(int64_t(d));
-        return true;
-      }
-      return false;
-    case ColumnStore::Storage::Real:
-      if (type != SQLITE_INTEGER && type != SQLITE_FLOAT) return false;
-      s.appendReal(sqlite3_column_double(st, i));
-      return true;
-    case ColumnStore::Storage::Boolean:
-      if (type != SQLITE_INTEGER && type != SQLITE_FLOAT) return false;
-      s.appendBoolean(sqlite3_column_double(st, i) != 0);
-      return true;
-    case ColumnStore::Storage::DateTime:
-      if (type == SQLITE_INTEGER) {
-        s.appendOleMsecs(sqlite3_column_int64(st, i) * 1000);
-        return true;
-      }
-      if (type == SQLITE_FLOAT) {
-        s.appendOleMsecs(int64_t(std::llround(sqlite3_column_double(st, i) * 1000)));
-        return true;
-      }
-      return false;
-    case ColumnStore::Storage::Text: {
-      if (isDecimalText(c.field.type) && type != SQLITE_TEXT && type != SQLITE_BLOB) {
-        s.appendText(decimalText(st, i, c.field));
-        return true;
-      }
-      const char* p = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
-      const int n = sqlite3_column_bytes(st, i);
-      if (c.computed && n > 255 && c.maxChars <= 255) c.maxChars = std::max<int64_t>(c.maxChars, QString::fromUtf8(p, n).size());
-      s.appendBytes(std::string_view(p ? p : "", size_t(n)));
-      return true;
-    }
-    case ColumnStore::Storage::Bytes: {
-      if (type != SQLITE_BLOB && type != SQLITE_TEXT) return false;
-      const void* p = sqlite3_column_blob(st, i);
-      const int n = sqlite3_column_bytes(st, i);
-      s.appendBytes(std::string_view(p ? static_cast<const char*>(p) : "", size_t(n)));
-      return true;
-    }
-  }
-  return false;
-}
-
-void appendResult(OutColumn& c, sqlite3_stmt* st, int i, int64_t sourceRow) {
-  if (c.exact && sourceRow >= 0 && sourceRow < c.exact->size()) return copyCell(*c.exact, sourceRow, *c.store);
-  const int type = sqlite3_column_type(st, i);
-  if (type == SQLITE_NULL) {
-    if (c.store) c.store->appendNull();
-    else ++c.leadingNulls;
-    return;
-  }
-  if (!c.store) {
-    // A computed column takes its type from its first value.
-    const DataTypeEnum t = type == SQLITE_INTEGER ? adInteger
-                           : type == SQLITE_FLOAT ? adDouble
-                           : type == SQLITE_TEXT  ? adVarWChar
-                                                  : adLongVarBinary;
-    c.field = computedField(c.field.name, t);
-    c.store.emplace(t);
-    for (int64_t r = 0; r < c.leadingNulls; ++r) c.store->appendNull();
-  }
-  if (appendSqlite(c, st, i, type)) return;
-  const auto storage = c.store->storage();
-  const bool numeric = type == SQLITE_INTEGER || type == SQLITE_FLOAT;
-  if (numeric && storage == ColumnStore::Storage::Integer && type == SQLITE_INTEGER) retype(c, adBigInt);
-  else if (numeric && (storage == ColumnStore::Storage::Integer || storage == ColumnStore::Storage::Boolean))
-    retype(c, adDouble);
-  else retype(c, adLongVarWChar);
-  appendSqlite(c, st, i, type);
+  sqlite3_result_int(ctx, pattern->matches(textArg(argv[1])));
 }
 
 }  // namespace
@@ -197,10 +86,11 @@ struct SqlEngine::Impl {
     QString sqlName;
     std::vector<FieldInfo> fields;
     QStringList columnNames;            // SQLite column of each field
-    QHash<QString, int> fieldByColumn;  // lower-cased SQLite column -> field
+    QHash<QString, int> fieldByColumn;  // SQLite column as declared -> field
   };
 
   SqlDialect dialect;
+  bool direct = true;
   sqlite3* db = nullptr;
   int counter = 0;
   std::map<QString, Staged> staged;  // by lower-cased table name
@@ -242,16 +132,13 @@ const SqlEngine::Impl::Staged& SqlEngine::Impl::stage(const QString& name, const
   if (s.fields.empty())
     throw Error(err::kCommandError, kSource, QStringLiteral("The table '%1' has no columns.").arg(name));
 
-  // Text compares without regard to letter case in the Jet-based sources.
-  const bool nocase = dialect == SqlDialect::Access || dialect == SqlDialect::Excel || dialect == SqlDialect::Text;
   QString create = QStringLiteral("CREATE TABLE ") + s.sqlName + QStringLiteral(" (");
+  const std::vector<QString> columns = sql::stagedColumnNames(s.fields);
   for (size_t i = 0; i < s.fields.size(); ++i) {
     const FieldInfo& f = s.fields[i];
-    QString column = f.name.isEmpty() ? QStringLiteral("Field%1").arg(i + 1) : f.name;
-    for (int n = 2; s.fieldByColumn.contains(column.toLower()); ++n)
-      column = (f.name.isEmpty() ? QStringLiteral("Field%1").arg(i + 1) : f.name) + QStringLiteral("_%1").arg(n);
+    const QString& column = columns[i];
     s.columnNames.append(column);
-    s.fieldByColumn.insert(column.toLower(), int(i));
+    s.fieldByColumn.insert(column, int(i));
     const char* decl = "TEXT";
     switch (ColumnStore::storageFor(f.type)) {
       case ColumnStore::Storage::Integer: case ColumnStore::Storage::Boolean: case ColumnStore::Storage::DateTime:
@@ -259,7 +146,7 @@ const SqlEngine::Impl::Staged& SqlEngine::Impl::stage(const QString& name, const
         break;
       case ColumnStore::Storage::Real: decl = "REAL"; break;
       case ColumnStore::Storage::Bytes: decl = "BLOB"; break;
-      case ColumnStore::Storage::Text: decl = isDecimalText(f.type) ? "NUMERIC" : nocase ? "TEXT COLLATE NOCASE" : "TEXT"; break;
+      case ColumnStore::Storage::Text: decl = isDecimalText(f.type) ? "NUMERIC" : "TEXT COLLATE FOLDCASE"; break;
     }
     if (i) create += QStringLiteral(", ");
     create += sql::quoteName(column) + QLatin1Char(' ') + QLatin1String(decl);
@@ -411,6 +298,10 @@ SqlEngine::SqlEngine(SqlDialect dialect) : d_(std::make_unique<Impl>()) {
   // "name" is always a name: an unknown one is an error, never a string.
   sqlite3_db_config(d_->db, SQLITE_DBCONFIG_DQS_DML, 0, static_cast<int*>(nullptr));
   sqlite3_db_config(d_->db, SQLITE_DBCONFIG_DQS_DDL, 0, static_cast<int*>(nullptr));
+  sqlite3_create_collation_v2(d_->db, "FOLDCASE", SQLITE_UTF8, nullptr, foldCaseCollation, nullptr);
+  for (int args : {2, 3})
+    sqlite3_create_function_v2(d_->db, "like", args, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, likeFunction,
+                               nullptr, nullptr, nullptr);
   sqlite3_exec(d_->db, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA temp_store=MEMORY;", nullptr,
                nullptr, nullptr);
   sqlite3_progress_handler(
@@ -425,6 +316,8 @@ SqlEngine::SqlEngine(SqlDialect dialect) : d_(std::make_unique<Impl>()) {
 SqlEngine::~SqlEngine() {
   if (d_->db) sqlite3_close(d_->db);
 }
+
+void SqlEngine::setDirectAnswers(bool on) { d_->direct = on; }
 
 void SqlEngine::forget(const QString& name) {
   for (auto it = d_->staged.begin(); it != d_->staged.end();) {
@@ -472,13 +365,26 @@ std::shared_ptr<RowStore> SqlEngine::run(const QString& statement, const TableLo
   const auto uses = sql::findTables(tokens);
 
   std::map<QString, RowStorePtr> sources;  // by lower-cased name
+  auto load = [&](const QString& name) {
+    RowStorePtr rows = loader(name);
+    if (!rows) throw Error(err::kTableNotFound, kSource, QStringLiteral("The table '%1' could not be read.").arg(name));
+    return rows;
+  };
+  // The filter's and sort's statements are answered from the stored columns.
+  if (d_->direct) {
+    if (const auto query = sql::parseDirect(tokens, d_->dialect)) {
+      RowStorePtr rows = load(query->table);
+      if (auto result = sql::runDirect(*query, *rows, d_->dialect)) return result;
+      sources.emplace(query->table.toLower(), std::move(rows));
+    }
+  }
+  std::set<QString> stagedNow;
   for (const sql::TableUse& use : uses) {
     const QString key = use.name.toLower();
-    if (sources.count(key)) continue;
-    RowStorePtr rows = loader(use.name);
-    if (!rows) throw Error(err::kTableNotFound, kSource, QStringLiteral("The table '%1' could not be read.").arg(use.name));
-    d_->stage(use.name, rows);
-    sources.emplace(key, std::move(rows));
+    if (!stagedNow.insert(key).second) continue;
+    auto it = sources.find(key);
+    if (it == sources.end()) it = sources.emplace(key, load(use.name)).first;
+    d_->stage(use.name, it->second);
   }
   const sql::Translation tr = sql::translate(statement, tokens, uses, d_->dialect, [this](const QString& name) {
     const Impl::Staged& s = d_->staged.at(name.toLower());
@@ -523,10 +429,19 @@ std::shared_ptr<RowStore> SqlEngine::run(const QString& statement, const TableLo
     c.field.name = QString::fromUtf8(sqlite3_column_name(raw, i));
     const char* table = sqlite3_column_table_name(raw, i);
     const char* origin = sqlite3_column_origin_name(raw, i);
-    if (!table || !origin) continue;
+    if (!table || !origin) {
+      // An expression that yields a date field (MIN, MAX, ...) is a date.
+      const size_t item = size_t(i - first);
+      if (tr.resultDates.size() == columns.size() && tr.resultDates[item]) {
+        c.field = computedField(c.field.name, tr.resultDates[item]->type);
+        c.field.definedSize = tr.resultDates[item]->definedSize;
+        c.store.emplace(c.field.type);
+      }
+      continue;
+    }
     for (const auto& [key, s] : d_->staged) {
       if (s.sqlName != QLatin1String(table)) continue;
-      const int f = s.fieldByColumn.value(QString::fromUtf8(origin).toLower(), -1);
+      const int f = s.fieldByColumn.value(QString::fromUtf8(origin), -1);
       if (f < 0) break;
       const QString resultName = c.field.name;
       c.field = s.fields[size_t(f)];
@@ -563,14 +478,7 @@ std::shared_ptr<RowStore> SqlEngine::run(const QString& statement, const TableLo
 
   std::vector<FieldInfo> fields;
   for (OutColumn& c : columns) {
-    if (!c.store) {
-      // A computed column without a single value.
-      c.field = computedField(c.field.name, adVarWChar);
-      c.store.emplace(adVarWChar);
-      for (int64_t r = 0; r < c.leadingNulls; ++r) c.store->appendNull();
-    }
-    if (c.computed && c.field.type == adVarWChar && c.maxChars > 255) retype(c, adLongVarWChar);
-    c.store->shrinkToFit();
+    finishColumn(c);
     fields.push_back(c.field);
   }
   auto result = std::make_shared<RowStore>(std::move(fields));

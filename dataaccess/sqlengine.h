@@ -4,6 +4,8 @@
 // The tables a statement names are staged into SQLite the first time they
 // are needed (one bulk insert in one transaction) and kept until the
 // provider hands over different rows for the same name (the file changed).
+// Statements of the shapes the viewer's filter and sort write are answered
+// from the stored rows directly (sqldirect.h), by the same rules.
 // Before SQLite sees a statement, the literal forms of the source's dialect
 // are translated into the stored forms:
 //   #m/d/yyyy#, #m/d/yyyy h:n:s#, #hh:nn:ss#   (text, Paradox, Access, Excel)
@@ -50,6 +52,11 @@ class SqlEngine {
   // Runs one SELECT statement. Throws Error (kCommandError with SQLite's
   // message) when the statement is not valid.
   std::shared_ptr<RowStore> run(const QString& statement, const TableLoader& loader);
+
+  // Whether the statements of the viewer's filter and sort (sqldirect.h) are
+  // answered straight from the stored rows, without staging (the default).
+  // Tests and benchmarks turn it off to compare with the SQLite path.
+  void setDirectAnswers(bool on);
 
   // Forgets the staged copy of a table (all tables when `name` is empty).
   void forget(const QString& name = {});

@@ -100,46 +100,77 @@ QSet<QString> commonTableNames(const std::vector<Token>& tokens) {
   return names;
 }
 
-std::optional<QDateTime> parseFixedDate(const QString& text) {
-  static const QRegularExpression mdy(QStringLiteral(
-      R"(^(\d{1,2})/(\d{1,2})/(\d{4}|\d{2})(?:\s+(\d{1,2}):(\d{1,2})(?::(\d{1,2}))?\s*([AaPp][Mm])?)?$)"));
-  static const QRegularExpression ymd(QStringLiteral(
-      R"(^\^?(\d{4})[-/](\d{1,2})[-/](\d{1,2})(?:[T ]\s*(\d{1,2}):(\d{1,2})(?::(\d{1,2}))?\s*([AaPp][Mm])?)?$)"));
-  static const QRegularExpression hms(QStringLiteral(R"(^(\d{1,2}):(\d{1,2})(?::(\d{1,2}))?\s*([AaPp][Mm])?$)"));
-
-  auto timeOf = [](const QRegularExpressionMatch& m, int first) -> std::optional<QTime> {
-    if (!m.capturedLength(first)) return QTime(0, 0);
-    int h = m.captured(first).toInt();
-    const QString ampm = m.captured(first + 3).toUpper();
-    if (!ampm.isEmpty()) {
-      if (h < 1 || h > 12) return std::nullopt;
-      if (ampm == QLatin1String("PM") && h != 12) h += 12;
-      if (ampm == QLatin1String("AM") && h == 12) h = 0;
+// The date field a select-list item [b, e) yields, when it is nothing but
+// date fields inside functions that return one of their arguments.
+const FieldInfo* dateOfItem(const std::vector<Token>& tokens, size_t b, size_t e,
+                            const std::function<const FieldInfo*(const QString&, const QString&)>& fieldOf) {
+  std::vector<size_t> sig;
+  for (size_t i = b; i < e; ++i)
+    if (tokens[i].kind != TokenKind::Space) sig.push_back(i);
+  // A trailing alias: AS name, or a name after a column or a ')'.
+  if (sig.size() >= 3 && isWord(tokens[sig[sig.size() - 2]], "as")) sig.resize(sig.size() - 2);
+  else if (sig.size() >= 2 && isNameToken(tokens[sig.back()]) &&
+           (isNameToken(tokens[sig[sig.size() - 2]]) || isPunct(tokens[sig[sig.size() - 2]], ")")))
+    sig.pop_back();
+  static const QSet<QString> passing = {QStringLiteral("min"), QStringLiteral("max"), QStringLiteral("coalesce"),
+                                        QStringLiteral("ifnull"), QStringLiteral("nullif"), QStringLiteral("first"),
+                                        QStringLiteral("last")};
+  const FieldInfo* found = nullptr;
+  for (size_t k = 0; k < sig.size(); ++k) {
+    const Token& t = tokens[sig[k]];
+    if (isPunct(t, "(") || isPunct(t, ")") || isPunct(t, ",")) continue;
+    const bool call = k + 1 < sig.size() && isPunct(tokens[sig[k + 1]], "(");
+    if (call && t.kind == TokenKind::Word && passing.contains(t.value.toLower())) continue;
+    if (isWord(t, "distinct") && k > 0 && isPunct(tokens[sig[k - 1]], "(")) continue;
+    if (!isNameToken(t) || call) return nullptr;
+    QString qualifier;
+    if (k + 2 < sig.size() && isPunct(tokens[sig[k + 1]], ".")) {
+      qualifier = t.value;
+      k += 2;
+      if (!isNameToken(tokens[sig[k]])) return nullptr;
     }
-    const QTime t(h, m.captured(first + 1).toInt(), m.captured(first + 2).toInt());
-    return t.isValid() ? std::optional<QTime>(t) : std::nullopt;
-  };
+    const FieldInfo* f = fieldOf(qualifier, tokens[sig[k]].value);
+    if (!f || !isDateType(f->type)) return nullptr;
+    if (!found) found = f;
+  }
+  return found;
+}
 
-  if (auto m = mdy.match(text); m.hasMatch()) {
-    int year = m.captured(3).toInt();
-    if (m.capturedLength(3) == 2) year += year < 30 ? 2000 : 1900;
-    const QDate d(year, m.captured(1).toInt(), m.captured(2).toInt());
-    const auto t = timeOf(m, 4);
-    if (!d.isValid() || !t) return std::nullopt;
-    return makeDateTime(d, *t);
+std::vector<const FieldInfo*> resultDates(
+    const std::vector<Token>& tokens, size_t select, size_t useCount,
+    const std::function<const std::vector<FieldInfo>*(size_t)>& outerFields,
+    const std::function<const std::vector<FieldInfo>*(const QString&)>& fieldsOf,
+    const std::function<const FieldInfo*(const QString&, const QString&)>& fieldOf) {
+  const int depth = tokens[select].depth;
+  size_t b = nextSig(tokens, select);
+  if (b < tokens.size() && (isWord(tokens[b], "distinct") || isWord(tokens[b], "all"))) b = nextSig(tokens, b);
+  if (b < tokens.size() && isWord(tokens[b], "top")) {
+    b = nextSig(tokens, nextSig(tokens, b));
+    if (b < tokens.size() && isWord(tokens[b], "percent")) b = nextSig(tokens, b);
   }
-  if (auto m = ymd.match(text); m.hasMatch()) {
-    const QDate d(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
-    const auto t = timeOf(m, 4);
-    if (!d.isValid() || !t) return std::nullopt;
-    return makeDateTime(d, *t);
+  std::vector<const FieldInfo*> dates;
+  size_t start = b;
+  for (size_t i = b; i <= tokens.size(); ++i) {
+    const bool end = i == tokens.size() || (tokens[i].depth == depth && isWord(tokens[i], "from"));
+    if (!end && !(tokens[i].depth == depth && isPunct(tokens[i], ","))) continue;
+    const size_t first = nextSig(tokens, start - 1);
+    if (first >= i) return {};
+    const size_t second = nextSig(tokens, first);
+    if (isPunct(tokens[first], "*") && second >= i) {
+      for (size_t v = 0; v < useCount; ++v)
+        if (const auto* f = outerFields(v)) dates.insert(dates.end(), f->size(), nullptr);
+    } else if (isNameToken(tokens[first]) && second < i && isPunct(tokens[second], ".") &&
+               nextSig(tokens, second) < i && isPunct(tokens[nextSig(tokens, second)], "*")) {
+      const auto* f = fieldsOf(tokens[first].value);
+      if (!f) return {};
+      dates.insert(dates.end(), f->size(), nullptr);
+    } else {
+      dates.push_back(dateOfItem(tokens, first, i, fieldOf));
+    }
+    if (end) break;
+    start = i + 1;
   }
-  if (auto m = hms.match(text); m.hasMatch()) {
-    const auto t = timeOf(m, 1);
-    if (!t) return std::nullopt;
-    return makeDateTime(QDate(1899, 12, 30), *t);
-  }
-  return std::nullopt;
+  return dates;
 }
 
 QString quoteString(const QString& s) {
@@ -150,26 +181,33 @@ QString quoteString(const QString& s) {
 
 }  // namespace
 
+bool sameIdentifier(const QString& a, const QString& b) {
+  if (a.size() != b.size()) return false;
+  for (qsizetype i = 0; i < a.size(); ++i) {
+    char16_t x = a[i].unicode(), y = b[i].unicode();
+    if (x >= 'A' && x <= 'Z') x += 32;
+    if (y >= 'A' && y <= 'Z') y += 32;
+    if (x != y) return false;
+  }
+  return true;
+}
+
+std::vector<QString> stagedColumnNames(const std::vector<FieldInfo>& fields) {
+  std::vector<QString> names;
+  for (size_t i = 0; i < fields.size(); ++i) {
+    const QString base = fields[i].name.isEmpty() ? QStringLiteral("Field%1").arg(i + 1) : fields[i].name;
+    QString column = base;
+    for (int n = 2; std::any_of(names.begin(), names.end(), [&](const QString& c) { return sameIdentifier(c, column); }); ++n)
+      column = base + QStringLiteral("_%1").arg(n);
+    names.push_back(column);
+  }
+  return names;
+}
+
 QString quoteName(const QString& name) {
   QString r = name;
   r.replace(QLatin1Char('"'), QLatin1String("\"\""));
   return QLatin1Char('"') + r + QLatin1Char('"');
-}
-
-int64_t storedSeconds(const QDateTime& dt) {
-  const int64_t ms = toOleMsecs(dt);
-  return ms >= 0 ? ms / 1000 : -((-ms + 999) / 1000);
-}
-
-std::optional<QDateTime> parseLiteralDate(const QString& raw, bool localeFirst) {
-  const QString text = raw.simplified();
-  if (text.isEmpty()) return std::nullopt;
-  if (localeFirst && !text.startsWith(QLatin1Char('^'))) {
-    if (auto dt = parseDateTime(text, QLocale())) return dt;
-  }
-  if (auto dt = parseFixedDate(text)) return dt;
-  if (!localeFirst) return parseDateTime(text, QLocale());
-  return std::nullopt;
 }
 
 std::vector<Token> tokenize(const QString& s) {
@@ -465,6 +503,13 @@ Translation translate(const QString& statement, const std::vector<Token>& tokens
 
   Translation result;
   result.sql = join(out);
+  if (select < tokens.size()) result.resultDates = resultDates(tokens, select, visible.size(), [&](size_t v) {
+    return uses[v].depth == 0 ? visible[v].fields : nullptr;
+  }, [&](const QString& q) -> const std::vector<FieldInfo>* {
+    for (const Visible& v : visible)
+      if (q.compare(v.alias, Qt::CaseInsensitive) == 0 || q.compare(v.name, Qt::CaseInsensitive) == 0) return v.fields;
+    return nullptr;
+  }, fieldOf);
 
   // Row identities survive only when each result row is one row of one table.
   // Tables read in subqueries only filter the rows of the outer one.

@@ -66,6 +66,10 @@ struct Translation {
   // or empty when the rows of the result cannot be traced to rows of one
   // table (joins, grouping, DISTINCT, aggregates, compound selects).
   QString keyedSql;
+  // For each result column of the main SELECT, the date field its value is
+  // (MIN(d), MAX(d), COALESCE(d, e) over date fields d, e), else nullptr.
+  // Empty when the result columns cannot be counted from the text.
+  std::vector<const FieldInfo*> resultDates;
 };
 
 // Rewrites a tokenized statement for SQLite. `staged` answers for every name
@@ -83,6 +87,14 @@ int64_t storedSeconds(const QDateTime& dt);
 // time alone (a time on 1899-12-30). When `localeFirst` is set the locale's
 // short date is tried before the fixed month/day/year form.
 std::optional<QDateTime> parseLiteralDate(const QString& text, bool localeFirst);
+
+// The SQLite column name of each field of a staged table: the field's name,
+// "FieldN" for an empty one, and "name_2", ... for a repeated one.
+std::vector<QString> stagedColumnNames(const std::vector<FieldInfo>& fields);
+
+// Whether two names are the same identifier for SQLite (ASCII letters in
+// any case, every other character exactly).
+bool sameIdentifier(const QString& a, const QString& b);
 
 // "name" with embedded double quotes doubled.
 QString quoteName(const QString& name);
