@@ -181,9 +181,7 @@ TEST_F(CsvFilterSort, NothingHappensWithoutARecordsetOrForTypesWithoutARule) {
   EXPECT_EQ(grid.changes, 0);
 }
 
-// Needs the engine's Unicode letter case for file sources; enable when the
-// engine compares every letter without case.
-TEST(CsvUnicodeCase, DISABLED_EqualityIgnoresCaseOfEveryLetter) {
+TEST(CsvUnicodeCase, EqualityIgnoresCaseOfEveryLetter) {
   testsupport::TempDir dir;
   RecordingPrompts prompts;
   const QString path = dir.write(QStringLiteral("fruit.csv"), QByteArray("Name\r\n\xc3\x84pfel\r\n\xc3\xa4pfel\r\nBirne\r\n"));
