@@ -364,10 +364,15 @@ QByteArray Recordset::GetStringUtf8(int64_t numRows, const QString& colDelimiter
 
 QByteArray Recordset::DelimitedRowsUtf8(const QString& colDelimiter, const QString& rowDelimiter,
                                         const QString& nullExpr) const {
-  requireOpen("GetString");
   QByteArray out;
-  appendRowsUtf8(out, 0, rows_->rowCount(), colDelimiter.toUtf8(), rowDelimiter.toUtf8(), nullExpr.toUtf8(), true);
+  AppendDelimitedRowsUtf8(out, colDelimiter, rowDelimiter, nullExpr);
   return out;
+}
+
+void Recordset::AppendDelimitedRowsUtf8(QByteArray& out, const QString& colDelimiter, const QString& rowDelimiter,
+                                        const QString& nullExpr) const {
+  requireOpen("GetString");
+  appendRowsUtf8(out, 0, rows_->rowCount(), colDelimiter.toUtf8(), rowDelimiter.toUtf8(), nullExpr.toUtf8(), true);
 }
 
 namespace {

@@ -126,6 +126,10 @@ class Recordset : public RowsView {
   // (the RFC 4180 convention). An empty rowset gives an empty result.
   QByteArray DelimitedRowsUtf8(const QString& colDelimiter, const QString& rowDelimiter,
                                const QString& nullExpr = QString()) const;
+  // The same text appended to `out`, so a writer can put a header before it
+  // without copying the rows again.
+  void AppendDelimitedRowsUtf8(QByteArray& out, const QString& colDelimiter, const QString& rowDelimiter,
+                               const QString& nullExpr = QString()) const;
   // Writes the XML rowset of Save to an open device.
   void Save(QIODevice& device);
 

@@ -44,7 +44,9 @@ QByteArray DelimitedUtf8(dataaccess::Recordset& rs, const QString& separator) {
   const QString crlf = QStringLiteral("\r\n");
   QStringList names;
   for (int i = 0; i < rs.FieldCount(); ++i) names << rs.Fields(i).Name();
-  return QuoteDelimited(names, separator).toUtf8() + crlf.toUtf8() + rs.DelimitedRowsUtf8(separator, crlf, QString());
+  QByteArray out = QuoteDelimited(names, separator).toUtf8() + crlf.toUtf8();
+  rs.AppendDelimitedRowsUtf8(out, separator, crlf, QString());
+  return out;
 }
 
 // The current record is where the user left it, whatever the writer did.
