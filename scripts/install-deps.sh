@@ -14,7 +14,7 @@ PACKAGES=(
   libxml2-dev libxslt1-dev xsltproc
   # ODBC and drivers for data links
   unixodbc unixodbc-dev odbc-postgresql libsqliteodbc odbc-mariadb odbc-mdbtools
-  postgresql
+  postgresql mariadb-server
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev time python3-dbf python3-xlwt mdbtools
   # running the window without a display, and screenshots

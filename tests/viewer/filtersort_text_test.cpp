@@ -3,6 +3,7 @@
 #include "dataaccess/error.h"
 #include "dataaccess/values.h"
 #include "viewer/query/filtersort.h"
+#include "viewer/query/sqlliterals.h"
 
 #include <gtest/gtest.h>
 
@@ -98,4 +99,16 @@ TEST(FilterCondition, TypesWithoutARuleGiveNone) {
 TEST(FilterCondition, QuotesFieldNamesThatAreNotPlain) {
   EXPECT_EQ(FilterCondition(S("State/Prov"), adVarWChar, S("BC"), S(""), S("db")), S("[State/Prov]='BC'"));
   EXPECT_EQ(FilterCondition(S("first name"), adVarWChar, S("Ann"), S(""), S("udl")), S("\"first name\"='Ann'"));
+}
+
+TEST(FilterLiterals, BackslashesAreEscapedOnlyForServersThatReadThem) {
+  const QVariant v = QString::fromUtf8("a\\'b");
+  // Everywhere else the literal stays exactly as it always was.
+  EXPECT_EQ(FilterCondition("N", dataaccess::adVarWChar, v, "", "udl"), QString::fromUtf8("N='a\\''b'"));
+  EXPECT_EQ(FilterCondition("N", dataaccess::adVarWChar, v, "", "udl", QLocale::c(), true),
+            QString::fromUtf8("N='a\\\\''b'"));
+  // In a LIKE pattern the backslash is the escape character too.
+  EXPECT_EQ(FilterCondition("N", dataaccess::adVarWChar, v, "a\\", "udl", QLocale::c(), true),
+            QString::fromUtf8("N LIKE 'a\\\\\\\\%'"));
+  EXPECT_EQ(SqlStringLiteral("", true), "Null");
 }

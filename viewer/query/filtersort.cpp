@@ -85,7 +85,12 @@ std::optional<QString> UnfilteredSql(const QString& sql) {
 }
 
 QString FilterCondition(const QString& field, dataaccess::DataTypeEnum type, const QVariant& value,
-                        const QString& selected, const QString& ext, const QLocale& locale) {
+                        const QString& selected, const QString& ext, const QLocale& locale, bool backslashEscapes) {
+  // In a LIKE pattern the backslash is also the server's escape character.
+  auto pattern = [&](const QString& p) {
+    return SqlStringLiteral(backslashEscapes ? QString(p).replace(QLatin1Char('\\'), QLatin1String("\\\\")) : p,
+                            backslashEscapes);
+  };
   using namespace dataaccess;
   const QString name = SqlFieldName(field, ext);
   const bool isNull = !value.isValid() || value.isNull();
@@ -106,13 +111,13 @@ QString FilterCondition(const QString& field, dataaccess::DataTypeEnum type, con
       if (isNull) break;
       return name + QLatin1Char('=') + SqlBooleanLiteral(text);
     case adChar: case adVarChar: case adVarWChar:
-      if (!isNull && text == selected) return name + QLatin1Char('=') + SqlStringLiteral(selected);
+      if (!isNull && text == selected) return name + QLatin1Char('=') + SqlStringLiteral(selected, backslashEscapes);
       if (!selected.isEmpty()) {
-        if (text.indexOf(selected) > 0) return name + QStringLiteral(" LIKE ") + SqlStringLiteral(QLatin1Char('%') + selected + QLatin1Char('%'));
-        return name + QStringLiteral(" LIKE ") + SqlStringLiteral(selected + QLatin1Char('%'));
+        if (text.indexOf(selected) > 0) return name + QStringLiteral(" LIKE ") + pattern(QLatin1Char('%') + selected + QLatin1Char('%'));
+        return name + QStringLiteral(" LIKE ") + pattern(selected + QLatin1Char('%'));
       }
       if (isNull) break;
-      return name + QLatin1Char('=') + SqlStringLiteral(text);
+      return name + QLatin1Char('=') + SqlStringLiteral(text, backslashEscapes);
     default:
       return {};
   }
@@ -137,6 +142,28 @@ bool SortByColumn(GridSeam& grid, int direction, const QString& ext) {
   }
 }
 
+bool ServerEscapesBackslashes(dataaccess::Connection& cn) {
+  QString dbms;
+  try {
+    dbms = cn.Properties(QStringLiteral("DBMS Name")).toString();
+  } catch (const std::exception&) {
+    return false;
+  }
+  if (!dbms.contains(QLatin1String("MySQL"), Qt::CaseInsensitive) &&
+      !dbms.contains(QLatin1String("MariaDB"), Qt::CaseInsensitive))
+    return false;
+  // Asked every time: a session may change its mode.
+  try {
+    dataaccess::Recordset mode;
+    mode.Open(QStringLiteral("SELECT @@SESSION.sql_mode"), cn.shared_from_this(), dataaccess::adOpenForwardOnly,
+              dataaccess::adLockReadOnly, dataaccess::adCmdText);
+    const QString value = mode.IsEOF() ? QString() : mode.Fields(0).Value().toString();
+    return !value.contains(QLatin1String("NO_BACKSLASH_ESCAPES"), Qt::CaseInsensitive);
+  } catch (const std::exception&) {
+    return true;  // cannot tell: the safe assumption for these servers
+  }
+}
+
 bool FilterBySelection(GridSeam& grid, const QString& field, const QString& ext, const QLocale& locale) {
   std::shared_ptr<Recordset> rs;
   QString previous;
@@ -148,7 +175,8 @@ bool FilterBySelection(GridSeam& grid, const QString& field, const QString& ext,
     if (!rs) return true;
     const QString name = field.isEmpty() ? currentFieldName(grid, *rs) : field;
     dataaccess::Field f = rs->Fields(name);
-    const QString condition = FilterCondition(name, f.Type(), f.Value(), selected, ext, locale);
+    const bool escapes = rs->ActiveConnection() && ServerEscapesBackslashes(*rs->ActiveConnection());
+    const QString condition = FilterCondition(name, f.Type(), f.Value(), selected, ext, locale, escapes);
     if (condition.isEmpty()) return true;
     previous = rs->Source();
     if (previous.isEmpty()) return true;

@@ -75,7 +75,16 @@ std::optional<QString> UnfilteredSql(const QString& sql);
 // whose selected text is `selected`; empty for a type that has no rule.
 // A Null value gives "field IS NULL". Throws dataaccess::Error when the
 // value does not convert.
+// With `backslashEscapes` (see ServerEscapesBackslashes) text literals
+// double their backslashes, and LIKE patterns escape them first, so a
+// backslash in a value matches itself.
 QString FilterCondition(const QString& field, dataaccess::DataTypeEnum type, const QVariant& value,
-                        const QString& selected, const QString& ext, const QLocale& locale = QLocale::system());
+                        const QString& selected, const QString& ext, const QLocale& locale = QLocale::system(),
+                        bool backslashEscapes = false);
+
+// Whether the server behind `cn` reads a backslash inside a string literal
+// as an escape: MySQL and MariaDB unless their sql_mode has
+// NO_BACKSLASH_ESCAPES. File sources never do.
+bool ServerEscapesBackslashes(dataaccess::Connection& cn);
 
 }  // namespace viewer

@@ -168,9 +168,10 @@ QString SqlNumberLiteral(const QString& value, const QString& sign) {
   return n.isEmpty() ? QStringLiteral("Null") : n;
 }
 
-QString SqlStringLiteral(const QString& value) {
+QString SqlStringLiteral(const QString& value, bool backslashEscapes) {
   if (value.isEmpty()) return QStringLiteral("Null");
   QString inner = value;
+  if (backslashEscapes) inner.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
   inner.replace(QLatin1Char('\''), QLatin1String("''"));
   return QLatin1Char('\'') + inner + QLatin1Char('\'');
 }

@@ -56,7 +56,10 @@ QString SqlBooleanLiteral(const QString& value);
 QString SqlNumberLiteral(const QString& value, const QString& sign);
 
 // The value in apostrophes with every apostrophe doubled; Null when empty.
-QString SqlStringLiteral(const QString& value);
+// With `backslashEscapes` (a server that reads a backslash in a string
+// literal as an escape, as MySQL and MariaDB do by default) every backslash
+// is doubled too, so the value cannot end the literal early.
+QString SqlStringLiteral(const QString& value, bool backslashEscapes = false);
 
 // A number in any regional notation as digits with an optional leading "-"
 // and an optional "." decimal point: "1 234,56" -> "1234.56", "1.234.567" ->
