@@ -10,7 +10,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools
   libqt6svg6 qt6-qpa-plugins libgl-dev
   # file formats and engines
-  libsqlite3-dev sqlite3 mdbtools-dev libfreexl-dev libgsf-1-dev libshp-dev pxlib-dev
+  libsqlite3-dev sqlite3 mdbtools-dev libgsf-1-dev libshp-dev pxlib-dev
   libxml2-dev libxslt1-dev xsltproc
   # ODBC and drivers for data links
   unixodbc unixodbc-dev odbc-postgresql libsqliteodbc odbc-mariadb odbc-mdbtools
