@@ -146,10 +146,19 @@ TEST(JetProvider, OpensThroughDataLinkProviderName) {
   EXPECT_EQ(query(cn, QStringLiteral("SELECT * FROM Dried"))->RecordCount(), 12);
 }
 
-TEST(JetProvider, SavedQueriesAndUnknownTablesGiveClearErrors) {
+TEST(JetProvider, SavedQueriesOpenAndUnknownTablesGiveClearErrors) {
   LUMBROOK_REQUIRE_FIXTURE(path, "access/fruit.mdb");
   auto cn = openJet(path);
-  for (const char* sql : {"SELECT * FROM [In Dried]", "SELECT * FROM Nowhere"}) {
+  // A left join of every fruit with IIf(... Is Not Null, "Yes", "No").
+  auto fruit = query(cn, QStringLiteral("SELECT * FROM Fruit"));
+  auto inDried = query(cn, QStringLiteral("SELECT * FROM [In Dried]"));
+  EXPECT_EQ(inDried->RecordCount(), fruit->RecordCount());
+  ASSERT_EQ(inDried->FieldCount(), 2);
+  const QStringList answers = column(*inDried, inDried->Fields(1).Name());
+  EXPECT_TRUE(answers.contains(QStringLiteral("Yes")));
+  EXPECT_TRUE(answers.contains(QStringLiteral("No")));
+  EXPECT_EQ(answers.count(QStringLiteral("Yes")) + answers.count(QStringLiteral("No")), answers.size());
+  for (const char* sql : {"SELECT * FROM Nowhere"}) {
     try {
       query(cn, QString::fromLatin1(sql));
       ADD_FAILURE() << sql << " opened";
