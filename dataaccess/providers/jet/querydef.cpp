@@ -41,7 +41,9 @@ struct Template {
 };
 const QHash<QString, Template>& templateFunctions() {
   static const QHash<QString, Template> map = {
-      {"ccur", {1, "round({1}, 4)"}},
+      // Currency keeps four decimals, a tie going to the even one.
+      {"ccur", {1, "(CASE WHEN abs({1} * 10000 - CAST({1} * 10000 AS INTEGER)) = 0.5 THEN 2 * round({1} * 5000) "
+                   "ELSE round({1} * 10000) END / 10000.0)"}},
       {"cdbl", {1, "CAST({1} AS REAL)"}},
       {"year", {1, "CAST(strftime('%Y', {1} - 2209161600, 'unixepoch') AS INTEGER)"}},
       {"month", {1, "CAST(strftime('%m', {1} - 2209161600, 'unixepoch') AS INTEGER)"}},

@@ -40,10 +40,11 @@ std::vector<QHash<QString, QVariant>> rowsOf(const std::shared_ptr<Connection>& 
   return rows;
 }
 
-// CCur(UnitPrice*Quantity*(1-Discount)/100)*100, as the queries compute it.
+// CCur(UnitPrice*Quantity*(1-Discount)/100)*100, as the queries compute it:
+// currency rounds to four decimals, ties to even (2.98125 gives 2.9812).
 double extendedPrice(const QHash<QString, QVariant>& detail) {
   const double x = detail["UnitPrice"].toDouble() * detail["Quantity"].toDouble() * (1 - detail["Discount"].toDouble()) / 100;
-  return std::round(x * 10000) / 10000 * 100;
+  return std::nearbyint(x * 10000) / 10000 * 100;
 }
 
 QString refusal(const std::shared_ptr<Connection>& cn, const QString& query) {

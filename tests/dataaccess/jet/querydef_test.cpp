@@ -110,8 +110,9 @@ TEST(JetQueryDef, DistinctTopAndUnion) {
 }
 
 TEST(JetQueryDef, JetExpressionsBecomeEngineExpressions) {
-  EXPECT_EQ(engineExpression("CCur([Price]*[Qty]*(1-[Discount])/100)*100", "Q"),
-            "round(([Price]*[Qty]*(1-[Discount])/100), 4)*100");
+  EXPECT_EQ(engineExpression("CCur([Price]*[Qty])*100", "Q"),
+            "(CASE WHEN abs(([Price]*[Qty]) * 10000 - CAST(([Price]*[Qty]) * 10000 AS INTEGER)) = 0.5 THEN 2 * "
+            "round(([Price]*[Qty]) * 5000) ELSE round(([Price]*[Qty]) * 10000) END / 10000.0)*100");
   EXPECT_EQ(engineExpression("IIf(Nz([a],0)>0,\"it's \"\"on\"\"\",Left([b], 2) & Right(UCase([c]),3))", "Q"),
             "iif(ifnull([a], 0)>0, 'it''s \"on\"', substr(([b]), 1, (2)) || substr((upper([c])), max(length((upper([c]))) "
             "- (3) + 1, 1)))");
