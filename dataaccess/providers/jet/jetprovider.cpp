@@ -52,8 +52,26 @@ class JetProvider final : public FileProvider {
     std::vector<ColumnEntry> entries;
     for (const TableEntry& t : listTables()) {
       if (tableRestriction.isValid() && !tableRestriction.isNull() && tableRestriction.toString() != t.name) continue;
-      if (t.type != QLatin1String("TABLE") && t.type != QLatin1String("SYSTEM TABLE")) continue;
       int ordinal = 0;
+      if (t.type.endsWith(QLatin1String("VIEW"))) {
+        // A saved query's columns are those of its rows; it is run only when
+        // asked for by name, and one that cannot run has none.
+        if (!tableRestriction.isValid() || tableRestriction.isNull()) continue;
+        std::vector<FieldInfo> fields;
+        try {
+          fields = cachedTable(t.name)->fields();
+        } catch (const Error&) {
+        }
+        for (const FieldInfo& f : fields) {
+          ColumnEntry e;
+          e.table = t.name;
+          e.field = f;
+          e.ordinal = ++ordinal;
+          entries.push_back(std::move(e));
+        }
+        continue;
+      }
+      if (t.type != QLatin1String("TABLE") && t.type != QLatin1String("SYSTEM TABLE")) continue;
       for (const MdbFile::Column& c : current().columns(t.name)) {
         ColumnEntry e;
         e.table = t.name;

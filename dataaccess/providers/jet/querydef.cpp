@@ -45,6 +45,12 @@ const QHash<QString, Template>& templateFunctions() {
       {"ccur", {1, "(CASE WHEN abs({1} * 10000 - CAST({1} * 10000 AS INTEGER)) = 0.5 THEN 2 * round({1} * 5000) "
                    "ELSE round({1} * 10000) END / 10000.0)"}},
       {"cdbl", {1, "CAST({1} AS REAL)"}},
+      {"clng", {1, "CAST(CASE WHEN abs({1} - CAST({1} AS INTEGER)) = 0.5 THEN 2 * round({1} / 2) ELSE round({1}) END AS INTEGER)"}},
+      {"cint", {1, "CAST(CASE WHEN abs({1} - CAST({1} AS INTEGER)) = 0.5 THEN 2 * round({1} / 2) ELSE round({1}) END AS INTEGER)"}},
+      {"int", {1, "(CAST({1} AS INTEGER) - ({1} < CAST({1} AS INTEGER)))"}},
+      {"fix", {1, "CAST({1} AS INTEGER)"}},
+      {"date", {0, "CAST((julianday('now', 'localtime', 'start of day') - 2415018.5) * 86400 AS INTEGER)"}},
+      {"now", {0, "CAST(round((julianday('now', 'localtime') - 2415018.5) * 86400) AS INTEGER)"}},
       {"year", {1, "CAST(strftime('%Y', {1} - 2209161600, 'unixepoch') AS INTEGER)"}},
       {"month", {1, "CAST(strftime('%m', {1} - 2209161600, 'unixepoch') AS INTEGER)"}},
       {"day", {1, "CAST(strftime('%d', {1} - 2209161600, 'unixepoch') AS INTEGER)"}},
@@ -146,6 +152,10 @@ class Rewriter {
             break;
           }
           if (lower == QLatin1String("distinctrow")) break;  // the same rows for the queries run here
+          if (lower == QLatin1String("mod")) {
+            out += QLatin1Char('%');
+            break;
+          }
           const size_t next = nextSolid(i + 1, end);
           if (isPunct(next, "!")) formReference(i, end);
           if (isPunct(next, "(") && !isKeyword(lower) && !t.value[0].isDigit()) {
@@ -157,6 +167,9 @@ class Rewriter {
         }
         case TokenKind::Punct:
           if (t.value == QLatin1String("&")) out += QLatin1String("||");
+          // Jet divides in floating point; the engine divides integers whole.
+          else if (t.value == QLatin1String("/")) out += QLatin1String("* 1.0 /");
+          else if (t.value == QLatin1String("\\")) out += QLatin1Char('/');
           else if (t.value == QLatin1String("!")) refuse(query_, QStringLiteral("it reads a control of an Access form"));
           else out += textOf(t);
           break;

@@ -5,7 +5,8 @@
 // grouping, ordering), and Access writes the SQL from those rows when asked.
 // rebuildQuerySql() does the same for select and union queries, and writes
 // the Jet expressions of the rows in the form the SQL engine runs: strings
-// in single quotes, "&" as "||", Yes/No as 1/0 (stored Booleans), and the
+// in single quotes, "&" as "||", Yes/No as 1/0 (stored Booleans), "/" as a
+// division in floating point, "\" and Mod as the integer forms, and the
 // Jet functions that have an equivalent as that equivalent. Anything else
 // (crosstabs, parameters, form references, functions without an
 // equivalent, other databases) is refused with an error that names it.

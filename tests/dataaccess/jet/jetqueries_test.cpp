@@ -197,6 +197,17 @@ TEST(JetSavedQueries, UnionQueryListsBothSidesOnce) {
 TEST(JetSavedQueries, QueriesThatCannotRunNameTheReason) {
   LUMBROOK_REQUIRE_FIXTURE(path, "access/nwind.mdb");
   auto cn = openJet(path);
+  // The column list of a query names its columns, and is empty for one
+  // that cannot run.
+  const auto columnsOf = [&](const QString& query) {
+    QStringList names;
+    auto rs = cn->OpenSchema(adSchemaColumns, {QVariant(), QVariant(), query});
+    for (; !rs->IsEOF(); rs->MoveNext()) names << rs->Fields(QStringLiteral("COLUMN_NAME")).Value().toString();
+    return names;
+  };
+  EXPECT_EQ(columnsOf(QStringLiteral("Order Subtotals")), QStringList({"OrderID", "Subtotal"}));
+  EXPECT_TRUE(columnsOf(QStringLiteral("Invoices Filter")).isEmpty());
+
   EXPECT_TRUE(refusal(cn, QStringLiteral("Employee Sales by Country")).contains(QLatin1String("[Beginning Date], [Ending Date]")));
   EXPECT_TRUE(refusal(cn, QStringLiteral("Invoices Filter")).contains(QLatin1String("[Forms]![Orders]![OrderID]")));
   EXPECT_TRUE(refusal(cn, QStringLiteral("Quarterly Orders by Product")).contains(QLatin1String("crosstab")));

@@ -120,6 +120,11 @@ TEST(JetQueryDef, JetExpressionsBecomeEngineExpressions) {
   EXPECT_EQ(engineExpression("[Done]=Yes And [Day] Between #1/1/95# And #12/31/95# And x > (SELECT AVG(y) FROM T)", "Q"),
             "[Done]=1 And [Day] Between #1/1/95# And #12/31/95# And x > (SELECT avg(y) FROM T)");
   EXPECT_EQ(engineExpression("[a] In (\"x\",\"y\") And Not ([b] Like \"A*\")", "Q"), "[a] In ('x','y') And Not ([b] Like 'A*')");
+  EXPECT_EQ(engineExpression("[Qty]/2 + [Qty]\\2", "Q"), "[Qty]* 1.0 /2 + [Qty]/2");
+  EXPECT_EQ(engineExpression("Int(-[x]) + Fix([y]) + [z] Mod 7", "Q"),
+            "(CAST((-[x]) AS INTEGER) - ((-[x]) < CAST((-[x]) AS INTEGER))) + CAST(([y]) AS INTEGER) + [z] % 7");
+  EXPECT_EQ(engineExpression("[When] < Date()", "Q"),
+            "[When] < CAST((julianday('now', 'localtime', 'start of day') - 2415018.5) * 86400 AS INTEGER)");
 }
 
 TEST(JetQueryDef, RefusesWhatCannotRunAndNamesIt) {
