@@ -168,7 +168,7 @@ void CellFormatter::appendStored(QByteArray& out, const ColumnStore& c, int64_t 
       out.append(QByteArray::number(qlonglong(c.integerAt(row))));
       return;
     case ColumnStore::Storage::Real:
-      appendReal(out, c.realAt(row));
+      appendReal(out, type == adSingle ? singleAsDecimal(c.realAt(row)) : c.realAt(row));
       return;
     case ColumnStore::Storage::Boolean:
       out.append(c.booleanAt(row) ? "True" : "False");

@@ -4,6 +4,7 @@
 
 #include <QRegularExpression>
 #include <QUuid>
+#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -315,6 +316,20 @@ QVariant coerceValue(const QVariant& v, DataTypeEnum t, const QString& fieldName
   }
 }
 
+double singleAsDecimal(double d) {
+  if (!std::isfinite(d)) return d;
+  const float f = float(d);
+  if (double(f) != d) return d;
+  // The shortest text that reads back as the same float has at most nine
+  // significant digits, so the double read from it prints as that text.
+  char buf[32];
+  const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, f);
+  if (ec != std::errc()) return d;
+  double shortest = d;
+  std::from_chars(buf, end, shortest);
+  return shortest;
+}
+
 QString displayText(const QVariant& v, DataTypeEnum t, const QLocale& locale) {
   if (!v.isValid() || v.isNull()) {
     if (v.typeId() == QMetaType::QString) return QString();
@@ -326,7 +341,8 @@ QString displayText(const QVariant& v, DataTypeEnum t, const QLocale& locale) {
     case QMetaType::LongLong: case QMetaType::Int: case QMetaType::UInt: case QMetaType::ULongLong:
       return QString::number(v.toLongLong());
     case QMetaType::Double: case QMetaType::Float:
-      return numberText(v.toDouble(), locale);
+      return numberText(t == adSingle || v.typeId() == QMetaType::Float ? singleAsDecimal(v.toDouble()) : v.toDouble(),
+                        locale);
     case QMetaType::QDateTime: {
       const QDateTime dt = v.toDateTime();
       QString out = locale.toString(dt.date(), fourDigitYear(locale.dateFormat(QLocale::ShortFormat)));
@@ -362,7 +378,7 @@ QString invariantText(const QVariant& v, DataTypeEnum t) {
     case QMetaType::QTime:
       return v.toTime().toString(QStringLiteral("HH:mm:ss"));
     case QMetaType::Double: case QMetaType::Float: {
-      const double d = v.toDouble();
+      const double d = t == adSingle || v.typeId() == QMetaType::Float ? singleAsDecimal(v.toDouble()) : v.toDouble();
       if (std::isfinite(d)) return QString::number(d, 'g', QLocale::FloatingPointShortest);
       return displayText(v, t, QLocale::c());
     }

@@ -70,10 +70,17 @@ std::optional<QDateTime> parseDateTime(QStringView text, const QLocale& locale =
 
 // The ordinary text form of a value: what the grid shows and GetString
 // writes. Null gives an empty string. Numbers have no grouping, the locale's
-// decimal point and the shortest exact digits; dates use the locale's short
+// decimal point and the shortest exact digits (of the float for adSingle); dates use the locale's short
 // date with a four-digit year, followed by the time when it is not midnight;
 // Booleans are "True"/"False"; binary data is hexadecimal.
 QString displayText(const QVariant& v, DataTypeEnum t, const QLocale& locale = QLocale());
+
+// A 4-byte float held in a double (the stored form of adSingle values)
+// brought to the double nearest the float's shortest decimal text, so that
+// it prints as the float reads: the Single 0.15 is held as
+// 0.15000000596046448 and comes back as 0.15. A double that is not exactly
+// a float comes back unchanged.
+double singleAsDecimal(double d);
 
 // Same as displayText but fixed and locale-free: ISO dates
 // (yyyy-MM-ddTHH:mm:ss), "." decimals, "True"/"False". Used where text must

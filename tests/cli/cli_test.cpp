@@ -1,5 +1,6 @@
 // Runs the built lumbrook-cli on small files and checks what it prints,
 // writes and returns.
+#include "testsupport/fixtures.h"
 #include "testsupport/tempdir.h"
 
 #include <QFile>
@@ -61,6 +62,29 @@ TEST_F(CliTest, OpeningFailuresPrintNumberAndDescription) {
   r = run({"info", dir.file("bad.mdb")});
   EXPECT_EQ(r.code, 1);
   EXPECT_TRUE(r.err.contains(QRegularExpression("^-?\\d+: "))) << r.err.toStdString();
+}
+
+// An Access 2007 file: a Jet 4 database under the ACE signature and version.
+TEST_F(CliTest, AccdbOpensAsAccess) {
+  LUMBROOK_REQUIRE_FIXTURE(mdb, "access/fruit.mdb");
+  QFile in(mdb);
+  ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+  QByteArray bytes = in.readAll();
+  bytes.replace(4, 16, QByteArray("Standard ACE DB\0", 16));
+  bytes[0x14] = 2;
+  const QString p = dir.write("Shop 2007.accdb", bytes);
+  CliRun r = run({"info", p});
+  EXPECT_EQ(r.code, 0) << r.err.toStdString();
+  EXPECT_EQ(r.out, "kind=3\next=accdb\nprovider=jet\n");
+  r = run({"tables", p});
+  EXPECT_EQ(r.code, 0) << r.err.toStdString();
+  EXPECT_TRUE(r.out.contains("Fruit Salad")) << r.out.toStdString();
+  EXPECT_TRUE(r.out.contains("In Dried"));
+
+  dir.write("bad.accdb", "not a database");
+  r = run({"info", dir.file("bad.accdb")});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_TRUE(r.err.contains("Unrecognized database format")) << r.err.toStdString();
 }
 
 TEST_F(CliTest, CsvInfoTablesCatalogAndColumns) {

@@ -16,6 +16,7 @@ TEST(CellFormatter, MatchesDisplayTextForEveryStorageAndLocale) {
       {adBigInt, {qlonglong(-9223372036854775807LL)}},
       {adDouble, {0.0, -0.5, 0.1, 1234567.25, 1e15, 1e-7, 123456789012345.0, -2.5e-300}},
       {adCurrency, {12.3456, -0.0001}},
+      {adSingle, {double(0.15f), double(-1.1f), double(3.4e38f), double(1e-7f), 0.1}},
       {adBoolean, {true, false}},
       {adDate, {makeDateTime(QDate(2005, 1, 2)), makeDateTime(QDate(2005, 1, 2), QTime(10, 5, 7)),
                 makeDateTime(QDate(1899, 12, 30), QTime(23, 59, 59)), makeDateTime(QDate(1753, 1, 1), QTime(0, 0, 1)),

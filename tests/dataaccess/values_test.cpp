@@ -80,6 +80,30 @@ TEST(Values, InvariantTextIsLocaleFree) {
   EXPECT_EQ(invariantText(QVariant(0.1), adDouble), "0.1");
 }
 
+// A Single holds a 4-byte float; its text is the shortest one that reads
+// back as that float, not the digits of the float widened to a double.
+TEST(Values, SingleValuesShowTheDigitsOfTheFloat) {
+  const QLocale us(QLocale::English, QLocale::UnitedStates), de(QLocale::German, QLocale::Germany);
+  EXPECT_EQ(displayText(QVariant(double(0.15f)), adSingle, us), "0.15");
+  EXPECT_EQ(displayText(QVariant(double(0.15f)), adSingle, de), "0,15");
+  EXPECT_EQ(displayText(QVariant(double(-1.1f)), adSingle, us), "-1.1");
+  EXPECT_EQ(displayText(QVariant(double(3.4028235e38f)), adSingle, us), "3.4028235E+38");
+  EXPECT_EQ(displayText(QVariant(double(1e-7f)), adSingle, us), "1E-07");
+  EXPECT_EQ(displayText(QVariant(double(16777216.0f)), adSingle, us), "16777216");
+  EXPECT_EQ(displayText(QVariant(0.15f), adVariant, us), "0.15");
+  EXPECT_EQ(invariantText(QVariant(double(0.15f)), adSingle), "0.15");
+  EXPECT_EQ(invariantText(QVariant(double(1.0f / 3.0f)), adSingle), "0.33333334");
+  // A double column keeps every digit; a value that is no float stays as it is.
+  EXPECT_EQ(displayText(QVariant(double(0.15f)), adDouble, us), "0.15000000596046448");
+  EXPECT_EQ(displayText(QVariant(0.1), adSingle, us), "0.1");
+  EXPECT_EQ(singleAsDecimal(0.123456789012), 0.123456789012);
+  // Every float reads back from its text unchanged.
+  for (float f : {0.15f, 1.0f / 3.0f, 1e-45f, -7.0e-39f, 123456.79f, 9.999999e37f}) {
+    const QString text = invariantText(QVariant(double(f)), adSingle);
+    EXPECT_EQ(text.toFloat(), f) << text.toStdString();
+  }
+}
+
 TEST(ColumnStore, KeepsNullsApartFromEmptyAndZero) {
   ColumnStore text(adVarWChar), ints(adInteger);
   text.appendText(u"a");

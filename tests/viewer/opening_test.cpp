@@ -45,6 +45,10 @@ TEST(ConnectionStrings, ExactTextForEveryKind) {
             "Provider=Microsoft JET 4.0 OLE DB Provider;Data Source=/data/shop.mdb;User ID=Admin;Password=;"
             "Persist Security Info=True;");
   EXPECT_EQ(k, kind::Access);
+  EXPECT_EQ(cs("/data/New Shop.ACCDB", &k),
+            "Provider=Microsoft.ACE.OLEDB.12.0;Data Source=/data/New Shop.ACCDB;User ID=Admin;Password=;"
+            "Persist Security Info=True;");
+  EXPECT_EQ(k, kind::Access);
   EXPECT_EQ(cs("/data/book.xls", &k),
             "Driver={Microsoft Excel Driver (*.xls)};DriverId=790;Dbq=/data/book.xls;DefaultDir=/data/;");
   EXPECT_EQ(k, kind::Excel);

@@ -188,7 +188,7 @@ TEST_F(WindowTest, OpenCommandAsksWithTitleAndFilterThenReloads) {
   ASSERT_EQ(prompts.dialogs.size(), 1u);
   EXPECT_EQ(prompts.dialogs[0].title, "Select database file");
   EXPECT_EQ(prompts.dialogs[0].filter,
-            "All Files (*.*)|*.*|Microsoft Access (*.mdb)|*.mdb|DBase Files (*.dbf)|*.dbf|Paradox Files (*.db)|*.db|"
+            "All Files (*.*)|*.*|Microsoft Access (*.mdb;*.accdb)|*.mdb;*.accdb|DBase Files (*.dbf)|*.dbf|Paradox Files (*.db)|*.db|"
             "Microsoft Excel (*.xls)|*xls|Text Files (*.txt)|*.txt|Log text Files (*.log)|*.log");
   EXPECT_EQ(prompts.dialogs[0].filterIndex, 1);
   EXPECT_EQ(prompts.dialogs[0].mode, Prompts::OpenDialog);

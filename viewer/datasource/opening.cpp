@@ -64,6 +64,12 @@ QString ConnectionStringFor(const QString& path, const QString& ext, int32_t* ki
     k = kind::Access;
     cs = QStringLiteral("Provider=Microsoft JET 4.0 OLE DB Provider;Data Source=") + path +
          QStringLiteral(";User ID=Admin;Password=;Persist Security Info=True;");
+  } else if (ext == QLatin1String("accdb")) {
+    // Access 2007 and later: the same reader, under the provider name that
+    // opens these files.
+    k = kind::Access;
+    cs = QStringLiteral("Provider=Microsoft.ACE.OLEDB.12.0;Data Source=") + path +
+         QStringLiteral(";User ID=Admin;Password=;Persist Security Info=True;");
   } else if (ext == QLatin1String("xls")) {
     k = kind::Excel;
     cs = QStringLiteral("Driver={Microsoft Excel Driver (*.xls)};DriverId=790;") + QStringLiteral("Dbq=") + path +

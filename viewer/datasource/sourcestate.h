@@ -18,7 +18,7 @@ enum Code : int32_t {
   Generic = 0,             // data link to another provider
   Oracle = 1,              // data link whose provider is Oracle
   SqlServer = 2,           // data link whose database is SQL Server
-  Access = 3,              // .mdb
+  Access = 3,              // .mdb, .accdb
   Excel = 4,               // .xls
   Text = 5,                // .txt, .log
   Paradox = 6,             // .db

@@ -37,7 +37,7 @@ namespace {
 
 constexpr char kOpenTitle[] = "Select database file";
 constexpr char kOpenFilter[] =
-    "All Files (*.*)|*.*|Microsoft Access (*.mdb)|*.mdb|DBase Files (*.dbf)|*.dbf|Paradox Files (*.db)|*.db|"
+    "All Files (*.*)|*.*|Microsoft Access (*.mdb;*.accdb)|*.mdb;*.accdb|DBase Files (*.dbf)|*.dbf|Paradox Files (*.db)|*.db|"
     "Microsoft Excel (*.xls)|*xls|Text Files (*.txt)|*.txt|Log text Files (*.log)|*.log";
 constexpr char kExitQuestion[] = "Exit from program?";
 

@@ -2,9 +2,12 @@
 
 #include "../../error.h"
 #include "../../fileprovider.h"
+#include "../../sqltranslate.h"
 #include "mdbfile.h"
+#include "querydef.h"
 
 #include <QFileInfo>
+#include <QSet>
 
 namespace dataaccess {
 
@@ -49,8 +52,26 @@ class JetProvider final : public FileProvider {
     std::vector<ColumnEntry> entries;
     for (const TableEntry& t : listTables()) {
       if (tableRestriction.isValid() && !tableRestriction.isNull() && tableRestriction.toString() != t.name) continue;
-      if (t.type != QLatin1String("TABLE") && t.type != QLatin1String("SYSTEM TABLE")) continue;
       int ordinal = 0;
+      if (t.type.endsWith(QLatin1String("VIEW"))) {
+        // A saved query's columns are those of its rows; it is run only when
+        // asked for by name, and one that cannot run has none.
+        if (!tableRestriction.isValid() || tableRestriction.isNull()) continue;
+        std::vector<FieldInfo> fields;
+        try {
+          fields = cachedTable(t.name)->fields();
+        } catch (const Error&) {
+        }
+        for (const FieldInfo& f : fields) {
+          ColumnEntry e;
+          e.table = t.name;
+          e.field = f;
+          e.ordinal = ++ordinal;
+          entries.push_back(std::move(e));
+        }
+        continue;
+      }
+      if (t.type != QLatin1String("TABLE") && t.type != QLatin1String("SYSTEM TABLE")) continue;
       for (const MdbFile::Column& c : current().columns(t.name)) {
         ColumnEntry e;
         e.table = t.name;
@@ -90,11 +111,7 @@ class JetProvider final : public FileProvider {
   }
 
   std::shared_ptr<RowStore> loadTable(const TableEntry& table) override {
-    if (table.type.endsWith(QLatin1String("VIEW")))
-      throw Error(err::kCommandError, QStringLiteral("Recordset.Open"),
-                  QStringLiteral("The saved query '%1' cannot be run: this provider reads the tables of an Access "
-                                 "database but does not run its saved queries.")
-                      .arg(table.name));
+    if (table.type.endsWith(QLatin1String("VIEW"))) return runSavedQuery(table.name);
     if (table.type == QLatin1String("LINK"))
       throw Error(err::kCommandError, QStringLiteral("Recordset.Open"),
                   QStringLiteral("The linked table '%1' lives in another database; open that database to see it.")
@@ -113,6 +130,35 @@ class JetProvider final : public FileProvider {
   SqlDialect dialect() const override { return SqlDialect::Access; }
 
  private:
+  // Rebuilds a saved select query's SQL and runs it on the SQL engine. The
+  // saved queries it reads are run first, each once (the cache keeps their
+  // rows), so that the engine never runs one statement inside another.
+  std::shared_ptr<RowStore> runSavedQuery(const QString& name) {
+    const QString key = name.toLower();
+    if (running_.contains(key))
+      throw Error(err::kCommandError, QStringLiteral("Recordset.Open"),
+                  QStringLiteral("The saved query '%1' cannot be run: it reads itself through the queries it reads.").arg(name));
+    running_.insert(key);
+    struct Done {
+      QSet<QString>& set;
+      QString key;
+      ~Done() { set.remove(key); }
+    } done{running_, key};
+
+    const QString statement = jet::rebuildQuerySql(name, current().queryRows(name));
+    for (const sql::TableUse& use : sql::findTables(sql::tokenize(statement))) {
+      for (const TableEntry& t : listTables())
+        if (t.name.compare(use.name, Qt::CaseInsensitive) == 0 && t.type.endsWith(QLatin1String("VIEW"))) cachedTable(t.name);
+    }
+    try {
+      return std::const_pointer_cast<RowStore>(execute(statement, adCmdText));
+    } catch (const Error& e) {
+      if (e.description().startsWith(QLatin1String("The saved query"))) throw;
+      throw Error(e.number(), e.source(),
+                  QStringLiteral("The saved query '%1' cannot be run: %2").arg(name, e.description()));
+    }
+  }
+
   // The open database, opened again when the file changed since (libmdb
   // reads pages lazily and would mix old and new pages otherwise).
   MdbFile& current() {
@@ -134,6 +180,7 @@ class JetProvider final : public FileProvider {
   QString userName_;
   std::unique_ptr<MdbFile> file_;
   std::vector<TableEntry> tables_;
+  QSet<QString> running_;  // saved queries being run, lower-cased
   QDateTime stamp_;
   qint64 size_ = -1;
 };

@@ -286,6 +286,43 @@ std::shared_ptr<RowStore> MdbFile::readTable(const QString& table) {
   return d_->read(table);
 }
 
+std::vector<jet::QueryRow> MdbFile::queryRows(const QString& query) {
+  std::lock_guard lock(libraryLock());
+  // MSysObjects gives the query's id, MSysQueries the rows with that id.
+  const std::shared_ptr<RowStore> objects = d_->read(QStringLiteral("MSysObjects"));
+  const int idCol = objects->fieldIndex(QStringLiteral("Id")), nameCol = objects->fieldIndex(QStringLiteral("Name")),
+            typeCol = objects->fieldIndex(QStringLiteral("Type"));
+  if (idCol < 0 || nameCol < 0 || typeCol < 0)
+    fail(kReadSource, QStringLiteral("The saved query '%1' cannot be read: the catalogue of '%2' lacks its columns.").arg(query, d_->path));
+  QVariant id;
+  for (int64_t r = 0; r < objects->rowCount() && !id.isValid(); ++r)
+    if (objects->value(r, typeCol).toInt() == 5 && objects->value(r, nameCol).toString().compare(query, Qt::CaseInsensitive) == 0)
+      id = objects->value(r, idCol);
+  if (!id.isValid()) fail(kReadSource, QStringLiteral("The saved query '%1' does not exist in '%2'.").arg(query, d_->path));
+
+  const std::shared_ptr<RowStore> defs = d_->read(QStringLiteral("MSysQueries"));
+  const auto col = [&](const char* name) {
+    const int c = defs->fieldIndex(QLatin1String(name));
+    if (c < 0) fail(kReadSource, QStringLiteral("The saved query '%1' cannot be read: MSysQueries has no column %2.").arg(query, QLatin1String(name)));
+    return c;
+  };
+  const int objectCol = col("ObjectId"), attributeCol = col("Attribute"), flagCol = col("Flag"), name1Col = col("Name1"),
+            name2Col = col("Name2"), expressionCol = col("Expression"), orderCol = col("Order");
+  std::vector<jet::QueryRow> rows;
+  for (int64_t r = 0; r < defs->rowCount(); ++r) {
+    if (defs->value(r, objectCol) != id) continue;
+    jet::QueryRow q;
+    q.attribute = defs->value(r, attributeCol).toInt();
+    q.flag = defs->value(r, flagCol).toInt();
+    q.name1 = defs->value(r, name1Col).toString();
+    q.name2 = defs->value(r, name2Col).toString();
+    q.expression = defs->value(r, expressionCol).toString();
+    q.order = defs->value(r, orderCol).toByteArray();
+    rows.push_back(std::move(q));
+  }
+  return rows;
+}
+
 std::shared_ptr<RowStore> MdbFile::Impl::read(const QString& table) {
   TableGuard guard(openTable(table));
   MdbTableDef* t = guard.t;

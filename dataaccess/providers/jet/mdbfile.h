@@ -10,6 +10,7 @@
 
 #include "../../fieldinfo.h"
 #include "../../rowstore.h"
+#include "querydef.h"
 
 #include <QDateTime>
 #include <QString>
@@ -68,6 +69,9 @@ class MdbFile {
   std::vector<Column> columns(const QString& table);
   // Every row of a table. Throws Error when it cannot be read.
   std::shared_ptr<RowStore> readTable(const QString& table);
+  // The MSysQueries rows that define the saved query `query`, in stored
+  // order. Throws Error when the query or its definition cannot be read.
+  std::vector<jet::QueryRow> queryRows(const QString& query);
 
  private:
   struct Impl;

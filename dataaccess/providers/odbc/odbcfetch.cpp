@@ -122,7 +122,9 @@ void appendFixed(ColumnStore& col, const ResultColumn& c, const char* p) {
     case SQL_C_DOUBLE: {
       SQLDOUBLE v;
       std::memcpy(&v, p, sizeof v);
-      col.appendReal(v);
+      // A real column holds 4-byte floats; a driver that converts through
+      // text may hand a double that is not one.
+      col.appendReal(c.field.type == adSingle ? double(float(v)) : v);
       return;
     }
     case SQL_C_BIT: col.appendBoolean(*p != 0); return;

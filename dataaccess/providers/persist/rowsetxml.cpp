@@ -172,7 +172,7 @@ void appendStoredValue(QByteArray& out, const ColumnStore& c, int64_t row, DataT
       out.append(QByteArray::number(qlonglong(c.integerAt(row))));
       return;
     case ColumnStore::Storage::Real: {
-      const double d = c.realAt(row);
+      const double d = t == adSingle ? singleAsDecimal(c.realAt(row)) : c.realAt(row);
       if (std::isfinite(d)) {
         out.append(QByteArray::number(d, 'g', QLocale::FloatingPointShortest));
         return;

@@ -146,10 +146,19 @@ TEST(JetProvider, OpensThroughDataLinkProviderName) {
   EXPECT_EQ(query(cn, QStringLiteral("SELECT * FROM Dried"))->RecordCount(), 12);
 }
 
-TEST(JetProvider, SavedQueriesAndUnknownTablesGiveClearErrors) {
+TEST(JetProvider, SavedQueriesOpenAndUnknownTablesGiveClearErrors) {
   LUMBROOK_REQUIRE_FIXTURE(path, "access/fruit.mdb");
   auto cn = openJet(path);
-  for (const char* sql : {"SELECT * FROM [In Dried]", "SELECT * FROM Nowhere"}) {
+  // A left join of every fruit with IIf(... Is Not Null, "Yes", "No").
+  auto fruit = query(cn, QStringLiteral("SELECT * FROM Fruit"));
+  auto inDried = query(cn, QStringLiteral("SELECT * FROM [In Dried]"));
+  EXPECT_EQ(inDried->RecordCount(), fruit->RecordCount());
+  ASSERT_EQ(inDried->FieldCount(), 2);
+  const QStringList answers = column(*inDried, inDried->Fields(1).Name());
+  EXPECT_TRUE(answers.contains(QStringLiteral("Yes")));
+  EXPECT_TRUE(answers.contains(QStringLiteral("No")));
+  EXPECT_EQ(answers.count(QStringLiteral("Yes")) + answers.count(QStringLiteral("No")), answers.size());
+  for (const char* sql : {"SELECT * FROM Nowhere"}) {
     try {
       query(cn, QString::fromLatin1(sql));
       ADD_FAILURE() << sql << " opened";
@@ -185,6 +194,53 @@ TEST(JetProvider, RefusesUpdatesAndLeavesFileUntouched) {
     cn->Close();
   }
   EXPECT_EQ(digest(), before);
+}
+
+// No tool here writes Access 2007+ files; an ACE file is a Jet 4 file with
+// the ACE signature and a version byte of 2 (Access 2007) to 6 (2019), so
+// the test makes one of each from a Jet 4 database.
+TEST(JetProvider, AccdbOpensLikeMdbForEveryAceVersion) {
+  LUMBROOK_REQUIRE_FIXTURE(path, "access/fruit.mdb");
+  testsupport::TempDir dir;
+  QFile in(path);
+  ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+  const QByteArray jet4 = in.readAll();
+  auto mdb = openJet(path);
+  const QStringList views = tablesOfType(*mdb, QStringLiteral("VIEW"));
+  const int64_t fruit = query(mdb, QStringLiteral("SELECT * FROM Fruit"))->RecordCount();
+  const int64_t inDried = query(mdb, QStringLiteral("SELECT * FROM [In Dried]"))->RecordCount();
+  const struct {
+    char version;
+    const char* text;
+  } versions[] = {{2, "12.00"}, {3, "14.00"}, {4, "15.00"}, {5, "16.00"}, {6, "16.00"}};
+  for (const auto& v : versions) {
+    QByteArray bytes = jet4;
+    bytes.replace(4, 16, QByteArray("Standard ACE DB\0", 16));
+    bytes[0x14] = v.version;
+    const QString file = dir.write(QStringLiteral("fruit%1.accdb").arg(int(v.version)), bytes);
+    auto cn = std::make_shared<Connection>();
+    cn->Open(QStringLiteral("Provider=Microsoft.ACE.OLEDB.12.0;Data Source=%1;User ID=Admin;Password=;").arg(file));
+    EXPECT_EQ(cn->Properties(QStringLiteral("DBMS Version")).toString(), QLatin1String(v.text));
+    EXPECT_EQ(tablesOfType(*cn, QStringLiteral("VIEW")), views);
+    EXPECT_EQ(query(cn, QStringLiteral("SELECT * FROM Fruit"))->RecordCount(), fruit);
+    EXPECT_EQ(query(cn, QStringLiteral("SELECT * FROM [In Dried]"))->RecordCount(), inDried);
+    auto rs = query(cn, QStringLiteral("SELECT * FROM Dried"));
+    rs->Fields(0).setValue(QStringLiteral("changed"));
+    EXPECT_THROW(rs->UpdateBatch(), Error);
+    cn->Close();
+  }
+  // A version after the last one known is refused before libmdb reads it.
+  QByteArray future = jet4;
+  future.replace(4, 16, QByteArray("Standard ACE DB\0", 16));
+  future[0x14] = 7;
+  const QString file = dir.write(QStringLiteral("future.accdb"), future);
+  auto cn = std::make_shared<Connection>();
+  try {
+    cn->Open(QStringLiteral("Provider=Microsoft.ACE.OLEDB.12.0;Data Source=%1").arg(file));
+    ADD_FAILURE() << "version 7 opened";
+  } catch (const Error& e) {
+    EXPECT_TRUE(e.description().contains(QLatin1String("version 7"))) << e.description().toStdString();
+  }
 }
 
 TEST(JetFilter, BracketedNamesAndLiteralsSelectTheExpectedRows) {

@@ -120,6 +120,18 @@ TEST(Persist, WritesTheDocumentShapeOthersRelyOn) {
   EXPECT_TRUE(xml.contains("<z:row A='1' B='x'/>"));
 }
 
+TEST(Persist, SingleValuesAreWrittenWithTheDigitsOfTheFloat) {
+  testsupport::TempDir dir;
+  auto rows = std::make_shared<RowStore>(std::vector<FieldInfo>{{"Discount", adSingle, 4}, {"Rate", adDouble, 8}});
+  rows->appendRow({double(0.15f), double(0.15f)});
+  auto back = roundTrip(rows, dir);
+  const QString xml = QString::fromUtf8(dir.read("t.xml"));
+  EXPECT_TRUE(xml.contains("dt:type='r4'"));
+  EXPECT_TRUE(xml.contains("<z:row Discount='0.15' Rate='0.15000000596046448'/>")) << xml.toStdString();
+  // Read back, the Single is the same float again.
+  EXPECT_EQ(float(back->Fields(0).Value().toDouble()), 0.15f);
+}
+
 TEST(Persist, RefusesDocumentsThatAreNotRowsets) {
   expectInvalid("");
   expectInvalid("not xml at all");
