@@ -295,6 +295,32 @@ TEST(ParadoxStructure, LargeTableInFileOrderAgreesWithPxlib) {
   }
 }
 
+TEST(ParadoxStructure, LastBlockEndingWithItsLastRecordReads) {
+  // Some writers end the file after the last record instead of filling
+  // the last block: its records are all there.
+  testsupport::TempDir tmp;
+  handtable::Table t = numbered(100);
+  t.perBlock = {60, 40};
+  QByteArray bytes = handtable::build(t);
+  const int rs = handtable::recordSize(t);
+  bytes.truncate(0x800 + 1024 + 6 + 40 * rs);
+  QFile f(tmp.file("short.db"));
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write(bytes);
+  f.close();
+  auto rsd = openTable(tmp.path(), "short");
+  ASSERT_EQ(rsd->RecordCount(), 100);
+  rsd->MoveLast();
+  EXPECT_EQ(rsd->Fields("Name").Value(), QVariant(QStringLiteral("n99")));
+
+  // One byte less and the last record is cut: that is damage.
+  bytes.chop(1);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  f.write(bytes);
+  f.close();
+  EXPECT_TRUE(openError(tmp.path(), "short").contains("cut short")) << openError(tmp.path(), "short").toStdString();
+}
+
 TEST(ParadoxStructure, LoopAndBlockPastTheEndAreRefused) {
   testsupport::TempDir tmp;
   handtable::Table t = numbered(300);
