@@ -134,8 +134,7 @@ void ParadoxTable::validate() {
   const QByteArray h = f.read(0xFFFF);  // the longest header there can be
   QString problem = parseParadoxHeader(h, size, &header_);
   if (!problem.isEmpty()) damaged(problem);
-  // A password-protected table: pxlib would try to decipher it with a
-  // guessed key (and loops on some files), so it must not see one.
+  // Lumbrook does not decipher tables: their blocks would read as noise.
   if (header_.protectedByPassword)
     throw Error(err::kProviderFailure, kSource,
                 QStringLiteral("The table '%1' is protected by a password (or its header is damaged); Lumbrook "
