@@ -14,7 +14,6 @@ extern "C" {
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <set>
 
 namespace dataaccess {
 
@@ -24,23 +23,14 @@ const QString kSource = QStringLiteral("Paradox");
 constexpr long kDayOffset = 1721425;  // Paradox day 1 is 1 January of year 1
 constexpr double kMsPerDay = 86400000.0;
 
-thread_local QString lastPxMessage;
-void capturePxMessage(pxdoc_t*, int, const char* message, void*) { lastPxMessage = QString::fromLocal8Bit(message); }
+void ignorePxMessage(pxdoc_t*, int, const char*, void*) {}
 
-uint16_t le16(const char* p) { return uint16_t(uchar(p[0]) | uchar(p[1]) << 8); }
 uint32_t le32(const char* p) {
   return uint32_t(uchar(p[0])) | uint32_t(uchar(p[1])) << 8 | uint32_t(uchar(p[2])) << 16 | uint32_t(uchar(p[3])) << 24;
 }
 void putLe32(char* p, uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = char((v >> (8 * i)) & 0xFF);
 }
-
-bool knownType(int t) {
-  return (t >= pxfAlpha && t <= pxfNumber) || t == pxfLogical || (t >= pxfMemoBLOb && t <= pxfGraphic) ||
-         (t >= pxfTime && t <= pxfBytes);
-}
-
-int storedWidth(int type, int length) { return type == pxfBCD ? 17 : length; }
 
 FieldInfo fieldInfoFor(const PxColumn& c) {
   FieldInfo f;
@@ -81,52 +71,37 @@ FieldInfo fieldInfoFor(const PxColumn& c) {
 
 ParadoxTable::ParadoxTable(const QString& path) : path_(path) {
   validate();
+  readFields();
+  // pxlib converts BCD values and writes values in their stored form; it
+  // never opens the file (its own reader loops on some valid tables).
   static const bool booted = (PX_boot(), true);
   (void)booted;
-  doc_ = PX_new3(capturePxMessage, nullptr, nullptr, nullptr, nullptr);
+  doc_ = PX_new3(ignorePxMessage, nullptr, nullptr, nullptr, nullptr);
   if (!doc_) throw Error(err::kProviderFailure, kSource, QStringLiteral("pxlib could not be started."));
-  // A constructor that throws runs no destructor: release pxlib here.
-  try {
-    openWithPxlib();
-  } catch (...) {
-    PX_close(doc_);
-    PX_delete(doc_);
-    doc_ = nullptr;
-    throw;
-  }
 }
 
-void ParadoxTable::openWithPxlib() {
-  const QString& path = path_;
-  lastPxMessage.clear();
-  if (PX_open_file(doc_, QFile::encodeName(path).constData()) < 0)
-    damaged(lastPxMessage.isEmpty() ? QStringLiteral("pxlib could not read it") : lastPxMessage);
-  pxhead_t* h = doc_->px_head;
-  if (h->px_encryption != 0)
-    throw Error(err::kProviderFailure, kSource,
-                QStringLiteral("The table '%1' is protected by a password; Lumbrook cannot open it.").arg(path));
-  recordCount_ = h->px_numrecords;
-  recordSize_ = h->px_recordsize;
-  keyFields_ = h->px_primarykeyfields;
-  codePage_ = CodePage::byNumber(h->px_doscodepage).value_or(CodePage::legacyDefault(437));  // 0: DOS 437
+void ParadoxTable::readFields() {
+  recordCount_ = int(header_.numRecords);  // the chain holds this many (checked in validate())
+  recordSize_ = int(header_.recordSize);
+  keyFields_ = std::min(header_.keyFields, header_.numFields);
+  codePage_ = CodePage::byNumber(header_.codePage).value_or(CodePage::legacyDefault(437));  // 0: DOS 437
   int offset = 0;
   bool blobs = false;
-  for (int i = 0; i < h->px_numfields; ++i) {
-    const pxfield_t& f = h->px_fields[i];
+  for (int i = 0; i < header_.numFields; ++i) {
+    const QByteArray& name = header_.fieldNames[size_t(i)];
     PxColumn c;
-    c.name = codePage_.decode(f.px_fname ? std::string_view(f.px_fname) : std::string_view());
-    c.type = uchar(f.px_ftype);
-    c.width = f.px_flen;
-    c.decimals = f.px_fdc;
+    c.name = codePage_.decode(std::string_view(name.constData(), size_t(name.size())));
+    c.type = header_.fieldTypes[size_t(i)];
+    c.width = paradoxStoredWidth(c.type, header_.fieldWidths[size_t(i)]);
+    c.decimals = c.type == pxfBCD ? header_.fieldWidths[size_t(i)] : 0;
     c.offset = offset;
     offset += c.width;
-    if (offset > recordSize_) damaged(QStringLiteral("its fields are longer than its records"));
     c.info = fieldInfoFor(c);
     blobs = blobs || c.isBlob();
     columns_.push_back(std::move(c));
   }
   if (blobs) {
-    const QFileInfo fi(path);
+    const QFileInfo fi(path_);
     for (const QString& n : fi.absoluteDir().entryList(QDir::Files))
       if (n.compare(fi.completeBaseName() + QStringLiteral(".mb"), Qt::CaseInsensitive) == 0)
         mbPath_ = fi.absoluteDir().absoluteFilePath(n);
@@ -134,15 +109,21 @@ void ParadoxTable::openWithPxlib() {
 }
 
 ParadoxTable::~ParadoxTable() {
-  if (doc_) {
-    PX_close(doc_);
-    PX_delete(doc_);
-  }
+  if (doc_) PX_delete(doc_);
 }
 
 void ParadoxTable::damaged(const QString& what) const {
   throw Error(err::kProviderFailure, kSource, QStringLiteral("The table file '%1' is damaged: %2.").arg(path_, what));
 }
+
+namespace {
+
+bool readAt(void* context, qint64 offset, char* into, qint64 size) {
+  auto* f = static_cast<QFile*>(context);
+  return f->seek(offset) && f->read(into, size) == size;
+}
+
+}  // namespace
 
 void ParadoxTable::validate() {
   QFile f(path_);
@@ -150,55 +131,17 @@ void ParadoxTable::validate() {
     throw Error(err::kProviderFailure, kSource,
                 QStringLiteral("The table file '%1' could not be opened: %2").arg(path_, f.errorString()));
   const qint64 size = f.size();
-  const QByteArray h = f.read(0x78 + 2 * 256);
-  if (h.size() < 0x78) damaged(QStringLiteral("it is shorter than a Paradox header"));
-  const char* p = h.constData();
-  const uint32_t recordSize = le16(p), headerSize = le16(p + 2);
-  const int fileType = uchar(p[4]), maxTableSize = uchar(p[5]);
-  const uint32_t numRecords = le32(p + 6), firstBlock = le16(p + 0x0E), numFields = le16(p + 0x21);
-  // A password-protected table: pxlib would try to decipher it with a
-  // guessed key (and loops on some files), so it must not see one.
-  const uint32_t encryption1 = le32(p + 0x25), encryption2 = le32(p + 0x5C);
-  if ((encryption1 != 0 && encryption1 != 0xFF00FF00u) || (uchar(p[0x39]) >= 5 && encryption2 != 0))
+  const QByteArray h = f.read(0xFFFF);  // the longest header there can be
+  QString problem = parseParadoxHeader(h, size, &header_);
+  if (!problem.isEmpty()) damaged(problem);
+  // Lumbrook does not decipher tables: their blocks would read as noise.
+  if (header_.protectedByPassword)
     throw Error(err::kProviderFailure, kSource,
                 QStringLiteral("The table '%1' is protected by a password (or its header is damaged); Lumbrook "
                                "cannot open it.")
                     .arg(path_));
-  if (fileType != pxfFileTypIndexDB && fileType != pxfFileTypNonIndexDB)
-    damaged(QStringLiteral("it is not a Paradox data table (file type %1)").arg(fileType));
-  if (maxTableSize != 1 && maxTableSize != 2 && maxTableSize != 3 && maxTableSize != 4 && maxTableSize != 8 &&
-      maxTableSize != 16 && maxTableSize != 32)
-    damaged(QStringLiteral("its block size (%1) is not a Paradox block size").arg(maxTableSize));
-  if (numFields == 0 || numFields > 255 || recordSize == 0) damaged(QStringLiteral("its header is not valid"));
-  if (headerSize < 0x78 + 2 * numFields || headerSize > size || qsizetype(0x78 + 2 * numFields) > h.size())
-    damaged(QStringLiteral("its header length is not valid"));
-  uint32_t sum = 0;
-  for (uint32_t i = 0; i < numFields; ++i) {
-    const int type = uchar(p[0x78 + 2 * i]);
-    if (!knownType(type)) damaged(QStringLiteral("field %1 has an unknown type (%2)").arg(i + 1).arg(type));
-    sum += uint32_t(storedWidth(type, uchar(p[0x79 + 2 * i])));
-  }
-  if (sum != recordSize) damaged(QStringLiteral("its field sizes do not add up to its record size"));
-  const uint32_t blockSize = uint32_t(maxTableSize) * 1024;
-  const uint64_t blocksInFile = uint64_t(size - headerSize) / blockSize;
-  std::set<uint32_t> visited;
-  uint64_t held = 0;
-  for (uint32_t block = firstBlock; block != 0 && numRecords > 0;) {
-    if (block > blocksInFile || !visited.insert(block).second)
-      damaged(QStringLiteral("its chain of data blocks is broken at block %1").arg(block));
-    const qint64 at = qint64(headerSize) + qint64(block - 1) * blockSize;
-    char bh[6];
-    if (!f.seek(at) || f.read(bh, 6) != 6) damaged(QStringLiteral("block %1 cannot be read").arg(block));
-    const int16_t addDataSize = int16_t(le16(bh + 4));
-    if (addDataSize >= 0) {
-      const uint64_t n = uint64_t(addDataSize) / recordSize + 1;
-      if (6 + n * recordSize > blockSize) damaged(QStringLiteral("block %1 claims more records than it holds").arg(block));
-      held += n;
-    }
-    block = le16(bh);
-  }
-  if (numRecords > held)
-    damaged(QStringLiteral("its header claims %1 records, but its blocks hold %2").arg(numRecords).arg(held));
+  problem = walkParadoxBlocks(header_, size, readAt, &f, &blocks_);
+  if (!problem.isEmpty()) damaged(problem);
 }
 
 const MbFile& ParadoxTable::mb() {
@@ -213,13 +156,14 @@ const MbFile& ParadoxTable::mb() {
 QByteArray ParadoxTable::record(int rec, qint64* position) {
   if (rec < 0 || rec >= recordCount_)
     throw Error(err::kRowConflict, kSource, QStringLiteral("Record %1 no longer exists in '%2'.").arg(rec + 1).arg(path_));
+  const auto block = std::upper_bound(blocks_.begin(), blocks_.end(), uint32_t(rec),
+                                      [](uint32_t r, const ParadoxBlock& b) { return r < b.firstRecord; }) - 1;
+  const qint64 at = block->offset + qint64(uint32_t(rec) - block->firstRecord) * recordSize_;
   QByteArray raw(recordSize_, '\0');
-  int deleted = 0;
-  pxdatablockinfo_t info{};
-  lastPxMessage.clear();
-  if (!PX_get_record2(doc_, rec, raw.data(), &deleted, &info))
-    damaged(QStringLiteral("record %1 could not be read (%2)").arg(rec + 1).arg(lastPxMessage));
-  if (position) *position = info.recordpos;
+  QFile f(path_);
+  if (!f.open(QIODevice::ReadOnly) || !readAt(&f, at, raw.data(), recordSize_))
+    damaged(QStringLiteral("record %1 could not be read").arg(rec + 1));
+  if (position) *position = at;
   return raw;
 }
 
@@ -260,45 +204,28 @@ QVariant ParadoxTable::value(const QByteArray& raw, int column) {
       return codePage_.decode(std::string_view(p, n));
     }
     case pxfDate: {
-      long v = 0;
-      if (PX_get_data_long(doc_, p, 4, &v) <= 0 || v <= 0) return {};
-      const QDate d = QDate::fromJulianDay(v + kDayOffset);
+      const QVariant v = decodeParadoxFixed(c.type, p);
+      if (!v.isValid() || v.toLongLong() <= 0) return {};
+      const QDate d = QDate::fromJulianDay(v.toLongLong() + kDayOffset);
       return d.isValid() ? QVariant(d) : QVariant();
     }
     case pxfTime: {
-      long v = 0;
-      if (PX_get_data_long(doc_, p, 4, &v) <= 0 || v < 0 || v >= 86400000L) return {};
-      return QTime::fromMSecsSinceStartOfDay(int(v));
+      const QVariant v = decodeParadoxFixed(c.type, p);
+      if (!v.isValid() || v.toLongLong() < 0 || v.toLongLong() >= 86400000LL) return {};
+      return QTime::fromMSecsSinceStartOfDay(int(v.toLongLong()));
     }
     case pxfTimestamp: {
-      double v = 0;
-      if (PX_get_data_double(doc_, p, 8, &v) <= 0 || !std::isfinite(v) || v <= 0 || v > 1e15) return {};
+      const QVariant stored = decodeParadoxFixed(c.type, p);
+      const double v = stored.toDouble();
+      if (!stored.isValid() || !std::isfinite(v) || v <= 0 || v > 1e15) return {};
       const double days = std::floor(v / kMsPerDay);
       const QDate d = QDate::fromJulianDay(qint64(days) + kDayOffset);
       const int ms = int(v - days * kMsPerDay);
       if (!d.isValid()) return {};
       return makeDateTime(d, QTime::fromMSecsSinceStartOfDay(std::clamp(ms, 0, 86399999)));
     }
-    case pxfShort: {
-      short v = 0;
-      if (PX_get_data_short(doc_, p, 2, &v) <= 0) return {};
-      return qlonglong(v);
-    }
-    case pxfLong: case pxfAutoInc: {
-      long v = 0;
-      if (PX_get_data_long(doc_, p, 4, &v) <= 0) return {};
-      return qlonglong(v);
-    }
-    case pxfNumber: case pxfCurrency: {
-      double v = 0;
-      if (PX_get_data_double(doc_, p, 8, &v) <= 0) return {};
-      return v;
-    }
-    case pxfLogical: {
-      char v = 0;
-      if (PX_get_data_byte(doc_, p, 1, &v) <= 0) return {};
-      return v != 0;
-    }
+    case pxfShort: case pxfLong: case pxfAutoInc: case pxfNumber: case pxfCurrency: case pxfLogical:
+      return decodeParadoxFixed(c.type, p);
     case pxfBCD: {
       // A Null value is all zero bytes; pxlib would leak its buffer for it.
       if (std::all_of(p, p + 17, [](char b) { return b == 0; })) return {};
@@ -331,11 +258,24 @@ std::shared_ptr<RowStore> ParadoxTable::load() {
   for (const PxColumn& c : columns_) fields.push_back(c.info);
   auto rows = std::make_shared<RowStore>(std::move(fields));
   rows->reserve(recordCount_);
-  for (int rec = 0; rec < recordCount_; ++rec) {
-    const QByteArray raw = record(rec);
-    for (int i = 0; i < int(columns_.size()); ++i) rows->column(i).appendValue(value(raw, i));
-    rows->commitRow();
-    rows->rowKeys().push_back(rec);
+  QFile f(path_);
+  if (!f.open(QIODevice::ReadOnly))
+    throw Error(err::kProviderFailure, kSource,
+                QStringLiteral("The table file '%1' could not be opened: %2").arg(path_, f.errorString()));
+  // One read per block, in chain order.
+  QByteArray data;
+  int rec = 0;
+  for (const ParadoxBlock& b : blocks_) {
+    const int n = std::min(int(b.records), recordCount_ - rec);
+    if (n <= 0) break;
+    data.resize(qsizetype(n) * recordSize_);
+    if (!readAt(&f, b.offset, data.data(), data.size())) damaged(QStringLiteral("block %1 cannot be read").arg(b.number));
+    for (int i = 0; i < n; ++i, ++rec) {
+      const QByteArray raw = QByteArray::fromRawData(data.constData() + qsizetype(i) * recordSize_, recordSize_);
+      for (int c = 0; c < int(columns_.size()); ++c) rows->column(c).appendValue(value(raw, c));
+      rows->commitRow();
+      rows->rowKeys().push_back(rec);
+    }
   }
   return rows;
 }

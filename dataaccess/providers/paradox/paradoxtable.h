@@ -1,13 +1,16 @@
-// One Paradox table file (.db), read through pxlib: the header, the field
-// list, the records (PX_get_record2, which also tells where each record
-// lies in the file) and the decoding of numbers, dates and times
-// (PX_get_data_*). Text is decoded here in the header's code page; memo and
-// binary values come from the .MB file through MbFile. The header and the
-// chain of data blocks are checked before pxlib sees the file, so a
-// damaged file gives an error instead of undefined behaviour.
+// One Paradox table file (.db) of any version from 3.0 to 7. The header and
+// the chain of data blocks are read by ParadoxFormat before pxlib sees the
+// file, so a damaged file gives an error instead of undefined behaviour;
+// pxlib supplies only the BCD conversion and the stored form of written
+// values.
+// Records are read from the blocks in chain order; fixed-size values are
+// decoded by decodeParadoxFixed (a blank is Null). Text is decoded here in
+// the header's code page; memo and binary values come from the .MB file
+// through MbFile.
 #pragma once
 
 #include "mbfile.h"
+#include "paradoxformat.h"
 
 #include "../../fieldinfo.h"
 #include "../../rowstore.h"
@@ -48,7 +51,8 @@ class ParadoxTable {
   int keyFields() const { return keyFields_; }
   const QString& mbPath() const { return mbPath_; }
 
-  // The bytes of record `rec` and where they lie in the file. Throws Error.
+  // The bytes of record `rec` (in the order of the block chain) and where
+  // they lie in the file. Throws Error.
   QByteArray record(int rec, qint64* position = nullptr);
   std::shared_ptr<RowStore> load();
   QVariant value(const QByteArray& raw, int column);
@@ -62,11 +66,13 @@ class ParadoxTable {
  private:
   [[noreturn]] void damaged(const QString& what) const;
   void validate();
-  void openWithPxlib();
+  void readFields();
   QVariant blobValue(const char* p, const PxColumn& c);
   const MbFile& mb();
 
   QString path_;
+  ParadoxHeader header_;
+  std::vector<ParadoxBlock> blocks_;
   px_doc* doc_ = nullptr;
   int recordCount_ = 0;
   int recordSize_ = 0;

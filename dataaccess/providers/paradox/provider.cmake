@@ -11,6 +11,7 @@ get_filename_component(_xb ${CMAKE_CURRENT_LIST_DIR}/../xbase ABSOLUTE)
 set(_px_sources
   ${_px}/paradoxprovider.cpp ${_px}/paradoxprovider.h
   ${_px}/paradoxtable.cpp ${_px}/paradoxtable.h
+  ${_px}/paradoxformat.cpp ${_px}/paradoxformat.h
   ${_px}/mbfile.cpp ${_px}/mbfile.h)
 # The shared helpers are already in the library when the xbase provider is.
 get_target_property(_da_sources dataaccess SOURCES)

@@ -1,10 +1,14 @@
-// Damaged and hostile Paradox files made from the real fixtures: each must
+// Damaged and hostile Paradox files made from the real fixtures and from
+// tables built byte by byte (3.0 and 3.5 headers, blocks out of file order
+// among free and emptied ones): each must
 // read or fail with a clear "number: description" error, never crash, hang
 // or change a file. Runs under AddressSanitizer in the sanitizer build
 // (ctest -L asan).
 #include "dataaccess/connection.h"
 #include "dataaccess/error.h"
 #include "dataaccess/recordset.h"
+
+#include "handtable.h"
 
 #include "testsupport/fixtures.h"
 #include "testsupport/tempdir.h"
@@ -105,7 +109,30 @@ const std::vector<Damage>& damages() {
   return list;
 }
 
-const char* const kTables[] = {"CUSTOMER", "ORDERS", "CONTACTS", "fmemo", "bcd", "time", "date4", "bytes", "SERVER"};
+const char* const kTables[] = {"CUSTOMER", "ORDERS", "CONTACTS", "fmemo", "bcd", "time", "date4", "bytes", "SERVER",
+                               "hand30", "hand35"};
+
+// The built tables: a 3.0 table of every fixed-size type in file order, and
+// a 3.5 one whose chain runs backwards through the file past free and
+// emptied blocks.
+handtable::Table builtTable(const QString& name) {
+  handtable::Table t;
+  t.version = name == QLatin1String("hand30") ? 3 : 4;
+  t.fields = {{"Name", 0x01, 12}, {"S", 0x03, 2}, {"L", 0x04, 4}, {"N", 0x06, 8}, {"C", 0x05, 8}, {"D", 0x02, 4},
+              {"B", 0x09, 1}};
+  for (int i = 0; i < 400; ++i)
+    t.records.push_back(handtable::alphaValue("row " + QByteArray::number(i), 12) + handtable::shortValue(i) +
+                        handtable::longValue(i * 1000) + handtable::doubleValue(i / 3.0) +
+                        (i % 5 ? handtable::doubleValue(i) : QByteArray(8, '\0')) + handtable::longValue(700000 + i) +
+                        handtable::logicalValue(i % 2));
+  if (t.version == 4) {
+    t.blockKb = 2;
+    t.perBlock = {30, 0, 30, 30, 30, 30, 30, 30, 30, 30, 30, 30, 30, 30, 10};
+    for (int b = int(t.perBlock.size()); b >= 1; --b) t.placement.push_back(b + 2);
+    t.freeBlocks = 2;
+  }
+  return t;
+}
 
 QMap<QString, QByteArray> folderBytes(const QString& folder) {
   QMap<QString, QByteArray> out;
@@ -123,11 +150,15 @@ class ParadoxCorruption : public ::testing::TestWithParam<std::tuple<int, int>> 
 TEST_P(ParadoxCorruption, FailsCleanlyAndChangesNothing) {
   const QString table = QString::fromLatin1(kTables[std::get<0>(GetParam())]);
   const Damage& damage = damages()[size_t(std::get<1>(GetParam()))];
-  const QString dir = testsupport::fixture("paradox");
-  if (dir.isEmpty()) GTEST_SKIP() << "fixtures not available";
   testsupport::TempDir tmp;
   QString db, mb;
-  for (const QString& n : QDir(dir).entryList(QDir::Files)) {
+  if (table.startsWith(QLatin1String("hand"))) {
+    db = tmp.file(table + ".db");
+    ASSERT_TRUE(handtable::write(builtTable(table), db));
+  }
+  const QString dir = db.isEmpty() ? testsupport::fixture("paradox") : QString();
+  if (db.isEmpty() && dir.isEmpty()) GTEST_SKIP() << "fixtures not available";
+  for (const QString& n : dir.isEmpty() ? QStringList() : QDir(dir).entryList(QDir::Files)) {
     if (n.section('.', 0, 0) != table) continue;
     QFile::copy(QDir(dir).filePath(n), tmp.file(n));
     QFile::setPermissions(tmp.file(n), QFile::ReadOwner | QFile::WriteOwner);
