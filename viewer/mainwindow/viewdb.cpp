@@ -11,6 +11,7 @@
 #include "export.h"
 #include "prompts.h"
 #include "recordsetmodel.h"
+#include "report/printpreview.h"
 #include "shell/settings.h"
 #include "toolbaricons.h"
 #include "toolbarentries.h"
@@ -182,7 +183,10 @@ void f_ViewDB::buildCommands() {
     const QString name = ExportName(state().SourceKind, state().CurrentPath, cmbTables->currentText());
     ExportRecordset(current_.get(), ExportFormatFromKey(exportTag_), name);
   });
-  dispatch_.add(QStringLiteral("Preview"), {});
+  dispatch_.add(QStringLiteral("Preview"), [this] {
+    const QString name = ExportName(state().SourceKind, state().CurrentPath, cmbTables->currentText());
+    ShowPrintPreview(current_.get(), name, name, this);
+  });
   dispatch_.add(QStringLiteral("FilterRemove"), {}, true);
   dispatch_.add(QStringLiteral("filter"), {}, true);
   dispatch_.add(QStringLiteral("Sort Descending"), {}, true);
