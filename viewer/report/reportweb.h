@@ -43,8 +43,9 @@ class ReportWebPage : public QWebEnginePage {
  public:
   explicit ReportWebPage(QObject* parent = nullptr);
 
-  // How a link the user clicks leaves the report; QDesktopServices by
-  // default. Tests put a recorder here.
+  // How a link the user clicks leaves the report (web and file addresses
+  // only, and only just after a click or key press of the user's own);
+  // QDesktopServices by default. Tests put a recorder here.
   static std::function<void(const QUrl&)>& externalOpener();
 
  protected:
