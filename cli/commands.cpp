@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 
 #include <cstdio>
@@ -86,9 +87,13 @@ void writeReportPdf(const QString& page, const QString& pdf) {
   if (!run.waitForStarted() || !run.waitForFinished(-1))
     throw Error(dataaccess::err::kAppBase, kSource, QStringLiteral("lumbrook-report-pdf could not be run."));
   if (run.exitStatus() != QProcess::NormalExit || run.exitCode() != 0) {
-    QString why = QString::fromLocal8Bit(run.readAllStandardError()).trimmed();
-    const qsizetype colon = why.indexOf(QStringLiteral(": "));
-    if (colon > 0) why = why.mid(colon + 2);
+    // The helper's own message is its last line; the engine may have
+    // written notes before it.
+    const QStringList lines = QString::fromLocal8Bit(run.readAllStandardError()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QString why = lines.isEmpty() ? QString() : lines.back().trimmed();
+    static const QRegularExpression numbered(QStringLiteral("^-?\\d+: "));
+    const QRegularExpressionMatch m = numbered.match(why);
+    why = m.hasMatch() ? why.mid(m.capturedLength()) : QString();
     throw Error(dataaccess::err::kAppBase, kSource,
                 why.isEmpty() ? QStringLiteral("The PDF '%1' could not be made.").arg(pdf) : why);
   }

@@ -7,6 +7,8 @@
 // starts at once for everything else.
 #include "reportweb.h"
 
+#include "dataaccess/error.h"
+
 #include <QApplication>
 #include <QFileInfo>
 #include <QMarginsF>
@@ -19,10 +21,10 @@
 
 namespace {
 
-constexpr int kFailure = 1002;  // the application's first error number
-
+// "number: description" as the last line of the error output.
 int fail(const QString& description) {
-  std::fprintf(stderr, "%d: %s\n", kFailure, description.toLocal8Bit().constData());
+  const dataaccess::Error e(dataaccess::err::kAppBase, QStringLiteral("lumbrook-report-pdf"), description);
+  std::fprintf(stderr, "%s\n", e.message().toLocal8Bit().constData());
   return 1;
 }
 
