@@ -18,4 +18,9 @@ namespace viewer {
 void ShowPrintPreview(dataaccess::Recordset* rs, const QString& title, const QString& heading,
                       QWidget* owner = nullptr);
 
+// Starts the browser engine ahead of the first preview (at idle time after
+// the main window shows), so "Preview" does not wait for it; the engine's
+// start is most of a first preview's time. Nothing without a web engine.
+void PrepareReportEngine();
+
 }  // namespace viewer

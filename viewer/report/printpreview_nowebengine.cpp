@@ -31,4 +31,6 @@ void ShowPrintPreview(dataaccess::Recordset* rs, const QString& title, const QSt
   }
 }
 
+void PrepareReportEngine() {}
+
 }  // namespace viewer

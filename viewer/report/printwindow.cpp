@@ -146,6 +146,15 @@ void f_Print::buttonClick(const QString& key) {
   }
 }
 
+void PrepareReportEngine() {
+  // One blank page that lives as long as the program keeps the engine and
+  // its page process running for the report window.
+  static QPointer<QWebEnginePage> warm;
+  if (warm) return;
+  warm = new ReportWebPage(QCoreApplication::instance());
+  warm->setUrl(QUrl(QStringLiteral("about:blank")));
+}
+
 void ShowPrintPreview(dataaccess::Recordset* rs, const QString& title, const QString& heading, QWidget* owner) {
   if (!rs) return;
   ReportTitle = title;
