@@ -10,9 +10,14 @@
 
 #include <QApplication>
 #include <QTimer>
+#include <unistd.h>
 #include <QWidget>
 
 int main(int argc, char** argv) {
+  // The browser engine's sandbox cannot start as root (Chromium refuses);
+  // the report page it shows is the program's own, held to local files.
+  if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
+    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
   // The report window's browser shares the program's OpenGL contexts.
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QApplication app(argc, argv);

@@ -98,7 +98,8 @@ int main(int argc, char** argv) {
     spin(2);
   }
   const qint64 firstPage = timer.elapsed();
-  std::printf("rows %lld: Preview to report files written %lld ms, to first page shown %lld ms (%s)\n", rows,
+  const long long shownRows = window->currentRecordset() ? window->currentRecordset()->RecordCount() : -1;
+  std::printf("rows %lld: Preview to report files written %lld ms, to first page shown %lld ms (%s)\n", shownRows,
               static_cast<long long>(built), static_cast<long long>(firstPage), qPrintable(counter(page)));
   // A second preview: the same window and a running engine.
   bool reportLoaded = false;
