@@ -6,9 +6,17 @@
 #include "dataaccess/recordset.h"
 #include "viewer/datasource/catalogue.h"
 #include "viewer/datasource/sourcestate.h"
+#include "viewer/datasource/paths.h"
 #include "viewer/mainwindow/export.h"
+#include "viewer/report/reportbuilder.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
 
 #include <cstdio>
 
@@ -57,6 +65,39 @@ void writeToStdout(const QByteArray& bytes) {
   QFile out;
   if (!out.open(stdout, QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.flush())
     throw Error(dataaccess::err::kAppBase, kSource, QStringLiteral("Error writing to standard output"));
+}
+
+// The PDF helper: beside this program, else on PATH.
+QString reportPdfHelper() {
+  const QString name = QStringLiteral("lumbrook-report-pdf");
+  const QString beside = QCoreApplication::applicationDirPath() + QLatin1Char('/') + name;
+  if (QFileInfo(beside).isExecutable()) return beside;
+  return QStandardPaths::findExecutable(name);
+}
+
+// Renders `page` to `pdf` through the helper, which holds the browser
+// engine; its "number: description" line becomes this program's error.
+void writeReportPdf(const QString& page, const QString& pdf) {
+  const QString helper = reportPdfHelper();
+  if (helper.isEmpty())
+    throw Error(dataaccess::err::kAppBase, kSource,
+                QStringLiteral("lumbrook-report-pdf is not installed: no PDF can be made."));
+  QProcess run;
+  run.setProcessChannelMode(QProcess::ForwardedOutputChannel);
+  run.start(helper, {page, pdf});
+  if (!run.waitForStarted() || !run.waitForFinished(-1))
+    throw Error(dataaccess::err::kAppBase, kSource, QStringLiteral("lumbrook-report-pdf could not be run."));
+  if (run.exitStatus() != QProcess::NormalExit || run.exitCode() != 0) {
+    // The helper's own message is its last line; the engine may have
+    // written notes before it.
+    const QStringList lines = QString::fromLocal8Bit(run.readAllStandardError()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QString why = lines.isEmpty() ? QString() : lines.back().trimmed();
+    static const QRegularExpression numbered(QStringLiteral("^-?\\d+: "));
+    const QRegularExpressionMatch m = numbered.match(why);
+    why = m.hasMatch() ? why.mid(m.capturedLength()) : QString();
+    throw Error(dataaccess::err::kAppBase, kSource,
+                why.isEmpty() ? QStringLiteral("The PDF '%1' could not be made.").arg(pdf) : why);
+  }
 }
 
 }  // namespace
@@ -155,6 +196,36 @@ int runEdit(const QStringList& args, QTextStream&) {
   rs->setAbsolutePosition(row);
   for (const auto& [field, value] : assignments) rs->Fields(field).setValue(value);
   rs->UpdateBatch(dataaccess::adAffectAll);
+  return 0;
+}
+
+int runReport(const QStringList& args, QTextStream& out) {
+  QStringList rest = args;
+  QString pdf;
+  const qsizetype pdfAt = rest.indexOf(QStringLiteral("--pdf"));
+  if (pdfAt >= 0) {
+    if (pdfAt + 1 >= rest.size() || rest[pdfAt + 1].isEmpty()) throw UsageError{QStringLiteral("--pdf needs a file")};
+    pdf = rest[pdfAt + 1];
+    rest.remove(pdfAt, 2);
+  }
+  requireArgs(rest, 2, 2, "report PATH TABLE [--pdf OUT.pdf]");
+  Session session(rest[0]);
+  auto rs = openContent(session, rest[1], QString());
+  const viewer::SourceState& s = viewer::state();
+  // The name the window's "Preview" gives: the table, or the saved
+  // recordset's file name.
+  const QString name = session.isPersistedRecordset() ? viewer::GetFileName(s.CurrentPath) : rest[1];
+  viewer::ReportTitle = name;
+  viewer::ReportHead = name;
+  const QString persisted = session.isPersistedRecordset() ? s.CurrentPath : QString();
+  const viewer::ReportFiles files = viewer::BuildReport(*rs, viewer::ReportFolder(), s.PageSize, s.PageEncoding,
+                                                        persisted, viewer::ReportTemplate(), viewer::HelpPageUrl());
+  out << QDir::toNativeSeparators(files.xmlPath) << '\n' << QDir::toNativeSeparators(files.pagePath) << '\n';
+  out.flush();
+  if (!pdf.isEmpty()) {
+    writeReportPdf(files.pagePath, pdf);
+    out << QDir::toNativeSeparators(QFileInfo(pdf).absoluteFilePath()) << '\n';
+  }
   return 0;
 }
 

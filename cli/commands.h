@@ -19,5 +19,6 @@ int runCatalog(const QStringList& args, QTextStream& out);
 int runColumns(const QStringList& args, QTextStream& out);
 int runExport(const QStringList& args, QTextStream& out);
 int runEdit(const QStringList& args, QTextStream& out);
+int runReport(const QStringList& args, QTextStream& out);
 
 }  // namespace cli

@@ -26,6 +26,8 @@ const char kUsage[] =
     "                                          --remove-filter                     remove the filter\n"
     "                                        --print-sql prints the final SQL text\n"
     "  edit    PATH TABLE ROW FIELD=VALUE... change a record (1-based ROW) and save it\n"
+    "  report  PATH TABLE [--pdf OUT.pdf]    write the report files (and a PDF of every\n"
+    "                                        report page); prints their paths\n"
     "A saved recordset (.xml) has no tables: give - as TABLE.\n";
 
 int usage(const QString& problem) {
@@ -46,6 +48,7 @@ int main(int argc, char** argv) {
       {QStringLiteral("info"), cli::runInfo},       {QStringLiteral("tables"), cli::runTables},
       {QStringLiteral("catalog"), cli::runCatalog}, {QStringLiteral("columns"), cli::runColumns},
       {QStringLiteral("export"), cli::runExport},   {QStringLiteral("edit"), cli::runEdit},
+      {QStringLiteral("report"), cli::runReport},
   };
   const auto it = commands.find(command);
   if (it == commands.end()) return usage(QStringLiteral("unknown command '%1'").arg(command));

@@ -6,11 +6,20 @@
 #include "mainwindow/viewdb.h"
 #include "mainwindow/widgetprompts.h"
 #include "prompts.h"
+#include "report/printpreview.h"
 
 #include <QApplication>
+#include <QTimer>
+#include <unistd.h>
 #include <QWidget>
 
 int main(int argc, char** argv) {
+  // The browser engine's sandbox cannot start as root (Chromium refuses);
+  // the report page it shows is the program's own, held to local files.
+  if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
+    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+  // The report window's browser shares the program's OpenGL contexts.
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Lumbrook"));
   QApplication::setOrganizationName(QStringLiteral("Fenwright"));
@@ -29,7 +38,10 @@ int main(int argc, char** argv) {
   // Start-up has shown the main window unless it was closed already.
   bool windowShown = false;
   for (QWidget* w : QApplication::topLevelWidgets()) windowShown = windowShown || w->isVisible();
-  if (windowShown) rc = QApplication::exec();
+  if (windowShown) {
+    QTimer::singleShot(1000, [] { viewer::PrepareReportEngine(); });
+    rc = QApplication::exec();
+  }
   viewer::setSourceViewFactory({});
   viewer::setPrompts(nullptr);
   return rc;

@@ -4,6 +4,7 @@
 #include "testsupport/tempdir.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
@@ -216,4 +217,69 @@ TEST_F(CliTest, FailedStepsReportGoOnAndExitWith1) {
 
   EXPECT_EQ(run({"export", csv, "shop#csv", "txt_comma", out, "--filter", "x:Item"}).code, 2);
   EXPECT_EQ(run({"export", csv, "shop#csv", "txt_comma", out, "--sort"}).code, 2);
+}
+
+namespace {
+
+// Pages of a PDF as its page objects count them.
+int pdfPages(const QByteArray& pdf) {
+  static const QRegularExpression page(QStringLiteral("/Type\\s*/Page(?![a-zA-Z])"));
+  return int(QString::fromLatin1(pdf).count(page));
+}
+
+QByteArray csvRows(int rows) {
+  QByteArray text = "id,name,note\n";
+  for (int i = 1; i <= rows; ++i)
+    text += QByteArray::number(i) + (i == 1 ? ",<script>alert(1)</script>" : ",P" + QByteArray::number(i)) + ",n\n";
+  return text;
+}
+
+}  // namespace
+
+TEST_F(CliTest, ReportWritesTheFilesAndAPdfOfEveryReportPage) {
+  EXPECT_EQ(run({"report", "a.csv"}).code, 2);
+  EXPECT_EQ(run({"report", "a.csv", "t", "--pdf"}).code, 2);
+
+  dir.write("cli_report_small.csv", csvRows(10));
+  CliRun r = run({"report", dir.file("cli_report_small.csv"), "cli_report_small#csv"});
+  ASSERT_EQ(r.code, 0) << r.err.toStdString();
+  const QStringList paths = r.out.split('\n', Qt::SkipEmptyParts);
+  ASSERT_EQ(paths.size(), 2);
+  EXPECT_TRUE(paths[0].endsWith("/Data/cli_report_small#csv.xml"));
+  EXPECT_TRUE(paths[1].endsWith("/Data/cli_report_small#csv.htm"));
+  QFile page(paths[1]);
+  ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+  const QByteArray html = page.readAll();
+  EXPECT_TRUE(html.contains("<h1 class=\"centered\">cli_report_small#csv</h1>"));
+  EXPECT_TRUE(html.contains("cli_report_small%23csv.xml"));  // the XML as a file URL
+  EXPECT_TRUE(QFile::exists(paths[0]));
+
+#ifdef LUMBROOK_REPORT_PDF_PATH
+  // Ten rows fit on one sheet. With every report page in the PDF, 200 rows
+  // (five report pages of 40) take several sheets, and 400 twice as many.
+  r = run({"report", dir.file("cli_report_small.csv"), "cli_report_small#csv", "--pdf", dir.file("small.pdf")});
+  ASSERT_EQ(r.code, 0) << r.err.toStdString();
+  EXPECT_TRUE(r.out.endsWith(dir.file("small.pdf") + "\n")) << r.out.toStdString();
+  EXPECT_EQ(pdfPages(dir.read("small.pdf")), 1);
+
+  dir.write("cli_report_big.csv", csvRows(200));
+  r = run({"report", dir.file("cli_report_big.csv"), "cli_report_big#csv", "--pdf", dir.file("big.pdf")});
+  ASSERT_EQ(r.code, 0) << r.err.toStdString();
+  const int big = pdfPages(dir.read("big.pdf"));
+  EXPECT_GE(big, 3);
+  dir.write("cli_report_big.csv", csvRows(400));
+  r = run({"report", dir.file("cli_report_big.csv"), "cli_report_big#csv", "--pdf", dir.file("bigger.pdf")});
+  ASSERT_EQ(r.code, 0) << r.err.toStdString();
+  EXPECT_NEAR(pdfPages(dir.read("bigger.pdf")), 2 * big, 1);
+
+  // A PDF that cannot be written is an error, not a success.
+  r = run({"report", dir.file("cli_report_small.csv"), "cli_report_small#csv", "--pdf",
+           dir.file("no/such/folder/x.pdf")});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_TRUE(r.err.contains(QRegularExpression("^-?\\d+: The PDF .* could not be written"))) << r.err.toStdString();
+  QFile::remove(QFileInfo(paths[0]).path() + "/cli_report_big#csv.xml");
+  QFile::remove(QFileInfo(paths[0]).path() + "/cli_report_big#csv.htm");
+#endif
+  QFile::remove(paths[0]);
+  QFile::remove(paths[1]);
 }

@@ -13,6 +13,7 @@
 #include "query/filtersort.h"
 #include "prompts.h"
 #include "recordsetmodel.h"
+#include "report/printpreview.h"
 #include "shell/settings.h"
 #include "toolbaricons.h"
 #include "toolbarentries.h"
@@ -184,7 +185,10 @@ void f_ViewDB::buildCommands() {
     const QString name = ExportName(state().SourceKind, state().CurrentPath, cmbTables->currentText());
     ExportRecordset(current_.get(), ExportFormatFromKey(exportTag_), name);
   });
-  dispatch_.add(QStringLiteral("Preview"), {});
+  dispatch_.add(QStringLiteral("Preview"), [this] {
+    const QString name = ExportName(state().SourceKind, state().CurrentPath, cmbTables->currentText());
+    ShowPrintPreview(current_.get(), name, name, this);
+  });
   dispatch_.add(QStringLiteral("FilterRemove"), [this] { RemoveFilter(*gridCursor); }, true);
   dispatch_.add(QStringLiteral("filter"), [this] { FilterBySelection(*gridCursor, QString(), ext_); }, true);
   dispatch_.add(QStringLiteral("Sort Descending"), [this] {
