@@ -143,32 +143,33 @@ QString OdbcConnection::lookupDsnDriver(const QString& dsn) const {
   return {};
 }
 
-QStringList OdbcConnection::installedDrivers() const {
-  QStringList names;
+std::vector<std::pair<QString, QString>> OdbcConnection::drivers() const {
+  // SQLDrivers lists each registered driver with its attributes as
+  // "key=value" strings separated by NUL characters.
+  std::vector<std::pair<QString, QString>> out;
   SQLWCHAR name[256] = {};
   SQLWCHAR attributes[4096] = {};
   SQLSMALLINT nameLength = 0, attributesLength = 0;
   for (SQLUSMALLINT direction = SQL_FETCH_FIRST;; direction = SQL_FETCH_NEXT) {
     const SQLRETURN rc = SQLDriversW(env_, direction, name, 256, &nameLength, attributes, 4096, &attributesLength);
     if (!SQL_SUCCEEDED(rc)) break;
-    names << fromWide(name, std::min<qsizetype>(nameLength, 255));
+    out.emplace_back(fromWide(name, std::min<qsizetype>(nameLength, 255)),
+                     fromWide(attributes, std::min<qsizetype>(attributesLength, 4095)));
   }
+  return out;
+}
+
+QStringList OdbcConnection::installedDrivers() const {
+  QStringList names;
+  for (const auto& [name, attributes] : drivers()) names << name;
   return names;
 }
 
 QString OdbcConnection::driverLibrary(const QString& driver) const {
-  // SQLDrivers lists each registered driver with its attributes as
-  // "key=value" strings separated by NUL characters.
   if (driver.isEmpty()) return {};
-  SQLWCHAR name[256] = {};
-  SQLWCHAR attributes[4096] = {};
-  SQLSMALLINT nameLength = 0, attributesLength = 0;
-  for (SQLUSMALLINT direction = SQL_FETCH_FIRST;; direction = SQL_FETCH_NEXT) {
-    const SQLRETURN rc = SQLDriversW(env_, direction, name, 256, &nameLength, attributes, 4096, &attributesLength);
-    if (!SQL_SUCCEEDED(rc)) break;
-    if (fromWide(name, std::min<qsizetype>(nameLength, 255)).compare(driver, Qt::CaseInsensitive) != 0) continue;
-    const QString list = fromWide(attributes, std::min<qsizetype>(attributesLength, 4095));
-    for (const QString& item : list.split(QChar(0), Qt::SkipEmptyParts))
+  for (const auto& [name, attributes] : drivers()) {
+    if (name.compare(driver, Qt::CaseInsensitive) != 0) continue;
+    for (const QString& item : attributes.split(QChar(0), Qt::SkipEmptyParts))
       if (item.startsWith(QLatin1String("Driver="), Qt::CaseInsensitive)) return item.mid(7).trimmed();
     return {};
   }

@@ -7,6 +7,10 @@
 #include "../../provider.h"
 #include "odbcsupport.h"
 
+#include <QStringList>
+#include <utility>
+#include <vector>
+
 namespace dataaccess::odbc {
 
 // Turns a data-link string into the string for SQLDriverConnect: the keys
@@ -54,6 +58,8 @@ class OdbcConnection {
  private:
   void endTransaction(SQLSMALLINT completion);
   QString lookupDsnDriver(const QString& dsn) const;
+  // Every registered driver: its name and its NUL-separated attributes.
+  std::vector<std::pair<QString, QString>> drivers() const;
   // The names of the drivers registered with the driver manager.
   QStringList installedDrivers() const;
   // The library file of a registered driver, or empty.
