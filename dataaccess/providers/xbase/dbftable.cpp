@@ -156,6 +156,27 @@ FieldInfo fieldInfoFor(const DbfColumn& c, bool visualFoxPro, bool nullable) {
               QStringLiteral("The value for field '%1' cannot be stored: %2").arg(c.name, why));
 }
 
+// The code page a .cpg file beside the table names, as GIS tools write them
+// for tables whose header carries no mark: "UTF-8", "LDID/87", "1252",
+// "88591", "ISO-8859-1", "CP1251" and the like.
+std::optional<CodePage> codePageOfCpgFile(const QString& tablePath) {
+  const QString cpg = MemoFile::findBeside(tablePath, {QStringLiteral("cpg")});
+  if (cpg.isEmpty()) return std::nullopt;
+  QFile f(cpg);
+  if (!f.open(QIODevice::ReadOnly)) return std::nullopt;
+  const QString text = QString::fromLatin1(f.read(64)).trimmed();
+  if (text.startsWith(QLatin1String("LDID/"), Qt::CaseInsensitive)) {
+    bool ok = false;
+    const int ldid = text.mid(5).toInt(&ok);
+    return ok ? CodePage::forLanguageDriver(ldid) : std::nullopt;
+  }
+  if (text.compare(QLatin1String("UTF8"), Qt::CaseInsensitive) == 0) return CodePage::byName(QStringLiteral("UTF-8"));
+  static const QRegularExpression iso(QStringLiteral("^8859[_-]?(\\d{1,2})$"));
+  if (const QRegularExpressionMatch m = iso.match(text); m.hasMatch())
+    return CodePage::byName(QStringLiteral("ISO-8859-") + m.captured(1));
+  return CodePage::byName(text);
+}
+
 }  // namespace
 
 DbfTable::DbfTable(const QString& path, bool update) : path_(path) {
@@ -179,9 +200,11 @@ DbfTable::DbfTable(const QString& path, bool update) : path_(path) {
                 .arg(records)
                 .arg(recordLength)
                 .arg(size));
-  // A table without a known mark is never read as UTF-8: dBase and FoxPro
-  // wrote Windows-1252 unless told otherwise.
-  codePage_ = CodePage::forLanguageDriver(uchar(head[29])).value_or(CodePage::legacyDefault(1252));
+  // A table without a known mark is never read as UTF-8 unless a .cpg file
+  // says so: dBase and FoxPro wrote Windows-1252 unless told otherwise.
+  std::optional<CodePage> page = CodePage::forLanguageDriver(uchar(head[29]));
+  if (!page && head[29] == 0) page = codePageOfCpgFile(path);
+  codePage_ = page.value_or(CodePage::legacyDefault(1252));
   visualFoxPro_ = version_ == 0x30 || version_ == 0x31 || version_ == 0x32;
 
   SAHooks hooks;

@@ -90,6 +90,33 @@ TEST(XBaseCodePage, TablesWithoutAKnownMarkAreWindows1252) {
   EXPECT_EQ(openTable(cn, "czech")->Fields(0).Value(), QVariant(QString::fromUtf8("Čeština")));
 }
 
+TEST(XBaseCodePage, CpgFileBesideATableWithoutAMarkNamesItsCodePage) {
+  testsupport::TempDir tmp;
+  tmp.write("utf.dbf", vfpTable({{"NAME", 'C', 20}}, {QByteArray("pened\xC3\xA8s")}, 0x00));
+  tmp.write("utf.cpg", "UTF-8\n");
+  tmp.write("ldid.dbf", vfpTable({{"NAME", 'C', 20}}, {QByteArray("\x8C\xA8\xE0")}, 0x00));
+  tmp.write("LDID.CPG", "LDID/38");
+  tmp.write("iso.dbf", vfpTable({{"NAME", 'C', 20}}, {QByteArray("\xA3\xF3" "d\xBC")}, 0x00));
+  tmp.write("iso.cpg", "88592");
+  tmp.write("odd.dbf", vfpTable({{"NAME", 'C', 20}}, {QByteArray("pened\xE8s")}, 0x00));
+  tmp.write("odd.cpg", "no such page");
+  // The header's mark wins over the .cpg file.
+  tmp.write("marked.dbf", vfpTable({{"NAME", 'C', 20}}, {QByteArray("pened\xE8s")}, 0x03));
+  tmp.write("marked.cpg", "UTF-8");
+  auto cn = connect(folderConnection(tmp.path()));
+  EXPECT_EQ(openTable(cn, "utf")->Fields(0).Value(), QVariant(QString::fromUtf8("penedès")));
+  EXPECT_EQ(openTable(cn, "ldid")->Fields(0).Value(), QVariant(QString::fromUtf8("Мир")));
+  EXPECT_EQ(openTable(cn, "iso")->Fields(0).Value(), QVariant(QString::fromUtf8("Łódź")));
+  EXPECT_EQ(openTable(cn, "odd")->Fields(0).Value(), QVariant(QString::fromUtf8("penedès")));
+  EXPECT_EQ(openTable(cn, "marked")->Fields(0).Value(), QVariant(QString::fromUtf8("penedès")));
+
+  // Edits are written in the page the .cpg names.
+  auto rs = openTable(cn, "utf");
+  rs->Fields(0).setValue(QString::fromUtf8("Łódź"));
+  rs->UpdateBatch();
+  EXPECT_TRUE(readAll(tmp.file("utf.dbf")).contains("\xC5\x81\xC3\xB3" "d\xC5\xBA"));
+}
+
 TEST(XBaseCodePage, LegacyCodePageSettingDecidesOnlyForTablesWithoutAMark) {
   LegacySettingGuard guard;
   testsupport::TempDir tmp;
