@@ -182,6 +182,7 @@ TEST_F(CliTest, ExportToStandardOutput) {
   r = run({"export", p, "x", "xml_row", "-"});
   EXPECT_EQ(r.code, 0) << r.err.toStdString();
   EXPECT_EQ(r.out.count("<z:row"), 2);
+}
 
 TEST_F(CliTest, ExportRunsFilterAndSortStepsInOrder) {
   const QString csv = dir.write("shop.csv", "Id,Item,Town\r\n1,Pear,Oslo\r\n2,Plum,Rome\r\n3,Peach,Oslo\r\n4,Apple,Lima\r\n");
