@@ -7,6 +7,7 @@
 #include "viewer/datasource/catalogue.h"
 #include "viewer/datasource/sourcestate.h"
 #include "viewer/mainwindow/export.h"
+#include "viewer/editor/fieldassign.h"
 
 namespace cli {
 
@@ -138,7 +139,7 @@ int runEdit(const QStringList& args, QTextStream&) {
     throw Error(dataaccess::err::kNoCurrentRecord, kSource,
                 QStringLiteral("Row %1 does not exist: the table has %2 rows.").arg(row).arg(count));
   rs->setAbsolutePosition(row);
-  for (const auto& [field, value] : assignments) rs->Fields(field).setValue(value);
+  for (const auto& [field, value] : assignments) viewer::editor::assignFieldText(rs->Fields(field), value);
   rs->UpdateBatch(dataaccess::adAffectAll);
   return 0;
 }
