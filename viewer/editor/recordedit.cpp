@@ -71,8 +71,9 @@ bool RecordEdit::SaveRecord() {
                   QStringLiteral("Operation is not allowed when the object is closed."));
     assignEdited(true);
     rs_->UpdateBatch(dataaccess::adAffectAll);
-  } catch (const Error& e) {
-    prompts().message(e.message(), Prompts::Exclamation);
+  } catch (const std::exception& ex) {
+    const auto* e = dynamic_cast<const Error*>(&ex);
+    prompts().message(e ? e->message() : QString::fromLocal8Bit(ex.what()), Prompts::Exclamation);
     if (rs_ && sourceKind_ != kind::Text && sourceKind_ != kind::Csv) {
       // The record as the source holds it now; the rows keep the user's
       // texts, so the next save sends them again.
