@@ -4,6 +4,7 @@
 // as it was.
 #include "dataaccess/recordset.h"
 #include "testgrid.h"
+#include "testsupport/fixtures.h"
 #include "testsupport/tempdir.h"
 #include "viewer/editor/editorrules.h"
 #include "viewer/editor/recordedit.h"
@@ -152,4 +153,27 @@ TEST_F(DbfEditTest, FileDeletedOrChangedAfterOpening) {
   ASSERT_EQ(prompts.shown.size(), 1u);
   EXPECT_EQ(bytesOf(path), theirs);
   EXPECT_TRUE(edit.IsChanged());
+}
+
+TEST(ReadOnlyEdit, AccessFileRefusesAndStaysByteIdentical) {
+  LUMBROOK_REQUIRE_FIXTURE(mdb, "access/fruit.mdb");
+  const QByteArray before = bytesOf(mdb);
+  RecordingPrompts prompts;
+  QString ext;
+  auto rs = openTable(mdb, "Fruit", ext);
+  ASSERT_TRUE(rs) << (prompts.shown.empty() ? "" : prompts.shown[0].text.toStdString());
+  ASSERT_GT(rs->RecordCount(), 0);
+  rs->MoveFirst();
+  RecordEdit edit(kUs);
+  edit.load(rs, state().SourceKind);
+  ASSERT_GT(edit.rowCount(), 0);
+  // Edits are accepted in the window and refused only by the save.
+  for (int i = 1; i <= edit.rowCount(); ++i)
+    if (isEditorTextType(edit.row(i).type)) edit.textChanged(i, "changed");
+  ASSERT_TRUE(edit.IsChanged());
+  EXPECT_FALSE(edit.SaveRecord());
+  ASSERT_EQ(prompts.shown.size(), 1u);
+  EXPECT_TRUE(prompts.shown[0].text.contains(": ")) << prompts.shown[0].text.toStdString();
+  EXPECT_TRUE(edit.IsChanged());
+  EXPECT_EQ(bytesOf(mdb), before);
 }
