@@ -173,10 +173,18 @@ TEST_F(EditorWindowTest, LongTextPanelOpensClosesAndSwitchesRows) {
   EXPECT_EQ(editor->txtField(6)->text(), "short");
   EXPECT_TRUE(editor->picFloat->isVisible());
   EXPECT_TRUE(editor->IsChanged());
+  // Several lines go into the row and on to the record unchanged.
+  editor->fieldButtonClick(5);
+  editor->fieldButtonClick(5);
+  editor->TXT->setPlainText("line one\nline two");
+  editor->saveFloatClick();
+  EXPECT_EQ(editor->txtField(5)->text(), "line one\nline two");
+  editor->toolbarButtonClick("Save");
+  EXPECT_EQ(s.rs->Fields("Notes").Value().toString(), "line one\nline two");
   editor->TXT->setPlainText("not copied");
   editor->closeFloatClick();
   EXPECT_FALSE(editor->picFloat->isVisible());
-  EXPECT_EQ(editor->txtField(6)->text(), "short");
+  EXPECT_EQ(editor->txtField(5)->text(), "line one\nline two");
 }
 
 TEST_F(EditorWindowTest, CalendarKeepsTheTimeOfDay) {
