@@ -8,6 +8,7 @@
 #include "viewer/datasource/sourcestate.h"
 #include "viewer/datasource/paths.h"
 #include "viewer/mainwindow/export.h"
+#include "viewer/editor/fieldassign.h"
 #include "viewer/report/reportbuilder.h"
 
 #include <QCoreApplication>
@@ -194,7 +195,7 @@ int runEdit(const QStringList& args, QTextStream&) {
     throw Error(dataaccess::err::kNoCurrentRecord, kSource,
                 QStringLiteral("Row %1 does not exist: the table has %2 rows.").arg(row).arg(count));
   rs->setAbsolutePosition(row);
-  for (const auto& [field, value] : assignments) rs->Fields(field).setValue(value);
+  for (const auto& [field, value] : assignments) viewer::editor::assignFieldText(rs->Fields(field), value);
   rs->UpdateBatch(dataaccess::adAffectAll);
   return 0;
 }

@@ -1,6 +1,8 @@
-// lumbrook: the window program. The command line is one path (the arguments
-// joined, every double quote removed); start-up opens it and shows the main
-// window, which lives until the user closes it.
+// lumbrook: the window program. `lumbrook PATH [TABLE]`: start-up opens
+// PATH and shows the main window, which lives until the user closes it;
+// with TABLE the window shows that table's rows as a click on its tree
+// entry would. A path with blanks may be given unquoted (the arguments are
+// joined when they name no file otherwise).
 #include "datasource/opening.h"
 #include "datasource/sourceview.h"
 #include "mainwindow/viewdb.h"
@@ -9,6 +11,7 @@
 #include "report/printpreview.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QTimer>
 #include <unistd.h>
 #include <QWidget>
@@ -32,7 +35,15 @@ int main(int argc, char** argv) {
     return window;
   });
 
-  viewer::Main(viewer::CommandLinePath(QApplication::arguments()));
+  const viewer::CommandLineTarget target = viewer::SplitCommandLine(QApplication::arguments());
+  viewer::Main(target.path);
+  if (!target.table.isEmpty()) {
+    if (auto* window = dynamic_cast<viewer::f_ViewDB*>(viewer::sourceView())) {
+      const int index = window->cmbTables->findText(target.table, Qt::MatchExactly | Qt::MatchCaseSensitive);
+      if (index >= 0) window->cmbTables->setCurrentIndex(index);
+      window->ViewTableContent(target.table);
+    }
+  }
 
   int rc = 0;
   // Start-up has shown the main window unless it was closed already.

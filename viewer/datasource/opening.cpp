@@ -22,6 +22,18 @@ QString CommandLinePath(const QStringList& arguments) {
   return line;
 }
 
+CommandLineTarget SplitCommandLine(const QStringList& arguments) {
+  CommandLineTarget target{CommandLinePath(arguments), QString()};
+  if (arguments.size() < 3 || QFileInfo::exists(target.path)) return target;
+  QString first = arguments[1];
+  first.remove(QLatin1Char('"'));
+  if (!QFileInfo::exists(first)) return target;
+  target.path = first;
+  target.table = arguments.mid(2).join(QLatin1Char(' '));
+  target.table.remove(QLatin1Char('"'));
+  return target;
+}
+
 void Main(const QString& commandLine) {
   QString path = commandLine;
   path.remove(QLatin1Char('"'));

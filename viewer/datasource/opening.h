@@ -25,6 +25,16 @@ inline constexpr char kRowsetNamespace[] = "urn:schemas-microsoft-com:rowset";
 // by blanks, with every double quote removed.
 QString CommandLinePath(const QStringList& arguments);
 
+// `lumbrook PATH [TABLE]`: when the joined command line names no existing
+// file or folder but the first argument does, that argument is the path and
+// the rest, joined by blanks, the table to show. Otherwise the whole line is
+// the path (a path with blanks given unquoted still opens) and no table.
+struct CommandLineTarget {
+  QString path;
+  QString table;
+};
+CommandLineTarget SplitCommandLine(const QStringList& arguments);
+
 // Start-up: stores the path in CurrentPath, reads the four settings (in the
 // order PAGESIZE, PAGEENCODING, TXTFormat, ShowSplash) and calls OpenSource.
 void Main(const QString& commandLine);

@@ -177,7 +177,8 @@ QAction* f_ViewDB::toolAction(const QString& key) const {
 }
 
 void f_ViewDB::buildCommands() {
-  dispatch_.add(QStringLiteral("EditRecord"), {});
+  dispatch_.add(QStringLiteral("EditRecord"), [this] { EditRecord(); });
+  installEditKeys();
   dispatch_.add(QStringLiteral("Settings"), {});
   dispatch_.add(QStringLiteral("Help"), {});
   dispatch_.add(QStringLiteral("About"), {});

@@ -60,6 +60,9 @@ class f_ViewDB : public QMainWindow, public SourceView {
   void ViewTableContent(const QString& TableName);
   // Shows the column list of `TableName`; the current recordset stays.
   void ViewTableColumns(const QString& TableName);
+  // Opens the record editor on the current record of the current recordset;
+  // does nothing without one or before the first or after the last record.
+  void EditRecord();
 
   // A toolbar button click by key; a key in no row does nothing.
   void buttonClick(const QString& key);
@@ -100,6 +103,7 @@ class f_ViewDB : public QMainWindow, public SourceView {
  private:
   void buildToolbar();
   void buildCommands();
+  void installEditKeys();
   void nodeClick(QTreeWidgetItem* item);
   void askExit();
   void resetTree();
