@@ -120,7 +120,10 @@ TEST_P(ParadoxVersion, HeaderFieldsAndValuesRead) {
   EXPECT_EQ(rs->Fields("Due").Value(), QVariant(QDate(1991, 3, 3)));
   EXPECT_EQ(rs->Fields("Paid").Value(), QVariant(false));
 
-  // pxlib reads the same header and the same bytes.
+  // pxlib reads the same header and the same bytes. Not for 3.x headers:
+  // there pxlib deciphers with a key it never sets and may loop for ever
+  // (zeroing the stack below does not hold under the sanitizers).
+  if (t.version < 5) return;
   PxlibReader px(tmp.file("v.db"));
   ASSERT_TRUE(px.ok);
   EXPECT_EQ(px.doc->px_head->px_numfields, 6);
