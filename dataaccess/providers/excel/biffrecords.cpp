@@ -85,7 +85,8 @@ QString RecordReader::string(int cch) {
     need(cch);
     const QByteArray bytes = r_.data.mid(pos_, cch);
     moveTo(pos_ + cch);
-    return codepage_ && codepage_->isValid() ? QString(codepage_->decode(bytes)) : QString::fromLatin1(bytes);
+    return codepage_ ? codepage_->decode(std::string_view(bytes.constData(), size_t(bytes.size())))
+                     : QString::fromLatin1(bytes);
   }
   const uint8_t flags = byte();
   const int runs = (flags & 0x08) ? word() : 0;
@@ -124,26 +125,12 @@ QString RecordReader::string(int cch) {
   return out;
 }
 
-QStringDecoder codePageDecoder(int codepage) {
-  QByteArray name;
-  switch (codepage) {
-    case 0x8000: case 10000: name = "macintosh"; break;
-    case 932: name = "Shift_JIS"; break;
-    case 936: name = "GBK"; break;
-    case 949: name = "windows-949"; break;
-    case 950: name = "Big5"; break;
-    case 874: case 1250: case 1251: case 1252: case 1253: case 1254: case 1255: case 1256: case 1257: case 1258:
-      name = "windows-" + QByteArray::number(codepage);
-      break;
-    case 437: case 737: case 775: case 850: case 852: case 855: case 857: case 860: case 861: case 862: case 863:
-    case 864: case 865: case 866: case 869:
-      name = "IBM" + QByteArray::number(codepage);
-      break;
-    default: name = "windows-1252"; break;  // 0x8001 (Windows ANSI), 367 (ASCII), 1200 (UTF-16), unknown
-  }
-  QStringDecoder decoder(name.constData(), QStringDecoder::Flag::Stateless);
-  if (!decoder.isValid()) decoder = QStringDecoder("windows-1252", QStringDecoder::Flag::Stateless);
-  return decoder;
+CodePage codePageFor(int codepage) {
+  // Every byte of a single-byte page maps to a character, as in the table
+  // providers, so no text becomes U+FFFD.
+  if (codepage == 0x8000) codepage = 10000;  // Macintosh Roman
+  // 0x8001 (Windows ANSI), 367 (ASCII), 1200 (UTF-16) and unknown pages: Windows-1252.
+  return CodePage::byNumber(codepage).value_or(CodePage());
 }
 
 }  // namespace dataaccess::biff

@@ -14,7 +14,7 @@
 
 #include <QByteArray>
 #include <QString>
-#include <QStringDecoder>
+#include "../../codepage.h"
 #include <cstdint>
 #include <vector>
 
@@ -78,7 +78,7 @@ class RecordStream {
 // Unicode.
 class RecordReader {
  public:
-  RecordReader(const Record& r, const RecordStream& s, int biff, QStringDecoder* codepage)
+  RecordReader(const Record& r, const RecordStream& s, int biff, const CodePage* codepage)
       : r_(r), s_(s), biff_(biff), codepage_(codepage) {}
 
   int pos() const { return pos_; }
@@ -108,13 +108,13 @@ class RecordReader {
   const Record& r_;
   const RecordStream& s_;
   int biff_;
-  QStringDecoder* codepage_;
+  const CodePage* codepage_;
   int pos_ = 0;
   size_t break_ = 0;  // index in r_.breaks of the first break after pos_
 };
 
-// The decoder for a CODEPAGE record's value; Windows-1252 for values that
+// The code page of a CODEPAGE record's value; Windows-1252 for values that
 // name no single-byte or multi-byte code page (UTF-16 workbooks, unknown).
-QStringDecoder codePageDecoder(int codepage);
+CodePage codePageFor(int codepage);
 
 }  // namespace dataaccess::biff

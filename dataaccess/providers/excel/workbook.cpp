@@ -6,7 +6,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QStringDecoder>
 
 #include <cstring>
 #include <mutex>
@@ -94,7 +93,7 @@ class WorkbookParser {
     const int biff = wb_.biffVersion;
     switch (r.id) {
       case kFilePass: encrypted(s_.path());
-      case kCodePage: codepage_ = codePageDecoder(in.word()); return true;
+      case kCodePage: codepage_ = codePageFor(in.word()); return true;
       case kDateMode:
         date1904_ = in.word() == 1;
         formats.setDate1904(date1904_);
@@ -313,7 +312,7 @@ class WorkbookParser {
 
   RecordStream s_;
   Workbook wb_;
-  QStringDecoder codepage_ = codePageDecoder(1252);
+  CodePage codepage_ = codePageFor(1252);
   bool date1904_ = false;
   NumberFormats formats_{true};  // the workbook's (BIFF5 and later)
   std::vector<SheetRef> sheetRefs_;

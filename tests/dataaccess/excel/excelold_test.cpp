@@ -185,3 +185,26 @@ TEST(ExcelOld, DamagedOldFilesGiveErrorsNeverCrashes) {
     readAll(bytes);
   }
 }
+
+TEST(ExcelOld, EveryByteOfASingleByteCodePageIsACharacter) {
+  // Bytes Windows-1252 leaves undefined map to the code point of the same
+  // number instead of U+FFFD; a DOS code page is read as itself.
+  for (uint16_t cp : {uint16_t(1252), uint16_t(0x8001), uint16_t(850)}) {
+    OldSheet s(4);
+    s.codePage(cp);
+    s.dimensions(0, 2, 0, 1);
+    s.label(0, 0, "Name");
+    s.label(1, 0, QByteArray("a\x81\x8D\x8F\x90\x9D\x82z"));
+    testsupport::TempDir dir;
+    auto cn = openXls(dir.write(QStringLiteral("cp.xls"), s.stream()));
+    auto rs = openTable(cn, QStringLiteral("cp$"));
+    ASSERT_EQ(rs->RecordCount(), 1);
+    const QString text = rs->Fields(0).Value().toString();
+    EXPECT_FALSE(text.contains(QChar(0xFFFD))) << cp;
+    if (cp == 850) {
+      EXPECT_EQ(text, QString::fromUtf8("aüìÅÉ\u00d8éz"));
+    } else {
+      EXPECT_EQ(text, QString::fromUtf8("a\u0081\u008d\u008f\u0090\u009d\u201az"));
+    }
+  }
+}
