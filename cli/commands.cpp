@@ -166,8 +166,6 @@ int runExport(const QStringList& args, QTextStream& out) {
   if (!reshape.steps.empty() || reshape.printSql) {
     reshaped = applyReshape(reshape, rs, session.ext(), out);
     out.flush();
-    // Every row is exported, whatever record the steps left current.
-    if (rs->State() == dataaccess::adStateOpen && rs->RecordCount() > 0) rs->MoveFirst();
   }
   if (rest[3] == QLatin1String("-")) {
     writeToStdout(viewer::ExportBytes(*rs, format, viewer::state().PageEncoding));

@@ -1,5 +1,7 @@
 #include "cellformat.h"
 
+#include <string_view>
+
 #include "values.h"
 
 #include <cmath>
@@ -212,6 +214,25 @@ void CellFormatter::appendStored(QByteArray& out, const ColumnStore& c, int64_t 
 void CellFormatter::appendValue(QByteArray& out, const QVariant& v, DataTypeEnum type) const {
   if (!v.isValid()) return;
   out.append(displayText(v, type, locale_).toUtf8());
+}
+
+void quoteDelimitedCell(QByteArray& out, qsizetype from, const QByteArray& colDelimiter) {
+  const std::string_view cell(out.constData() + from, size_t(out.size() - from));
+  const bool special =
+      cell.find_first_of("\"\r\n") != std::string_view::npos ||
+      (!colDelimiter.isEmpty() &&
+       cell.find(std::string_view(colDelimiter.constData(), size_t(colDelimiter.size()))) != std::string_view::npos);
+  if (!special) return;
+  QByteArray quoted;
+  quoted.reserve(out.size() - from + 8);
+  quoted.append('"');
+  for (qsizetype i = from; i < out.size(); ++i) {
+    if (out[i] == '"') quoted.append('"');
+    quoted.append(out[i]);
+  }
+  quoted.append('"');
+  out.truncate(from);
+  out.append(quoted);
 }
 
 }  // namespace dataaccess

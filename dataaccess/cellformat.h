@@ -50,4 +50,10 @@ class CellFormatter {
   QByteArray months_[13], monthsLong_[13], days_[8], daysLong_[8];  // 1-based
 };
 
+// Puts the cell text that `out` holds from `from` on in double quotes, with
+// inner quotes doubled, when it holds `colDelimiter`, a double quote, CR or
+// LF (the RFC 4180 convention for delimited files); leaves it as it is
+// otherwise.
+void quoteDelimitedCell(QByteArray& out, qsizetype from, const QByteArray& colDelimiter);
+
 }  // namespace dataaccess

@@ -9,8 +9,6 @@
 #include <QBuffer>
 #include <QSaveFile>
 
-#include <string_view>
-
 namespace dataaccess {
 
 namespace {
@@ -362,43 +360,11 @@ QByteArray Recordset::GetStringUtf8(int64_t numRows, const QString& colDelimiter
   return out;
 }
 
-QByteArray Recordset::DelimitedRowsUtf8(const QString& colDelimiter, const QString& rowDelimiter,
-                                        const QString& nullExpr) const {
-  QByteArray out;
-  AppendDelimitedRowsUtf8(out, colDelimiter, rowDelimiter, nullExpr);
-  return out;
-}
-
 void Recordset::AppendDelimitedRowsUtf8(QByteArray& out, const QString& colDelimiter, const QString& rowDelimiter,
                                         const QString& nullExpr) const {
   requireOpen("GetString");
   appendRowsUtf8(out, 0, rows_->rowCount(), colDelimiter.toUtf8(), rowDelimiter.toUtf8(), nullExpr.toUtf8(), true);
 }
-
-namespace {
-
-// True when the bytes from `from` on need quotes in a delimited file.
-bool needsQuotes(const QByteArray& out, qsizetype from, const QByteArray& col) {
-  const std::string_view cell(out.constData() + from, size_t(out.size() - from));
-  if (cell.find_first_of("\"\r\n") != std::string_view::npos) return true;
-  return !col.isEmpty() && cell.find(std::string_view(col.constData(), size_t(col.size()))) != std::string_view::npos;
-}
-
-// Puts the bytes from `from` on in double quotes, doubling inner quotes.
-void quoteTail(QByteArray& out, qsizetype from) {
-  QByteArray quoted;
-  quoted.reserve(out.size() - from + 8);
-  quoted.append('"');
-  for (qsizetype i = from; i < out.size(); ++i) {
-    if (out[i] == '"') quoted.append('"');
-    quoted.append(out[i]);
-  }
-  quoted.append('"');
-  out.truncate(from);
-  out.append(quoted);
-}
-
-}  // namespace
 
 void Recordset::appendRowsUtf8(QByteArray& out, int64_t begin, int64_t end, const QByteArray& col,
                                const QByteArray& row, const QByteArray& null, bool quote) const {
@@ -419,7 +385,7 @@ void Recordset::appendRowsUtf8(QByteArray& out, int64_t begin, int64_t end, cons
         if (c.isNull(r)) out.append(null);
         else formatter.appendStored(out, c, r, type);
       }
-      if (quote && needsQuotes(out, cellStart, col)) quoteTail(out, cellStart);
+      if (quote) quoteDelimitedCell(out, cellStart, col);
     }
     out.append(row);
   }

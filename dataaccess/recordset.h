@@ -119,15 +119,10 @@ class Recordset : public RowsView {
   // for writers of large tables.
   QByteArray GetStringUtf8(int64_t numRows = -1, const QString& colDelimiter = QStringLiteral("\t"),
                            const QString& rowDelimiter = QStringLiteral("\r"), const QString& nullExpr = QString());
-  // Every row, from the first whatever the current record (which stays where
-  // it is), as delimited UTF-8 for files other programs read back: like
-  // GetStringUtf8, except that a value holding the column delimiter, a double
-  // quote, CR or LF is written in double quotes with inner quotes doubled
-  // (the RFC 4180 convention). An empty rowset gives an empty result.
-  QByteArray DelimitedRowsUtf8(const QString& colDelimiter, const QString& rowDelimiter,
-                               const QString& nullExpr = QString()) const;
-  // The same text appended to `out`, so a writer can put a header before it
-  // without copying the rows again.
+  // Appends every row, from the first whatever the current record (which
+  // stays where it is), to `out` as delimited UTF-8 for files other programs
+  // read back: like GetStringUtf8, except that each value goes through
+  // quoteDelimitedCell (cellformat.h). An empty rowset appends nothing.
   void AppendDelimitedRowsUtf8(QByteArray& out, const QString& colDelimiter, const QString& rowDelimiter,
                                const QString& nullExpr = QString()) const;
   // Writes the XML rowset of Save to an open device.

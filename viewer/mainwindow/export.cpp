@@ -3,13 +3,13 @@
 #include "../datasource/paths.h"
 #include "../datasource/sourcestate.h"
 #include "../prompts.h"
+#include "dataaccess/cellformat.h"
 #include "dataaccess/error.h"
 #include "dataaccess/filewrite.h"
 #include "exportconverter.h"
 #include "converter/xmltextfile.h"
 
 #include <QBuffer>
-#include <QStringList>
 
 namespace viewer {
 
@@ -42,9 +42,15 @@ namespace {
 // quote or a line break is quoted so that other programs read it back whole.
 QByteArray DelimitedUtf8(dataaccess::Recordset& rs, const QString& separator) {
   const QString crlf = QStringLiteral("\r\n");
-  QStringList names;
-  for (int i = 0; i < rs.FieldCount(); ++i) names << rs.Fields(i).Name();
-  QByteArray out = QuoteDelimited(names, separator).toUtf8() + crlf.toUtf8();
+  const QByteArray sep = separator.toUtf8();
+  QByteArray out;
+  for (int i = 0; i < rs.FieldCount(); ++i) {
+    if (i) out.append(sep);
+    const qsizetype start = out.size();
+    out.append(rs.Fields(i).Name().toUtf8());
+    dataaccess::quoteDelimitedCell(out, start, sep);
+  }
+  out.append(crlf.toUtf8());
   rs.AppendDelimitedRowsUtf8(out, separator, crlf, QString());
   return out;
 }
@@ -76,27 +82,6 @@ class KeepPosition {
 };
 
 }  // namespace
-
-QString QuoteDelimited(const QStringList& values, const QString& separator) {
-  QStringList out;
-  out.reserve(values.size());
-  for (const QString& v : values) {
-    const bool special = v.contains(QLatin1Char('"')) || v.contains(QLatin1Char('\r')) ||
-                         v.contains(QLatin1Char('\n')) || (!separator.isEmpty() && v.contains(separator));
-    if (!special) {
-      out << v;
-      continue;
-    }
-    QString quoted = v;
-    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    out << QLatin1Char('"') + quoted + QLatin1Char('"');
-  }
-  return out.join(separator);
-}
-
-QString DelimitedText(dataaccess::Recordset& rs, const QString& separator) {
-  return QString::fromUtf8(DelimitedUtf8(rs, separator));
-}
 
 QByteArray ExportBytes(dataaccess::Recordset& rs, ExportFormat format, const QString& encoding) {
   KeepPosition keep(rs);
@@ -130,7 +115,6 @@ QByteArray ExportBytes(dataaccess::Recordset& rs, ExportFormat format, const QSt
 void WriteExport(dataaccess::Recordset& rs, ExportFormat format, const QString& path, const QString& encoding) {
   if (format == xml_row) {
     // The rowset writer streams into its own atomic file.
-    KeepPosition keep(rs);
     rs.Save(path, dataaccess::adPersistXML);
     return;
   }

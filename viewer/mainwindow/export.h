@@ -7,7 +7,6 @@
 
 #include <QByteArray>
 #include <QString>
-#include <QStringList>
 
 namespace viewer {
 
@@ -42,12 +41,6 @@ QByteArray ExportBytes(dataaccess::Recordset& rs, ExportFormat format, const QSt
 // Writes ExportBytes to `path` atomically: on any failure an earlier file of
 // that name is left as it was, and dataaccess::Error is raised.
 void WriteExport(dataaccess::Recordset& rs, ExportFormat format, const QString& path, const QString& encoding);
-
-// The delimited text of the text formats: header, CR LF, the rows.
-QString DelimitedText(dataaccess::Recordset& rs, const QString& separator);
-
-// `values` joined by `separator`, each quoted as the text exports quote.
-QString QuoteDelimited(const QStringList& values, const QString& separator);
 
 // The Export2 command: nothing without a recordset; otherwise asks for the
 // file through the save dialog (proposing `name`) and writes it with the
