@@ -9,6 +9,8 @@
 #include "mainwindow/widgetprompts.h"
 #include "prompts.h"
 #include "report/printpreview.h"
+#include "shell/f_splash.h"
+#include "shell/splashinfo.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -26,11 +28,13 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Lumbrook"));
   QApplication::setOrganizationName(QStringLiteral("Fenwright"));
+  QApplication::setApplicationVersion(viewer::ProgramVersionNumber());
 
   viewer::WidgetPrompts prompts;
   viewer::setPrompts(&prompts);
   viewer::setSourceViewFactory([] {
     auto* window = new viewer::f_ViewDB;
+    window->setSplashHook([](viewer::f_ViewDB* w) { viewer::f_Splash::View(w, true); });
     window->Load();
     return window;
   });

@@ -14,6 +14,8 @@
 #include "prompts.h"
 #include "recordsetmodel.h"
 #include "report/printpreview.h"
+#include "shell/f_splash.h"
+#include "shell/frmoptions.h"
 #include "shell/settings.h"
 #include "toolbaricons.h"
 #include "toolbarentries.h"
@@ -179,9 +181,12 @@ QAction* f_ViewDB::toolAction(const QString& key) const {
 void f_ViewDB::buildCommands() {
   dispatch_.add(QStringLiteral("EditRecord"), [this] { EditRecord(); });
   installEditKeys();
-  dispatch_.add(QStringLiteral("Settings"), {});
+  dispatch_.add(QStringLiteral("Settings"), [this] {
+    frmOptions options(this);
+    options.exec();
+  });
   dispatch_.add(QStringLiteral("Help"), {});
-  dispatch_.add(QStringLiteral("About"), {});
+  dispatch_.add(QStringLiteral("About"), [this] { f_Splash::View(this, false); });
   dispatch_.add(QStringLiteral("Export2"), [this] {
     const QString name = ExportName(state().SourceKind, state().CurrentPath, cmbTables->currentText());
     ExportRecordset(current_.get(), ExportFormatFromKey(exportTag_), name);
