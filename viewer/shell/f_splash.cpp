@@ -164,7 +164,12 @@ bool f_Splash::eventFilter(QObject* watched, QEvent* e) {
       }
       break;
     case QEvent::MouseMove:
-      if (watched == lblCompany) setLinkUnderlined(true);
+      // Kept from the window's background, which would take the underline
+      // off again.
+      if (watched == lblCompany) {
+        setLinkUnderlined(true);
+        return true;
+      }
       break;
     case QEvent::Leave:
       if (watched == lblCompany) setLinkUnderlined(false);
@@ -180,6 +185,13 @@ void f_Splash::keyPressEvent(QKeyEvent*) { close(); }
 void f_Splash::mousePressEvent(QMouseEvent*) { close(); }
 
 void f_Splash::mouseMoveEvent(QMouseEvent*) { setLinkUnderlined(false); }
+
+void f_Splash::closeEvent(QCloseEvent* e) {
+  // A View after this opens a new window, not the one being unloaded.
+  Timer1->stop();
+  if (instance().data() == this) instance() = nullptr;
+  QWidget::closeEvent(e);
+}
 
 void f_Splash::paintEvent(QPaintEvent* e) {
   QWidget::paintEvent(e);

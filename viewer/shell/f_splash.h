@@ -52,6 +52,7 @@ class f_Splash : public QWidget {
   void mousePressEvent(QMouseEvent* e) override;
   void mouseMoveEvent(QMouseEvent* e) override;
   void paintEvent(QPaintEvent* e) override;
+  void closeEvent(QCloseEvent* e) override;
 
  private:
   explicit f_Splash(QWidget* owner);
