@@ -16,6 +16,8 @@
 #include <QScreen>
 #include <QTabBar>
 
+#include <algorithm>
+
 namespace viewer {
 
 namespace {
@@ -57,11 +59,12 @@ void frmOptions::buildControls() {
   tbsOptions = new QTabBar(this);
   tbsOptions->setObjectName(QStringLiteral("tbsOptions"));
   tbsOptions->setDrawBase(false);
+  tbsOptions->setExpanding(false);
   const int general = tbsOptions->addTab(QStringLiteral("General"));
   tbsOptions->setTabData(general, QStringLiteral("General"));
   tbsOptions->setTabToolTip(general, QStringLiteral("General options"));
   const int tabHeight = tbsOptions->sizeHint().height();
-  tbsOptions->setGeometry(stripLeft, stripTop, stripWidth, tabHeight);
+  tbsOptions->setGeometry(stripLeft + 2, stripTop, std::min(stripWidth - 4, tbsOptions->sizeHint().width()), tabHeight);
 
   // The tab strip's client area: the framed panel under the tabs.
   tabClient_ = new QFrame(this);
