@@ -178,6 +178,29 @@ TEST_F(ShellTest, CtrlTabWithTheSingleTabKeepsGeneralShown) {
   EXPECT_EQ(dlg.txtPagesize->text(), "40");
 }
 
+TEST_F(ShellTest, CtrlTabCyclesThroughTabsShowingOnePageAtATime) {
+  frmOptions dlg;
+  auto* second = new QWidget(&dlg);
+  dlg.picOptions << second;
+  dlg.tbsOptions->addTab("Second");
+  dlg.show();
+  const QRect shown = dlg.picOptions[0]->geometry();
+  dlg.txtEncoding->setFocus();
+  QTest::keyClick(dlg.txtEncoding, Qt::Key_Tab, Qt::ControlModifier);
+  EXPECT_EQ(dlg.tbsOptions->currentIndex(), 1);
+  EXPECT_EQ(second->geometry(), shown);
+  EXPECT_TRUE(second->isEnabled());
+  EXPECT_EQ(dlg.picOptions[0]->x(), -20000);
+  EXPECT_FALSE(dlg.picOptions[0]->isEnabled());
+  QTest::keyClick(&dlg, Qt::Key_Tab, Qt::ControlModifier);
+  EXPECT_EQ(dlg.tbsOptions->currentIndex(), 0) << "from the last tab back to the first";
+  EXPECT_EQ(dlg.picOptions[0]->geometry(), shown);
+  EXPECT_EQ(second->x(), -20000);
+  // Tab with another modifier as well is not Ctrl+Tab.
+  QTest::keyClick(&dlg, Qt::Key_Tab, Qt::ControlModifier | Qt::AltModifier);
+  EXPECT_EQ(dlg.tbsOptions->currentIndex(), 0);
+}
+
 TEST_F(ShellTest, OverflowingPageSizeIsRefusedAndTheDialogStays) {
   frmOptions dlg;
   dlg.show();
