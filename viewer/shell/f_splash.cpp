@@ -84,6 +84,7 @@ f_Splash::f_Splash(QWidget* owner)
   const QSize box = chkShow->sizeHint();
   chkShow->setGeometry(kWidth - kTextLeft - box.width(), 288, box.width(), box.height());
   lblCompany->resize(chkShow->x() - kTextLeft - 8, lblCompany->height());
+  companyLink = CompanyAddress();
   connect(chkShow, &QCheckBox::clicked, this, [](bool checked) { state().ShowSplash = checked ? 1 : 0; });
 
   Timer1 = new QTimer(this);
@@ -159,7 +160,7 @@ bool f_Splash::eventFilter(QObject* watched, QEvent* e) {
     case QEvent::MouseButtonRelease:
       if (watched == lblCompany && static_cast<QMouseEvent*>(e)->button() == Qt::LeftButton &&
           lblCompany->rect().contains(static_cast<QMouseEvent*>(e)->position().toPoint())) {
-        OpenWebLink(this, CompanyAddress());
+        OpenWebLink(this, companyLink);
         return true;
       }
       break;

@@ -35,6 +35,8 @@ class f_Splash : public QWidget {
 
   // The address behind lblCompany: the help page beside the program.
   static QString CompanyAddress();
+  // What a click on lblCompany opens; CompanyAddress() when loaded.
+  QString companyLink;
 
   // Controls, under their design names.
   QLabel* Image1 = nullptr;
