@@ -14,7 +14,10 @@
 #include "prompts.h"
 #include "recordsetmodel.h"
 #include "report/printpreview.h"
+#include "shell/help.h"
+#include "shell/recentfiles.h"
 #include "shell/settings.h"
+#include "shortcuts.h"
 #include "toolbaricons.h"
 #include "toolbarentries.h"
 
@@ -180,7 +183,7 @@ void f_ViewDB::buildCommands() {
   dispatch_.add(QStringLiteral("EditRecord"), [this] { EditRecord(); });
   installEditKeys();
   dispatch_.add(QStringLiteral("Settings"), {});
-  dispatch_.add(QStringLiteral("Help"), {});
+  dispatch_.add(QStringLiteral("Help"), [] { ShowHelp(); });
   dispatch_.add(QStringLiteral("About"), {});
   dispatch_.add(QStringLiteral("Export2"), [this] {
     const QString name = ExportName(state().SourceKind, state().CurrentPath, cmbTables->currentText());
@@ -204,12 +207,15 @@ void f_ViewDB::buildCommands() {
     int filterIndex = 1;
     int flags = 0;
     const QString path = ShowFileDialog(QString::fromLatin1(kOpenTitle), QString(), QString::fromLatin1(kOpenFilter),
-                                        filterIndex, flags, QString(), Prompts::OpenDialog);
+                                        filterIndex, flags, QString(), Prompts::OpenDialog, RecentFiles());
     OpenSource(path);
   });
   dispatch_.add(QStringLiteral("view"), [this] { ViewTableContent(cmbTables->currentText()); });
   dispatch_.add(QStringLiteral("Properties"), [this] { ViewTableColumns(cmbTables->currentText()); });
   dispatch_.add(QStringLiteral("Exit"), [this] { close(); });
+  dispatch_.add(QString::fromLatin1(kAskExitKey), [this] { askExit(); });
+  installShortcuts();
+  restoreExportFormat();
 }
 
 void f_ViewDB::buttonClick(const QString& key) {
@@ -218,15 +224,9 @@ void f_ViewDB::buttonClick(const QString& key) {
 
 void f_ViewDB::buttonMenuClick(const QString& menuKey) {
   try {
-    for (const MenuEntry& item : ExportMenuEntries()) {
-      if (item.key != menuKey) continue;
-      const QString tip = ExportToolTip(item.text);
-      exportTag_ = item.key;
-      exportButton_->setProperty("tag", exportTag_);
-      exportButton_->defaultAction()->setToolTip(tip);
-      exportButton_->setToolTip(tip);
-      return;
-    }
+    const QString before = exportTag_;
+    showExportFormat(menuKey);
+    if (exportTag_ != before) rememberExportFormat();
   } catch (const std::exception& e) {
     warn(e);
   }
