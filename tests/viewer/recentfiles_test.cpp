@@ -77,7 +77,8 @@ TEST_F(RecentFilesTest, StoredMostRecentFirstAndMissingFilesDropped) {
   const QString d = make("d.csv");
   AddRecentFile(d);
   EXPECT_EQ(RecentFiles(), (QStringList{d, b, a}));
-  EXPECT_EQ(ReadSetting(kSettingsKey, "RecentFile4", {"unset"}), "");
+  EXPECT_EQ(ReadSetting(kSettingsKey, "RecentFile3", {}), a);
+  EXPECT_EQ(ReadSetting(kSettingsKey, "RecentFile4", {}), "");
 }
 
 TEST_F(RecentFilesTest, TenLongPathsAllSurvive) {

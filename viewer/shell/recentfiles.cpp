@@ -58,12 +58,15 @@ void AddRecentFile(const QString& path) {
   const QStringList stored = storedList();
   const QStringList list = PushRecentFile(PruneRecentFiles(stored, fileExists), path);
   const QString key = QString::fromLatin1(kSettingsKey);
+  QList<std::pair<QString, QString>> changed;
+  for (int i = 0; i < kMaxRecentFiles; ++i) {
+    const QString value = i < list.size() ? list[i] : QString();
+    if (value != stored[i]) changed.append({slotName(i), value});
+  }
+  if (changed.isEmpty()) return;
   try {
-    // Only the slots that change are written: each write replaces the file.
-    for (int i = 0; i < kMaxRecentFiles; ++i) {
-      const QString value = i < list.size() ? list[i] : QString();
-      if (value != stored[i]) WriteSetting(key, slotName(i), value);
-    }
+    // One replacement of the settings file for the whole list.
+    RegSetKeyValues(Hive::CurrentUser, key, changed);
   } catch (const std::exception&) {
   }
 }
