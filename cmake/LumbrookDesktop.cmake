@@ -41,8 +41,9 @@ if(RSVG_CONVERT)
 endif()
 
 # --- Debian documentation files ----------------------------------------------------
-# A Debian package carries its copyright and a compressed changelog.
-set(lumbrook_changelog ${CMAKE_CURRENT_BINARY_DIR}/changelog.Debian.gz)
+# A Debian package carries its copyright and a compressed changelog (the
+# name of a native package's changelog).
+set(lumbrook_changelog ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz)
 string(TIMESTAMP lumbrook_changelog_date "%a, %d %b %Y %H:%M:%S +0000" UTC)
 configure_file(${LUMBROOK_PACKAGING_DIR}/changelog.in ${CMAKE_CURRENT_BINARY_DIR}/changelog.Debian @ONLY)
 add_custom_command(OUTPUT ${lumbrook_changelog}
@@ -100,6 +101,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # libquillon lives in this package: dpkg-shlibdeps finds it here.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR}/converter)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+# ldconfig runs by dpkg's trigger, not from maintainer scripts.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${LUMBROOK_PACKAGING_DIR}/triggers)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # Loaded at run time, so dpkg-shlibdeps cannot see them: the SVG icon
 # plug-in and the browser opener.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6")
