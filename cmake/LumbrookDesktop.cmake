@@ -52,6 +52,19 @@ add_custom_command(OUTPUT ${lumbrook_changelog}
   VERBATIM)
 add_custom_target(lumbrook-changelog ALL DEPENDS ${lumbrook_changelog})
 
+# Manual pages, compressed as Debian installs them.
+set(lumbrook_manpages)
+foreach(page lumbrook lumbrook-cli lumbrook-report-pdf)
+  set(gz ${CMAKE_CURRENT_BINARY_DIR}/man/${page}.1.gz)
+  add_custom_command(OUTPUT ${gz}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/man
+    COMMAND gzip -9 -n -c ${LUMBROOK_PACKAGING_DIR}/man/${page}.1 > ${gz}
+    DEPENDS ${LUMBROOK_PACKAGING_DIR}/man/${page}.1
+    VERBATIM)
+  list(APPEND lumbrook_manpages ${gz})
+endforeach()
+add_custom_target(lumbrook-manpages ALL DEPENDS ${lumbrook_manpages})
+
 # --- install ------------------------------------------------------------------------
 set(lumbrook_programs lumbrook-cli)
 foreach(t lumbrook lumbrook-report-pdf)
@@ -76,6 +89,7 @@ install(FILES ${LUMBROOK_PACKAGING_DIR}/lumbrook.desktop DESTINATION ${CMAKE_INS
 install(FILES ${LUMBROOK_PACKAGING_DIR}/lumbrook.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES ${LUMBROOK_PACKAGING_DIR}/lumbrook-mime.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages
   RENAME lumbrook.xml)
+install(FILES ${lumbrook_manpages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${LUMBROOK_PACKAGING_DIR}/copyright ${lumbrook_changelog}
   DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/lumbrook)
 

@@ -23,7 +23,7 @@ need() { for f in "$@"; do [ -s "$root/$f" ] || { echo "missing: $f"; fail=1; };
 need bin/lumbrook bin/lumbrook-cli share/lumbrook/Help/Lumbrook.html \
   share/applications/lumbrook.desktop share/icons/hicolor/scalable/apps/lumbrook.svg \
   share/mime/packages/lumbrook.xml share/doc/lumbrook/copyright share/doc/lumbrook/changelog.gz \
-  include/quillon/converter/convertor.h
+  include/quillon/converter/convertor.h share/man/man1/lumbrook.1.gz share/man/man1/lumbrook-cli.1.gz
 for f in bin/lumbrook bin/lumbrook-cli; do [ -x "$root/$f" ] || { echo "not executable: $f"; fail=1; }; done
 # libquillon under the library folder of the prefix, with its development link.
 lib=$(find "$root" -name 'libquillon.so' -print -quit)
