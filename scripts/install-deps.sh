@@ -21,6 +21,9 @@ PACKAGES=(
   xvfb xauth x11-apps imagemagick fonts-dejavu-core fonts-liberation xdotool
   # the report page is also tested in a real headless browser
   chromium
+  # installing and packaging: icons rendered from SVG, the desktop entry and
+  # file types checked, the Debian package built and checked
+  librsvg2-bin desktop-file-utils shared-mime-info dpkg-dev lintian
 )
 
 missing=()

@@ -54,6 +54,7 @@ class Prompts {
     int flags = 0;
     QString defaultExtension;  // without dot; empty: none
     DialogMode mode = OpenDialog;
+    QStringList history;  // files to offer (recent files), most recent first
   };
 
   virtual ~Prompts();

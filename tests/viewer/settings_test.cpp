@@ -98,6 +98,20 @@ TEST_F(SettingsTest, UnrelatedLinesSurviveAWrite) {
   EXPECT_EQ(f.readAll(), QByteArray("# my note\nPageSize=30\nOther=1\n"));
 }
 
+TEST_F(SettingsTest, SeveralValuesInOneWriteAllOrNone) {
+  QDir().mkpath(dir_.file("Fenwright"));
+  dir_.write("Fenwright/Lumbrook.conf", "# my note\nA=1\n");
+  RegSetKeyValues(Hive::CurrentUser, key, {{"a", "one"}, {"B", "two\nlines"}, {"C", ""}});
+  QFile f(file());
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  EXPECT_EQ(f.readAll(), QByteArray("# my note\nA=one\nB=two\\nlines\nC=\n"));
+  f.close();
+  // One bad name refuses the whole batch; the file keeps every value.
+  EXPECT_THROW(RegSetKeyValues(Hive::CurrentUser, key, {{"A", "changed"}, {"x=y", "1"}}), dataaccess::Error);
+  EXPECT_EQ(ReadSetting(key, "A", {}), "one");
+  EXPECT_EQ(ReadSetting(key, "B", {}), "two\nlines");
+}
+
 TEST_F(SettingsTest, WriteFailureRaisesWithTheSystemErrorNumber) {
   // The settings folder's parent is a file: the folder cannot be made.
   dir_.write("Fenwright", "not a folder");

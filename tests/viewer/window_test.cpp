@@ -8,6 +8,7 @@
 #include "datasource/sourceview.h"
 #include "testsupport/fakeprovider.h"
 #include "mainwindow/recordsetmodel.h"
+#include "mainwindow/shortcuts.h"
 #include "mainwindow/toolbaricons.h"
 #include "mainwindow/toolbarentries.h"
 #include "mainwindow/viewdb.h"
@@ -65,6 +66,8 @@ class WindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     state() = SourceState{};
+    // The export format chosen by an earlier test is remembered.
+    WriteSetting(kSettingsKey, "ExportFormat", QString());
     window = new f_ViewDB;
     setSourceViewFactory([this] { return window.data(); });
     ASSERT_EQ(sourceView(), window.data());
@@ -119,14 +122,16 @@ TEST_F(WindowTest, ToolbarHoldsEveryEntryWithKeyTipAndIcon) {
     EXPECT_EQ(a->objectName(), e.key) << i;
     QAction* command = window->toolAction(e.key);
     ASSERT_TRUE(command) << e.key.toStdString();
-    EXPECT_EQ(command->toolTip(), e.toolTip);
+    // A command with a shortcut names it in its tip.
+    EXPECT_EQ(command->toolTip(), ToolTipWithShortcut(e.toolTip, e.key == "Exit" ? kAskExitKey : e.key));
     if (!e.imageKey.isEmpty()) {
       EXPECT_FALSE(command->icon().isNull()) << e.key.toStdString();
     }
   }
-  EXPECT_EQ(window->toolAction("open")->toolTip(), "Open file");
-  EXPECT_EQ(window->toolAction("Export2")->toolTip(), "Save as");
-  EXPECT_EQ(window->toolAction("Exit")->toolTip(), "Exit");
+  EXPECT_EQ(window->toolAction("open")->toolTip(), "Open file (Ctrl+O)");
+  EXPECT_EQ(window->toolAction("Export2")->toolTip(), "Save as (Ctrl+S)");
+  EXPECT_EQ(window->toolAction("Exit")->toolTip(), "Exit (Ctrl+Q)");
+  EXPECT_EQ(window->toolAction("Properties")->toolTip(), "Table Properties");
   EXPECT_EQ(window->cmbTables->toolTip(), "Database tables");
   EXPECT_EQ(window->windowTitle(), "View DB");
 }
@@ -154,13 +159,13 @@ TEST_F(WindowTest, ExportMenuRewritesTipAndTagWithoutExporting) {
   EXPECT_TRUE(window->exportTag().isEmpty());
 
   items[4]->trigger();
-  EXPECT_EQ(window->toolAction("Export2")->toolTip(), "Save as Text CommaDelimited file");
+  EXPECT_EQ(window->toolAction("Export2")->toolTip(), "Save as Text CommaDelimited file (Ctrl+S)");
   EXPECT_EQ(button->property("tag").toString(), "txt_comma");
   EXPECT_EQ(window->exportTag(), "txt_comma");
   EXPECT_TRUE(prompts.dialogs.empty());  // choosing a format exports nothing
 
   window->buttonMenuClick("xml_ent");
-  EXPECT_EQ(window->toolAction("Export2")->toolTip(), "Save as XML Entity file");
+  EXPECT_EQ(window->toolAction("Export2")->toolTip(), "Save as XML Entity file (Ctrl+S)");
 }
 
 TEST_F(WindowTest, DispatchKnowsEveryCommandKey) {

@@ -215,7 +215,7 @@ void ProfileSetString(const QString& section, const QString& key, const QString&
 }
 
 QString ShowFileDialog(const QString& title, const QString& initialPath, const QString& filter, int& filterIndex,
-                       int& flags, const QString& defaultExtension, int mode) {
+                       int& flags, const QString& defaultExtension, int mode, const QStringList& history) {
   Prompts::FileDialogRequest request;
   request.title = title;
   if (!initialPath.isEmpty()) {
@@ -228,6 +228,7 @@ QString ShowFileDialog(const QString& title, const QString& initialPath, const Q
   request.flags = flags;
   request.defaultExtension = defaultExtension;
   request.mode = mode == 1 ? Prompts::OpenDialog : Prompts::SaveDialog;
+  request.history = history;
   const QString chosen = prompts().fileDialog(request);
   // The classic dialog's buffer holds fewer than 260 characters.
   if (chosen.isEmpty() || chosen.size() >= 260) {

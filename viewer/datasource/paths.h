@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 namespace viewer {
 
@@ -52,7 +53,8 @@ void ProfileSetString(const QString& section, const QString& key, const QString&
 // a folder the current directory is used. A cancelled or failed dialog, and
 // a result of 260 characters or more, give an empty string and set
 // filterIndex and flags to 0; otherwise they receive the dialog's values.
+// `history` (recent files, most recent first) is offered by the dialog.
 QString ShowFileDialog(const QString& title, const QString& initialPath, const QString& filter, int& filterIndex,
-                       int& flags, const QString& defaultExtension, int mode);
+                       int& flags, const QString& defaultExtension, int mode, const QStringList& history = {});
 
 }  // namespace viewer

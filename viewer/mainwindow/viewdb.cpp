@@ -16,7 +16,10 @@
 #include "report/printpreview.h"
 #include "shell/f_splash.h"
 #include "shell/frmoptions.h"
+#include "shell/help.h"
+#include "shell/recentfiles.h"
 #include "shell/settings.h"
+#include "shortcuts.h"
 #include "toolbaricons.h"
 #include "toolbarentries.h"
 
@@ -185,7 +188,7 @@ void f_ViewDB::buildCommands() {
     frmOptions options(this);
     options.exec();
   });
-  dispatch_.add(QStringLiteral("Help"), {});
+  dispatch_.add(QStringLiteral("Help"), [] { ShowHelp(); });
   dispatch_.add(QStringLiteral("About"), [this] { f_Splash::View(this, false); });
   dispatch_.add(QStringLiteral("Export2"), [this] {
     const QString name = ExportName(state().SourceKind, state().CurrentPath, cmbTables->currentText());
@@ -209,12 +212,15 @@ void f_ViewDB::buildCommands() {
     int filterIndex = 1;
     int flags = 0;
     const QString path = ShowFileDialog(QString::fromLatin1(kOpenTitle), QString(), QString::fromLatin1(kOpenFilter),
-                                        filterIndex, flags, QString(), Prompts::OpenDialog);
+                                        filterIndex, flags, QString(), Prompts::OpenDialog, RecentFiles());
     OpenSource(path);
   });
   dispatch_.add(QStringLiteral("view"), [this] { ViewTableContent(cmbTables->currentText()); });
   dispatch_.add(QStringLiteral("Properties"), [this] { ViewTableColumns(cmbTables->currentText()); });
   dispatch_.add(QStringLiteral("Exit"), [this] { close(); });
+  dispatch_.add(QString::fromLatin1(kAskExitKey), [this] { askExit(); });
+  installShortcuts();
+  restoreExportFormat();
 }
 
 void f_ViewDB::buttonClick(const QString& key) {
@@ -223,15 +229,9 @@ void f_ViewDB::buttonClick(const QString& key) {
 
 void f_ViewDB::buttonMenuClick(const QString& menuKey) {
   try {
-    for (const MenuEntry& item : ExportMenuEntries()) {
-      if (item.key != menuKey) continue;
-      const QString tip = ExportToolTip(item.text);
-      exportTag_ = item.key;
-      exportButton_->setProperty("tag", exportTag_);
-      exportButton_->defaultAction()->setToolTip(tip);
-      exportButton_->setToolTip(tip);
-      return;
-    }
+    const QString before = exportTag_;
+    showExportFormat(menuKey);
+    if (exportTag_ != before) rememberExportFormat();
   } catch (const std::exception& e) {
     warn(e);
   }

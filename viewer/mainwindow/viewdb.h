@@ -104,6 +104,13 @@ class f_ViewDB : public QMainWindow, public SourceView {
   void buildToolbar();
   void buildCommands();
   void installEditKeys();
+  // Shortcuts, the remembered export format and the recent files
+  // (viewdb_desktop.cpp).
+  void installShortcuts();
+  void showExportFormat(const QString& menuKey);
+  void restoreExportFormat();
+  void rememberExportFormat();
+  void rememberOpenedFile();
   void nodeClick(QTreeWidgetItem* item);
   void askExit();
   void resetTree();

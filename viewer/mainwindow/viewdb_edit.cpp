@@ -1,6 +1,6 @@
 // f_ViewDB's "EditRecord" command and its keys: the record editor opens on
-// the current record of the current recordset, from the toolbar, Ctrl+E
-// anywhere in the window, or Enter in the grid.
+// the current record of the current recordset, from the toolbar, its
+// shortcut Ctrl+E anywhere in the window, or Enter in the grid.
 #include "editor/f_edit.h"
 #include "gridcursor.h"
 #include "viewdb.h"
@@ -8,8 +8,6 @@
 #include "datasource/sourcestate.h"
 
 #include <QKeyEvent>
-#include <QKeySequence>
-#include <QShortcut>
 #include <QTableView>
 
 namespace viewer {
@@ -47,9 +45,7 @@ void f_ViewDB::EditRecord() {
 }
 
 void f_ViewDB::installEditKeys() {
-  auto* ctrlE = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_E), this);
-  ctrlE->setObjectName(QStringLiteral("EditRecordKey"));
-  connect(ctrlE, &QShortcut::activated, this, [this] { buttonClick(QStringLiteral("EditRecord")); });
+  // Ctrl+E is the shortcut of the toolbar's action (installShortcuts).
   GRD->installEventFilter(new EnterKeyFilter(GRD, [this] { buttonClick(QStringLiteral("EditRecord")); }));
 }
 

@@ -58,9 +58,11 @@ void f_ViewDB::OpenDB(std::shared_ptr<dataaccess::Connection> cna, const QString
       current_.reset();
       current_ = std::shared_ptr<dataaccess::Recordset>(OpenPersistedRecordset(state().CurrentPath));
       bindGrid(current_);
+      rememberOpenedFile();
     } else {
       connection_ = std::move(cna);
       LoadTables();
+      if (connection_) rememberOpenedFile();
     }
   } catch (const std::exception&) {
     // The catalogue view reports nothing; an unreadable file leaves an

@@ -1,6 +1,9 @@
 #include "widgetprompts.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QLabel>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -19,6 +22,35 @@ QMessageBox::Icon boxIcon(Prompts::Icon icon) {
     case Prompts::Information: return QMessageBox::Information;
     default: return QMessageBox::NoIcon;
   }
+}
+
+// The dialog's history (its "Look in" list) holds the folders of the recent
+// files, and a "Recent files:" row below the file name picks one of the
+// files itself. The row needs Qt's own dialog: a desktop's native one has
+// no room for it.
+void offerRecentFiles(QFileDialog& dialog, const QStringList& files) {
+  QStringList folders;
+  for (const QString& file : files) {
+    const QString folder = QFileInfo(file).absolutePath();
+    if (!folders.contains(folder)) folders << folder;
+  }
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setHistory(folders);
+  auto* grid = qobject_cast<QGridLayout*>(dialog.layout());
+  if (!grid) return;
+  auto* recent = new QComboBox(&dialog);
+  recent->setObjectName(QStringLiteral("recentFiles"));
+  recent->addItem(QString());
+  for (const QString& file : files) recent->addItem(QDir::toNativeSeparators(file), file);
+  QObject::connect(recent, &QComboBox::activated, &dialog, [&dialog, recent](int index) {
+    const QString file = recent->itemData(index).toString();
+    if (file.isEmpty()) return;
+    dialog.setDirectory(QFileInfo(file).absolutePath());
+    dialog.selectFile(file);
+  });
+  const int row = grid->rowCount();
+  grid->addWidget(new QLabel(QStringLiteral("Recent files:"), &dialog), row, 0);
+  grid->addWidget(recent, row, 1, 1, grid->columnCount() - 1);
 }
 
 }  // namespace
@@ -68,6 +100,7 @@ QString WidgetPrompts::fileDialog(FileDialogRequest& request) {
   }
   if (!request.defaultExtension.isEmpty()) dialog.setDefaultSuffix(request.defaultExtension);
   if (!request.proposedName.isEmpty()) dialog.selectFile(request.proposedName);
+  if (!request.history.isEmpty()) offerRecentFiles(dialog, request.history);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
   const QString chosen = dialog.selectedFiles().constFirst();
   if ((request.flags & PathMustExist) && !QFileInfo(chosen).absoluteDir().exists()) return {};

@@ -1,6 +1,7 @@
 #include "f_splash.h"
 
 #include "datasource/sourcestate.h"
+#include "help.h"
 #include "weblink.h"
 
 #include <QCheckBox>
@@ -38,7 +39,12 @@ QFont arial(int pointSize, bool bold = false) {
 
 f_Splash* f_Splash::current() { return instance().data(); }
 
-QString f_Splash::CompanyAddress() { return HelpPagePath(QCoreApplication::applicationDirPath()); }
+QString f_Splash::CompanyAddress() {
+  // The guide beside the program, or the installed one under share/.
+  const QString folder = QCoreApplication::applicationDirPath();
+  const QString found = FindHelpFile(folder);
+  return found.isEmpty() ? HelpPagePath(folder) : found;
+}
 
 f_Splash::f_Splash(QWidget* owner)
     : QWidget(owner, Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {

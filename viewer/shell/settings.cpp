@@ -145,21 +145,29 @@ QString RegQueryKeyValue(Hive hive, const QString& key, const QString& name, con
 }
 
 void RegSetKeyValue(Hive hive, const QString& key, const QString& name, const QString& value) {
+  RegSetKeyValues(hive, key, {{name, value}});
+}
+
+void RegSetKeyValues(Hive hive, const QString& key, const QList<std::pair<QString, QString>>& values) {
   const QString path = settingsFilePath(hive, key);
   int failure = 0;
-  if (name.isEmpty() || name.contains(QLatin1Char('=')) || name.contains(QLatin1Char('\n')) ||
-      name.contains(QLatin1Char('\r')))
-    failure = EINVAL;
+  for (const auto& [name, value] : values) {
+    if (name.isEmpty() || name.contains(QLatin1Char('=')) || name.contains(QLatin1Char('\n')) ||
+        name.contains(QLatin1Char('\r')))
+      failure = EINVAL;
+  }
   if (failure == 0) failure = makeFolders(path.left(path.lastIndexOf(QLatin1Char('/'))));
   QStringList lines;
   // A file that exists but cannot be read is not replaced: its other
   // values would be lost.
   if (failure == 0) lines = readLines(path, &failure);
   if (failure == 0) {
-    const QString text = QLatin1Char('=') + escapeValue(value);
-    const qsizetype i = findValue(lines, name);
-    if (i >= 0) lines[i] = lines[i].left(lines[i].indexOf(QLatin1Char('='))) + text;
-    else lines << name + text;
+    for (const auto& [name, value] : values) {
+      const QString text = QLatin1Char('=') + escapeValue(value);
+      const qsizetype i = findValue(lines, name);
+      if (i >= 0) lines[i] = lines[i].left(lines[i].indexOf(QLatin1Char('='))) + text;
+      else lines << name + text;
+    }
     failure = replaceFile(path, (lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
   }
   if (failure != 0)

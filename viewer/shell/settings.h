@@ -10,7 +10,9 @@
 // atomically on every write.
 #pragma once
 
+#include <QList>
 #include <QString>
+#include <utility>
 #include <cstdint>
 
 namespace viewer {
@@ -32,6 +34,9 @@ QString RegQueryKeyValue(Hive hive, const QString& key, const QString& name, con
 // Throws dataaccess::Error (-2147221504, "RegSetKeyValue", "Error <errno>,
 // Line 0") on failure.
 void RegSetKeyValue(Hive hive, const QString& key, const QString& name, const QString& value);
+// Stores several values with one replacement of the file: all or none.
+// Fails as RegSetKeyValue does (an invalid name fails the whole call).
+void RegSetKeyValues(Hive hive, const QString& key, const QList<std::pair<QString, QString>>& values);
 
 QString ReadSetting(const QString& key, const QString& name, const QString& defaultValue);
 void WriteSetting(const QString& key, const QString& name, const QString& value);

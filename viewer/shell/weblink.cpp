@@ -1,22 +1,10 @@
 #include "weblink.h"
 
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QWidget>
 
 namespace viewer {
-
-namespace {
-
-UrlOpener& opener() {
-  static UrlOpener instance;
-  return instance;
-}
-
-}  // namespace
-
-void setUrlOpener(UrlOpener o) { opener() = std::move(o); }
 
 void OpenWebLink(QWidget*, const QString& address) {
   QUrl url;
@@ -27,8 +15,7 @@ void OpenWebLink(QWidget*, const QString& address) {
     url = QUrl(address, QUrl::StrictMode);
     if (!url.isValid() || url.scheme().isEmpty()) return;
   }
-  if (opener()) opener()(url);
-  else QDesktopServices::openUrl(url);
+  OpenUrl(url);
 }
 
 void SetTopmost(QWidget* window) {
