@@ -4,6 +4,7 @@
 #include "../../rowsetxmlwriter.h"
 #include "../../values.h"
 
+#include <QBuffer>
 #include <QHash>
 #include <QXmlStreamReader>
 
@@ -86,13 +87,24 @@ QVariant parseValue(const QString& text, const ColumnDef& c, const QString& sour
 }  // namespace
 
 std::shared_ptr<RowStore> readRowsetXml(const QByteArray& data, const QString& source) {
-  QXmlStreamReader xml(data);
+  QBuffer buffer;
+  buffer.setData(data);
+  buffer.open(QIODevice::ReadOnly);
+  return readRowsetXml(buffer, source);
+}
+
+std::shared_ptr<RowStore> readRowsetXml(QIODevice& device, const QString& source) {
+  QXmlStreamReader xml(&device);
   xml.setNamespaceProcessing(true);
   std::vector<ColumnDef> columns;
   QHash<QString, int> byAttr;
   std::shared_ptr<RowStore> rows;
   bool sawRoot = false, sawSchema = false;
   std::vector<QVariant> values;
+  // Per column of a row: the attribute holding its text (for text columns,
+  // stored straight from the parser's text), or -1.
+  std::vector<qsizetype> textAt;
+  std::vector<bool> direct;  // text columns stored as they are read
 
   auto startRows = [&]() {
     if (rows) return;
@@ -100,6 +112,9 @@ std::shared_ptr<RowStore> readRowsetXml(const QByteArray& data, const QString& s
     std::vector<FieldInfo> fields;
     for (const ColumnDef& c : columns) fields.push_back(c.field);
     rows = std::make_shared<RowStore>(std::move(fields));
+    for (size_t i = 0; i < columns.size(); ++i)
+      direct.push_back(isTextType(columns[i].field.type) &&
+                       rows->column(int(i)).storage() == ColumnStore::Storage::Text);
   };
 
   while (!xml.atEnd()) {
@@ -173,15 +188,34 @@ std::shared_ptr<RowStore> readRowsetXml(const QByteArray& data, const QString& s
     if (ns == QLatin1String(kNsRow) && name == QLatin1String("row")) {
       startRows();
       values.assign(columns.size(), QVariant());
-      for (const QXmlStreamAttribute& a : xml.attributes()) {
+      textAt.assign(columns.size(), -1);
+      const QXmlStreamAttributes attributes = xml.attributes();
+      size_t next = 0;  // rows name their values in column order: that column is tried first
+      for (qsizetype k = 0; k < attributes.size(); ++k) {
+        const QXmlStreamAttribute& a = attributes[k];
         if (!a.namespaceUri().isEmpty()) continue;
-        const auto it = byAttr.constFind(a.name().toString());
-        if (it == byAttr.constEnd())
-          invalid(source, QStringLiteral("a row has the value '%1', which no column declares").arg(a.name()),
-                  xml.lineNumber());
-        values[size_t(*it)] = parseValue(a.value().toString(), columns[size_t(*it)], source, xml.lineNumber());
+        size_t index = next;
+        if (index >= columns.size() || columns[index].attrName != a.name()) {
+          const auto it = byAttr.constFind(a.name().toString());
+          if (it == byAttr.constEnd())
+            invalid(source, QStringLiteral("a row has the value '%1', which no column declares").arg(a.name()),
+                    xml.lineNumber());
+          index = size_t(*it);
+        }
+        next = index + 1;
+        if (direct[index])
+          textAt[index] = k;
+        else
+          values[index] = parseValue(a.value().toString(), columns[index], source, xml.lineNumber());
       }
-      rows->appendRow(values);
+      for (size_t i = 0; i < columns.size(); ++i) {
+        ColumnStore& out = rows->column(int(i));
+        if (textAt[i] >= 0)
+          out.appendText(attributes[textAt[i]].value());
+        else
+          out.appendValue(values[i]);
+      }
+      rows->commitRow();
       continue;
     }
     if (ns == QLatin1String(kNsRowset) && name == QLatin1String("data")) {

@@ -5,6 +5,7 @@
 #include "../../rowstore.h"
 
 #include <QByteArray>
+#include <QIODevice>
 #include <QString>
 #include <memory>
 
@@ -14,5 +15,8 @@ namespace dataaccess {
 // description naming `sourceName` when the text is not a well-formed rowset.
 // External entities and network access are never used.
 std::shared_ptr<RowStore> readRowsetXml(const QByteArray& data, const QString& sourceName);
+// The same, reading the document from `device` as it goes (a large file is
+// never held whole in memory).
+std::shared_ptr<RowStore> readRowsetXml(QIODevice& device, const QString& sourceName);
 
 }  // namespace dataaccess
