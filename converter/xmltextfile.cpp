@@ -47,6 +47,7 @@ QString withReferences(QStringView text, const QString& encodingName, Encodabili
   using Region = XmlTextEncoder::Region;
   QString out;
   bool copying = false;
+  qsizetype copiedTo = 0;  // text before this index is in `out` (when copying)
   Region& region = scan.region;
   char16_t& quote = scan.quote;
   QString& opaqueEnd = scan.opaqueEnd;  // terminator of a comment, CDATA section or PI
@@ -94,16 +95,17 @@ QString withReferences(QStringView text, const QString& encodingName, Encodabili
                   .arg(hex.rightJustified(4, QLatin1Char('0')), encodingName));
       if (!copying) {
         out.reserve(n + 64);
-        out.append(text.left(i));
         copying = true;
       }
+      out.append(text.mid(copiedTo, i - copiedTo));
       out += QStringLiteral("&#x") + hex + QLatin1Char(';');
-    } else if (copying) {
-      out.append(text.mid(i, width));
+      copiedTo = i + width;
     }
     i += width - 1;
   }
-  return copying ? out : text.toString();
+  if (!copying) return text.toString();
+  out.append(text.mid(copiedTo));
+  return out;
 }
 
 }  // namespace
