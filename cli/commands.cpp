@@ -68,6 +68,27 @@ void writeToStdout(const QByteArray& bytes) {
     throw Error(dataaccess::err::kAppBase, kSource, QStringLiteral("Error writing to standard output"));
 }
 
+// An export on standard output, written as it is made where the format
+// allows.
+void writeExportToStdout(Recordset& rs, viewer::ExportFormat format, const QString& encoding) {
+  if (!viewer::ExportStreams(format)) {
+    writeToStdout(viewer::ExportBytes(rs, format, encoding));
+    return;
+  }
+  QFile out;
+  const auto writeFailed = [] {
+    return Error(dataaccess::err::kAppBase, kSource, QStringLiteral("Error writing to standard output"));
+  };
+  if (!out.open(stdout, QIODevice::WriteOnly)) throw writeFailed();
+  try {
+    viewer::WriteExportTo(rs, format, out, encoding);
+  } catch (const Error&) {
+    if (out.error() != QFileDevice::NoError) throw writeFailed();
+    throw;
+  }
+  if (!out.flush()) throw writeFailed();
+}
+
 // The PDF helper: beside this program, else on PATH.
 QString reportPdfHelper() {
   const QString name = QStringLiteral("lumbrook-report-pdf");
@@ -168,7 +189,7 @@ int runExport(const QStringList& args, QTextStream& out) {
     out.flush();
   }
   if (rest[3] == QLatin1String("-")) {
-    writeToStdout(viewer::ExportBytes(*rs, format, viewer::state().PageEncoding));
+    writeExportToStdout(*rs, format, viewer::state().PageEncoding);
   } else {
     viewer::WriteExport(*rs, format, rest[3], viewer::state().PageEncoding);
   }

@@ -32,3 +32,41 @@ function(lumbrook_test name)
   endif()
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${props})
 endfunction()
+
+# lumbrook_lazy_headers(KEY PKG_PREFIX NAME_REGEX SOURCE)
+#   For a provider that opens a library at first use (lazylibrary.h) instead
+#   of linking it: makes the INTERFACE target lazyheaders_<KEY>, which gives
+#   the headers and flags of the pkg-config module found as PKG_PREFIX
+#   (pkg_check_modules with IMPORTED_TARGET) but links nothing, and defines
+#   LUMBROOK_SONAME_<KEY> (the soname of the module's library file matching
+#   NAME_REGEX) for SOURCE, the file of the provider's stand-ins. Pass
+#   lazyheaders_<KEY> to lumbrook_provider's LIBS.
+function(lumbrook_lazy_headers key prefix regex source)
+  set(file "")
+  foreach(lib ${${prefix}_LINK_LIBRARIES})
+    get_filename_component(base ${lib} NAME)
+    if(base MATCHES "${regex}")
+      set(file ${lib})
+      break()
+    endif()
+  endforeach()
+  set(readelf ${CMAKE_READELF})
+  if(NOT readelf)
+    set(readelf readelf)
+  endif()
+  execute_process(COMMAND ${readelf} -d ${file} OUTPUT_VARIABLE dyn ERROR_QUIET)
+  if(NOT dyn MATCHES "soname: \\[([^]]+)\\]")
+    message(FATAL_ERROR "No soname found for ${key} in '${file}'")
+  endif()
+  add_library(lazyheaders_${key} INTERFACE)
+  get_target_property(dirs PkgConfig::${prefix} INTERFACE_INCLUDE_DIRECTORIES)
+  get_target_property(options PkgConfig::${prefix} INTERFACE_COMPILE_OPTIONS)
+  if(dirs)
+    target_include_directories(lazyheaders_${key} SYSTEM INTERFACE ${dirs})
+  endif()
+  if(options)
+    target_compile_options(lazyheaders_${key} INTERFACE ${options})
+  endif()
+  target_link_libraries(lazyheaders_${key} INTERFACE ${CMAKE_DL_LIBS})
+  set_property(SOURCE ${source} APPEND PROPERTY COMPILE_DEFINITIONS LUMBROOK_SONAME_${key}="${CMAKE_MATCH_1}")
+endfunction()

@@ -1,9 +1,11 @@
 #include "convertor.h"
 
 #include "loaders.h"
+#include "rowsetshapes.h"
 #include "rowsetstream.h"
 #include "rowsettext.h"
 #include "stylesheets.h"
+#include "xmltextfile.h"
 
 #include "dataaccess/filewrite.h"
 #include "dataaccess/recordset.h"
@@ -128,6 +130,27 @@ QString exportXml(dataaccess::Recordset& rs, int style, const QString& encoding)
   std::shared_ptr<Convertor> convertor = CreateObjectAs<Convertor>(QString::fromLatin1(kProgIdConvertor));
   QString parseError;
   return convertor->ADORS_2_XMLString(&rs, style, &parseError, encoding);
+}
+
+void exportXmlTo(dataaccess::Recordset& rs, int style, const QString& encoding, QIODevice& out) {
+  if (style != xrsAttribute && style != xrsEntity) {
+    const QByteArray bytes = encodeXmlText(exportXml(rs, style, encoding));
+    if (out.write(bytes) != bytes.size())
+      throw dataaccess::Error(dataaccess::err::kAppBase, sourceOf("ADORS_2_XMLString"),
+                              QStringLiteral("The XML could not be written: %1").arg(out.errorString()));
+    return;
+  }
+  // The checks of ADORS_2_XMLString, with its error translation; the
+  // writing raises as encodeXmlText and the device do.
+  const QString source = sourceOf("ADORS_2_XMLString");
+  translatingErrors([&] {
+    if (rs.CursorLocation() != dataaccess::adUseClient) RaiseOwnError(errRSnotSupportSave, source);
+    if (!encoding.isEmpty() && !isXmlEncodingName(encoding))
+      throw dataaccess::Error(dataaccess::err::kInvalidArgument, source,
+                              QStringLiteral("'%1' is not a valid encoding name.").arg(encoding));
+    rs.MoveFirst();
+  });
+  writeRowsetShape(rs, style, encoding, out);
 }
 
 }  // namespace quillon

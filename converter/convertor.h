@@ -16,6 +16,7 @@
 #include "quillonglobal.h"
 #include "xmldocument.h"
 
+#include <QIODevice>
 #include <QString>
 #include <memory>
 
@@ -88,5 +89,11 @@ QUILLON_EXPORT QString ConvertPersistedText(const QString& persistedText, int32_
 // Write the result with writeXmlTextFile (xmltextfile.h) so that the bytes
 // match the encoding the declaration names.
 QUILLON_EXPORT QString exportXml(dataaccess::Recordset& rs, int style, const QString& encoding);
+
+// encodeXmlText(exportXml(rs, style, encoding)) written to `out` as it is
+// made: the same bytes and errors, but the attribute and entity shapes are
+// written straight from the rows (rowsetshapes.h), in memory that does not
+// grow with them. Other styles go through exportXml.
+QUILLON_EXPORT void exportXmlTo(dataaccess::Recordset& rs, int style, const QString& encoding, QIODevice& out);
 
 }  // namespace quillon

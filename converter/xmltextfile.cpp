@@ -10,12 +10,6 @@
 
 namespace quillon {
 
-namespace {
-
-const QString kSource = QStringLiteral("Quillon.encodeXmlText");
-
-[[noreturn]] void raise(const QString& description) { throw dataaccess::Error(kErrEncoding, kSource, description); }
-
 // Whether single characters survive a round trip through one encoding.
 class Encodability {
  public:
@@ -38,24 +32,32 @@ class Encodability {
   QHash<char32_t, bool> cache_;
 };
 
-enum class Region { Content, Tag, AttributeValue, Opaque };
+namespace {
+
+const QString kSource = QStringLiteral("Quillon.encodeXmlText");
+
+[[noreturn]] void raise(const QString& description) { throw dataaccess::Error(kErrEncoding, kSource, description); }
 
 // Replaces every character the encoding cannot hold by a character
 // reference where XML allows one (content, attribute values). Returns the
-// text unchanged (no copy) when nothing needs replacing.
-QString withReferences(const QString& text, const QString& encodingName, Encodability& encodability) {
+// text unchanged (no copy) when nothing needs replacing. `scan` carries
+// where the previous piece of the same document ended.
+QString withReferences(QStringView text, const QString& encodingName, Encodability& encodability,
+                       XmlTextEncoder::Scan& scan) {
+  using Region = XmlTextEncoder::Region;
   QString out;
   bool copying = false;
-  Region region = Region::Content;
-  char16_t quote = 0;
-  QString opaqueEnd;  // terminator of a comment, CDATA section or PI
+  qsizetype copiedTo = 0;  // text before this index is in `out` (when copying)
+  Region& region = scan.region;
+  char16_t& quote = scan.quote;
+  QString& opaqueEnd = scan.opaqueEnd;  // terminator of a comment, CDATA section or PI
   const qsizetype n = text.size();
   for (qsizetype i = 0; i < n; ++i) {
     const char16_t c = text[i].unicode();
     switch (region) {
       case Region::Content:
         if (c == '<') {
-          const QStringView rest = QStringView(text).mid(i);
+          const QStringView rest = text.mid(i);
           if (rest.startsWith(u"<!--")) opaqueEnd = QStringLiteral("-->");
           else if (rest.startsWith(u"<![CDATA[")) opaqueEnd = QStringLiteral("]]>");
           else if (rest.startsWith(u"<?")) opaqueEnd = QStringLiteral("?>");
@@ -75,8 +77,7 @@ QString withReferences(const QString& text, const QString& encodingName, Encodab
         if (c == quote) region = Region::Tag;
         break;
       case Region::Opaque:
-        if (c == opaqueEnd.back().unicode() && QStringView(text).left(i + 1).endsWith(opaqueEnd))
-          region = Region::Content;
+        if (c == opaqueEnd.back().unicode() && text.left(i + 1).endsWith(opaqueEnd)) region = Region::Content;
         break;
     }
     char32_t code = c;
@@ -94,16 +95,17 @@ QString withReferences(const QString& text, const QString& encodingName, Encodab
                   .arg(hex.rightJustified(4, QLatin1Char('0')), encodingName));
       if (!copying) {
         out.reserve(n + 64);
-        out.append(QStringView(text).left(i));
         copying = true;
       }
+      out.append(text.mid(copiedTo, i - copiedTo));
       out += QStringLiteral("&#x") + hex + QLatin1Char(';');
-    } else if (copying) {
-      out.append(QStringView(text).mid(i, width));
+      copiedTo = i + width;
     }
     i += width - 1;
   }
-  return copying ? out : text;
+  if (!copying) return text.toString();
+  out.append(text.mid(copiedTo));
+  return out;
 }
 
 }  // namespace
@@ -117,28 +119,45 @@ QString declaredEncoding(const QString& text) {
   return m.hasMatch() ? m.captured(2) : QString();
 }
 
-QByteArray encodeXmlText(const QString& text) {
-  QString name = declaredEncoding(text);
-  if (name.isEmpty()) return text.toUtf8();
-  const QByteArray latin = name.toLatin1();
+XmlTextEncoder::XmlTextEncoder(const QString& encodingName) : name_(encodingName) {
+  if (name_.isEmpty()) {
+    utf8_ = true;
+    return;
+  }
+  const QByteArray latin = name_.toLatin1();
   QStringEncoder probe(latin.constData());
-  if (!probe.isValid()) raise(QStringLiteral("The encoding '%1' is not known.").arg(name));
+  if (!probe.isValid()) raise(QStringLiteral("The encoding '%1' is not known.").arg(name_));
   const auto unicode = QStringConverter::encodingForName(latin.constData());
   const bool isUnicode = unicode && *unicode != QStringConverter::Latin1 && *unicode != QStringConverter::System;
   if (isUnicode) {
     // A byte-order mark only where the name leaves the byte order open.
-    const bool bom = name.compare(QLatin1String("UTF-16"), Qt::CaseInsensitive) == 0 ||
-                     name.compare(QLatin1String("UTF-32"), Qt::CaseInsensitive) == 0;
-    QStringEncoder enc(*unicode, bom ? QStringConverter::Flag::WriteBom : QStringConverter::Flag::Default);
-    return enc.encode(text);
+    const bool bom = name_.compare(QLatin1String("UTF-16"), Qt::CaseInsensitive) == 0 ||
+                     name_.compare(QLatin1String("UTF-32"), Qt::CaseInsensitive) == 0;
+    utf8_ = *unicode == QStringConverter::Utf8 && !bom;
+    encoder_ = QStringEncoder(*unicode, bom ? QStringConverter::Flag::WriteBom : QStringConverter::Flag::Default);
+    return;
   }
-  Encodability encodability(latin);
-  const QString safe = withReferences(text, name, encodability);
-  QStringEncoder enc(latin.constData());
-  QByteArray bytes = enc.encode(safe);
-  if (enc.hasError()) raise(QStringLiteral("The text could not be written in the encoding '%1'.").arg(name));
+  encodability_ = std::make_unique<Encodability>(latin);
+  encoder_ = QStringEncoder(latin.constData());
+}
+
+XmlTextEncoder::~XmlTextEncoder() = default;
+
+QByteArray XmlTextEncoder::encode(QStringView text) {
+  if (utf8_) return text.toUtf8();
+  if (!encodability_) return encoder_.encode(text);
+  const QString safe = withReferences(text, name_, *encodability_, scan_);
+  QByteArray bytes = encoder_.encode(safe);
+  if (encoder_.hasError()) raise(QStringLiteral("The text could not be written in the encoding '%1'.").arg(name_));
   return bytes;
 }
+
+QByteArray XmlTextEncoder::encodeUtf8(const QByteArray& utf8) {
+  if (utf8_) return utf8;
+  return encode(QString::fromUtf8(utf8));
+}
+
+QByteArray encodeXmlText(const QString& text) { return XmlTextEncoder(declaredEncoding(text)).encode(text); }
 
 void writeXmlTextFile(const QString& path, const QString& text) {
   dataaccess::writeFileAtomically(path, encodeXmlText(text), QStringLiteral("Quillon.writeXmlTextFile"));

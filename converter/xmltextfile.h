@@ -7,6 +7,8 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringEncoder>
+#include <memory>
 
 namespace quillon {
 
@@ -25,6 +27,42 @@ QUILLON_EXPORT QString declaredEncoding(const QString& text);
 // (kErrEncoding, source "Quillon.encodeXmlText") for an unknown encoding or
 // an unencodable character outside text and attribute values.
 QUILLON_EXPORT QByteArray encodeXmlText(const QString& text);
+
+class Encodability;
+
+// Encodes one XML document piece by piece, giving the same bytes as
+// encodeXmlText on the whole text (and the same errors). A piece must not
+// end inside a character made of two UTF-16 units, nor inside the end
+// marker of a comment, CDATA section or processing instruction.
+class QUILLON_EXPORT XmlTextEncoder {
+ public:
+  // An empty name means UTF-8. Throws dataaccess::Error (kErrEncoding) for
+  // an unknown encoding.
+  explicit XmlTextEncoder(const QString& encodingName);
+  ~XmlTextEncoder();
+  XmlTextEncoder(const XmlTextEncoder&) = delete;
+  XmlTextEncoder& operator=(const XmlTextEncoder&) = delete;
+
+  QByteArray encode(QStringView text);
+  // The same for text held as UTF-8; passed through when the encoding is
+  // UTF-8 without a byte-order mark.
+  QByteArray encodeUtf8(const QByteArray& utf8);
+
+  enum class Region { Content, Tag, AttributeValue, Opaque };
+  // Where in the markup the previous piece ended.
+  struct Scan {
+    Region region = Region::Content;
+    char16_t quote = 0;
+    QString opaqueEnd;
+  };
+
+ private:
+  QString name_;
+  bool utf8_ = false;
+  QStringEncoder encoder_;
+  std::unique_ptr<Encodability> encodability_;  // set for encodings that are not Unicode
+  Scan scan_;
+};
 
 // Writes encodeXmlText(text) as the whole content of `path`, atomically: a
 // failure leaves the previous content intact.

@@ -2,7 +2,7 @@
 
 #include "cellformat.h"
 #include "error.h"
-#include "providers/persist/rowsetxml.h"
+#include "rowsetxmlwriter.h"
 #include "stream.h"
 #include "values.h"
 

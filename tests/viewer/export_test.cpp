@@ -6,6 +6,7 @@
 #include "viewer/datasource/sourcestate.h"
 #include "viewer/mainwindow/export.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
@@ -148,4 +149,84 @@ TEST(Export, CommandAsksForTheFileThenWrites) {
   prompts.answerPath = dir.file("Orders");
   ExportRecordset(rs.get(), txt_tab, "Orders");
   EXPECT_TRUE(dir.read("Orders").startsWith("A\tB\r\n"));
+}
+
+namespace {
+
+// A device that accepts `room` bytes and then fails.
+class FullDevice : public QIODevice {
+ public:
+  explicit FullDevice(qint64 room) : room_(room) { open(QIODevice::WriteOnly); }
+
+ protected:
+  qint64 readData(char*, qint64) override { return -1; }
+  qint64 writeData(const char*, qint64 n) override {
+    if (n > room_) {
+      setErrorString("device full");
+      return -1;
+    }
+    room_ -= n;
+    return n;
+  }
+
+ private:
+  qint64 room_;
+};
+
+std::unique_ptr<dataaccess::Recordset> manyRows(int rows) {
+  auto store = std::make_shared<dataaccess::RowStore>(
+      std::vector<dataaccess::FieldInfo>{{"N", dataaccess::adInteger, 4}, {"T", dataaccess::adVarWChar, 40}});
+  for (int i = 0; i < rows; ++i)
+    store->appendRow({qlonglong(i), i % 9 ? QVariant(QString::fromUtf16(u"Zoë <%1> Цена").arg(i)) : QVariant()});
+  auto rs = std::make_unique<dataaccess::Recordset>();
+  rs->attach(store, nullptr, "SELECT * FROM t", dataaccess::adOpenStatic, dataaccess::adLockReadOnly);
+  return rs;
+}
+
+}  // namespace
+
+TEST(Export, StreamedXmlIsTheSameInAFileOnADeviceAndInMemory) {
+  TempDir dir;
+  auto rs = manyRows(40000);  // more than one piece of output
+  rs->setAbsolutePosition(7);
+  for (ExportFormat f : {xml_row, xml_ent, xml_attr}) {
+    ASSERT_TRUE(ExportStreams(f));
+    const QByteArray bytes = ExportBytes(*rs, f, "windows-1251");
+    WriteExport(*rs, f, dir.file("s.xml"), "windows-1251");
+    EXPECT_EQ(dir.read("s.xml"), bytes) << ExportFormatKey(f).toStdString();
+    QByteArray streamed;
+    QBuffer buffer(&streamed);
+    buffer.open(QIODevice::WriteOnly);
+    WriteExportTo(*rs, f, buffer, "windows-1251");
+    EXPECT_EQ(streamed, bytes) << ExportFormatKey(f).toStdString();
+    EXPECT_EQ(rs->AbsolutePosition(), 7);
+  }
+  EXPECT_FALSE(ExportStreams(txt_tab));
+  EXPECT_FALSE(ExportStreams(txt_comma));
+}
+
+TEST(Export, AStreamedExportThatCannotBeWrittenFailsAndLeavesNoFile) {
+  TempDir dir;
+  auto rs = manyRows(40000);
+  for (ExportFormat f : {xml_ent, xml_attr}) {
+    FullDevice full(1000);
+    EXPECT_THROW(WriteExportTo(*rs, f, full, "UTF-8"), dataaccess::Error) << ExportFormatKey(f).toStdString();
+
+    dir.write("file", "x");
+    try {
+      WriteExport(*rs, f, dir.file("file/out.xml"), "UTF-8");
+      ADD_FAILURE() << "a file that cannot be written is not reported as written";
+    } catch (const dataaccess::Error& e) {
+      EXPECT_TRUE(e.description().contains("Error writing to file")) << e.description().toStdString();
+    }
+  }
+  // A column name the encoding cannot hold fails before the file is touched.
+  auto store = std::make_shared<dataaccess::RowStore>(
+      std::vector<dataaccess::FieldInfo>{{QString::fromUtf16(u"日本"), dataaccess::adInteger, 4}});
+  store->appendRow({qlonglong(1)});
+  dataaccess::Recordset named;
+  named.attach(store, nullptr, "SELECT * FROM t", dataaccess::adOpenStatic, dataaccess::adLockReadOnly);
+  dir.write("named.xml", "earlier");
+  EXPECT_THROW(WriteExport(named, xml_ent, dir.file("named.xml"), "windows-1251"), dataaccess::Error);
+  EXPECT_EQ(dir.read("named.xml"), QByteArray("earlier"));
 }

@@ -7,9 +7,9 @@
 #include "dataaccess/error.h"
 #include "dataaccess/filewrite.h"
 #include "exportconverter.h"
-#include "converter/xmltextfile.h"
 
 #include <QBuffer>
+#include <QSaveFile>
 
 namespace viewer {
 
@@ -94,9 +94,13 @@ QByteArray ExportBytes(dataaccess::Recordset& rs, ExportFormat format, const QSt
       return utf8;
     }
     case xml_ent:
-    case xml_attr:
+    case xml_attr: {
       // In the encoding the declaration names, so the two agree.
-      return quillon::encodeXmlText(ConvertRecordsetToXml(rs, format == xml_ent ? 103 : 101, encoding));
+      QBuffer buffer(&utf8);
+      buffer.open(QIODevice::WriteOnly);
+      WriteRecordsetXml(rs, format == xml_ent ? 103 : 101, encoding, buffer);
+      return utf8;
+    }
     case txt_tab:
       utf8 = DelimitedUtf8(rs, QStringLiteral("\t"));
       break;
@@ -112,10 +116,40 @@ QByteArray ExportBytes(dataaccess::Recordset& rs, ExportFormat format, const QSt
   return isUtf8 ? utf8 : encodeText(QString::fromUtf8(utf8));
 }
 
+bool ExportStreams(ExportFormat format) { return format == xml_row || format == xml_ent || format == xml_attr; }
+
+void WriteExportTo(dataaccess::Recordset& rs, ExportFormat format, QIODevice& out, const QString& encoding) {
+  if (!ExportStreams(format)) {
+    const QByteArray bytes = ExportBytes(rs, format, encoding);
+    if (out.write(bytes) != bytes.size())
+      throw dataaccess::Error(dataaccess::err::kAppBase, QStringLiteral("ExportRecordset"),
+                              QStringLiteral("The export could not be written: %1").arg(out.errorString()));
+    return;
+  }
+  KeepPosition keep(rs);
+  if (format == xml_row)
+    rs.Save(out);
+  else
+    WriteRecordsetXml(rs, format == xml_ent ? 103 : 101, encoding, out);
+}
+
 void WriteExport(dataaccess::Recordset& rs, ExportFormat format, const QString& path, const QString& encoding) {
   if (format == xml_row) {
     // The rowset writer streams into its own atomic file.
     rs.Save(path, dataaccess::adPersistXML);
+    return;
+  }
+  const auto writeFailed = [&] {
+    return dataaccess::Error(dataaccess::err::kAppBase, QStringLiteral("ExportRecordset"),
+                             QStringLiteral("Error writing to file '%1'").arg(path));
+  };
+  if (ExportStreams(format)) {
+    // Written as it is made into a new file that replaces the old one only
+    // when complete: a failure leaves an earlier file as it was.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) throw writeFailed();
+    WriteExportTo(rs, format, file, encoding);
+    if (file.error() != QFileDevice::NoError || !file.commit()) throw writeFailed();
     return;
   }
   // Built whole before the file is touched: a failure leaves an earlier file as it was.
@@ -123,8 +157,7 @@ void WriteExport(dataaccess::Recordset& rs, ExportFormat format, const QString& 
   try {
     dataaccess::writeFileAtomically(path, bytes, QStringLiteral("ExportRecordset"));
   } catch (const dataaccess::Error&) {
-    throw dataaccess::Error(dataaccess::err::kAppBase, QStringLiteral("ExportRecordset"),
-                            QStringLiteral("Error writing to file '%1'").arg(path));
+    throw writeFailed();
   }
 }
 

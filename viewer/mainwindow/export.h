@@ -6,6 +6,7 @@
 #include "dataaccess/recordset.h"
 
 #include <QByteArray>
+#include <QIODevice>
 #include <QString>
 
 namespace viewer {
@@ -37,6 +38,15 @@ inline constexpr char kExportDialogFilter[] = "All Files (*.*)|*.*|XML file (*.x
 // quotes doubled. The XML shapes go through the converter with `encoding`.
 // Throws dataaccess::Error.
 QByteArray ExportBytes(dataaccess::Recordset& rs, ExportFormat format, const QString& encoding);
+
+// Whether WriteExportTo writes `format` as it is made (the XML formats)
+// rather than building it whole first (the text formats).
+bool ExportStreams(ExportFormat format);
+
+// Writes ExportBytes to `out`. Throws dataaccess::Error when an export
+// cannot be made or `out` fails; a streaming format may then have written
+// part of its text.
+void WriteExportTo(dataaccess::Recordset& rs, ExportFormat format, QIODevice& out, const QString& encoding);
 
 // Writes ExportBytes to `path` atomically: on any failure an earlier file of
 // that name is left as it was, and dataaccess::Error is raised.

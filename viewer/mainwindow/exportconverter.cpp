@@ -8,4 +8,8 @@ QString ConvertRecordsetToXml(dataaccess::Recordset& rs, int style, const QStrin
   return quillon::exportXml(rs, style, encoding);
 }
 
+void WriteRecordsetXml(dataaccess::Recordset& rs, int style, const QString& encoding, QIODevice& out) {
+  quillon::exportXmlTo(rs, style, encoding, out);
+}
+
 }  // namespace viewer

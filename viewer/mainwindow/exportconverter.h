@@ -4,6 +4,7 @@
 
 #include "dataaccess/recordset.h"
 
+#include <QIODevice>
 #include <QString>
 
 namespace viewer {
@@ -11,5 +12,8 @@ namespace viewer {
 // The recordset as XML text in converter style `style` (103 entity form,
 // 101 attribute form), naming `encoding`. Throws dataaccess::Error.
 QString ConvertRecordsetToXml(dataaccess::Recordset& rs, int style, const QString& encoding);
+
+// The same XML, already in `encoding`, written to `out` as it is made.
+void WriteRecordsetXml(dataaccess::Recordset& rs, int style, const QString& encoding, QIODevice& out);
 
 }  // namespace viewer

@@ -176,7 +176,9 @@ struct MdbFile::Impl {
     return c;
   }
 
-  std::shared_ptr<RowStore> read(const QString& table);
+  // Every row of `table`; only the columns named in `only` (all when it is
+  // empty), so that catalogue lookups skip the long values they do not need.
+  std::shared_ptr<RowStore> read(const QString& table, const QStringList& only = {});
 };
 
 MdbFile::MdbFile(const QString& path) : d_(std::make_unique<Impl>()) {
@@ -217,7 +219,9 @@ std::vector<MdbFile::Object> MdbFile::objects() {
   // Creation and change dates are columns of the catalogue table itself.
   QHash<QString, std::pair<QDateTime, QDateTime>> dates;
   try {
-    const std::shared_ptr<RowStore> sys = d_->read(QStringLiteral("MSysObjects"));
+    const std::shared_ptr<RowStore> sys =
+        d_->read(QStringLiteral("MSysObjects"), {QStringLiteral("Name"), QStringLiteral("DateCreate"),
+                                                 QStringLiteral("DateUpdate"), QStringLiteral("Type")});
     const int name = sys->fieldIndex(QStringLiteral("Name")), created = sys->fieldIndex(QStringLiteral("DateCreate")),
               updated = sys->fieldIndex(QStringLiteral("DateUpdate")), type = sys->fieldIndex(QStringLiteral("Type"));
     if (name >= 0 && created >= 0 && updated >= 0 && type >= 0) {
@@ -323,14 +327,17 @@ std::vector<jet::QueryRow> MdbFile::queryRows(const QString& query) {
   return rows;
 }
 
-std::shared_ptr<RowStore> MdbFile::Impl::read(const QString& table) {
+std::shared_ptr<RowStore> MdbFile::Impl::read(const QString& table, const QStringList& only) {
   TableGuard guard(openTable(table));
   MdbTableDef* t = guard.t;
   const unsigned ncols = t->num_cols;
   std::vector<MdbColumn*> cols(ncols);
+  std::vector<unsigned> kept;  // the table's column numbers that are read, in order
   std::vector<FieldInfo> fields;
   for (unsigned i = 0; i < ncols; ++i) {
     cols[i] = static_cast<MdbColumn*>(g_ptr_array_index(t->columns, i));
+    if (!only.isEmpty() && !only.contains(QString::fromUtf8(cols[i]->name), Qt::CaseInsensitive)) continue;
+    kept.push_back(i);
     fields.push_back(describe(cols[i]).field);
   }
   auto rows = std::make_shared<RowStore>(std::move(fields));
@@ -351,9 +358,10 @@ std::shared_ptr<RowStore> MdbFile::Impl::read(const QString& table) {
   mdb_rewind_table(t);
   while (mdb_fetch_row(t)) {
     if (rows->rowCount() >= maxRows) damaged(table, QStringLiteral("its pages loop"));
-    for (unsigned i = 0; i < ncols; ++i) {
+    for (size_t k = 0; k < kept.size(); ++k) {
+      const unsigned i = kept[k];
       MdbColumn* col = cols[i];
-      ColumnStore& out = rows->column(int(i));
+      ColumnStore& out = rows->column(int(k));
       if (col->col_type == MDB_BOOL) {
         out.appendBoolean(boolText[i][0] == '1');
         continue;

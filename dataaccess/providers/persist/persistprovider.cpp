@@ -10,8 +10,8 @@ namespace dataaccess {
 
 namespace {
 
-// Persisted rowsets larger than this are refused rather than read into
-// memory whole (the rows themselves are stored compactly afterwards).
+// Persisted rowsets larger than this are refused (the file is read as it is
+// parsed; the rows are stored compactly).
 constexpr qint64 kMaxFileSize = qint64(4) * 1024 * 1024 * 1024;
 
 class PersistProvider final : public Provider {
@@ -48,8 +48,7 @@ class PersistProvider final : public Provider {
     if (!f.open(QIODevice::ReadOnly))
       throw Error(err::kProviderFailure, QStringLiteral("Recordset.Open"),
                   QStringLiteral("File could not be opened: '%1' (%2).").arg(path, f.errorString()));
-    const QByteArray data = f.readAll();
-    return readRowsetXml(data, path);
+    return readRowsetXml(f, path);
   }
 };
 

@@ -1,232 +1,21 @@
 #include "rowsetxml.h"
 
 #include "../../error.h"
+#include "../../rowsetxmlwriter.h"
 #include "../../values.h"
 
+#include <QBuffer>
 #include <QHash>
-#include <QSet>
 #include <QXmlStreamReader>
-#include <cmath>
-#include <cstdio>
 
 namespace dataaccess {
 
 namespace {
 
-const char kNsSchema[] = "uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882";
-const char kNsTypes[] = "uuid:C2F41010-65B3-11d1-A29F-00AA00C14882";
-const char kNsRowset[] = "urn:schemas-microsoft-com:rowset";
-const char kNsRow[] = "#RowsetSchema";
-
-// ---- writing ------------------------------------------------------------------
-
-// Appends UTF-8 text escaped for a single-quoted attribute. Line breaks and
-// tabs become character references so that a reader gets them back (a raw
-// one would be normalised to a blank). Characters XML 1.0 cannot carry at all
-// (control codes other than tab and line breaks) become U+FFFD.
-void appendEscaped(QByteArray& out, std::string_view utf8) {
-  size_t start = 0;
-  auto flush = [&](size_t i) {
-    if (i > start) out.append(utf8.data() + start, qsizetype(i - start));
-  };
-  for (size_t i = 0; i < utf8.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(utf8[i]);
-    const char* rep = nullptr;
-    switch (c) {
-      case '&': rep = "&amp;"; break;
-      case '<': rep = "&lt;"; break;
-      case '>': rep = "&gt;"; break;
-      case '\'': rep = "&apos;"; break;
-      case '"': rep = "&quot;"; break;
-      case '\t': rep = "&#x9;"; break;
-      case '\n': rep = "&#xA;"; break;
-      case '\r': rep = "&#xD;"; break;
-      default:
-        if (c < 0x20) rep = "\xEF\xBF\xBD";
-        else if (c == 0xEF && i + 2 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) == 0xBF &&
-                 (static_cast<unsigned char>(utf8[i + 2]) == 0xBE || static_cast<unsigned char>(utf8[i + 2]) == 0xBF)) {
-          // U+FFFE and U+FFFF are not XML characters either.
-          flush(i);
-          out.append("\xEF\xBF\xBD");
-          i += 2;
-          start = i + 1;
-          continue;
-        }
-        break;
-    }
-    if (rep) {
-      flush(i);
-      out.append(rep);
-      start = i + 1;
-    }
-  }
-  flush(utf8.size());
-}
-
-void appendEscaped(QByteArray& out, const QString& s) {
-  const QByteArray utf8 = s.toUtf8();
-  appendEscaped(out, std::string_view(utf8.constData(), size_t(utf8.size())));
-}
-
-bool isNameStart(QChar c) { return c.isLetter() || c == '_'; }
-bool isNameChar(QChar c) { return c.isLetterOrNumber() || c == '_' || c == '-' || c == '.'; }
-
-bool isXmlName(const QString& s) {
-  if (s.isEmpty() || !isNameStart(s[0])) return false;
-  for (QChar c : s)
-    if (!isNameChar(c)) return false;
-  return true;
-}
-
-struct TypeSpec {
-  const char* dtType;
-  const char* dbType;  // rs:dbtype, or nullptr
-};
-
-TypeSpec typeSpecOf(DataTypeEnum t) {
-  switch (t) {
-    case adSmallInt: return {"i2", nullptr};
-    case adInteger: return {"int", nullptr};
-    case adTinyInt: return {"i1", nullptr};
-    case adUnsignedTinyInt: return {"ui1", nullptr};
-    case adUnsignedSmallInt: return {"ui2", nullptr};
-    case adUnsignedInt: return {"ui4", nullptr};
-    case adBigInt: return {"i8", nullptr};
-    case adUnsignedBigInt: return {"ui8", nullptr};
-    case adSingle: return {"r4", nullptr};
-    case adDouble: return {"float", nullptr};
-    case adCurrency: return {"number", "currency"};
-    case adNumeric: return {"number", "numeric"};
-    case adDecimal: return {"number", "decimal"};
-    case adBoolean: return {"boolean", nullptr};
-    case adDate: return {"dateTime", "variantdate"};
-    case adDBTimeStamp: return {"dateTime", "timestamp"};
-    case adFileTime: return {"dateTime", "filetime"};
-    case adDBDate: return {"date", nullptr};
-    case adDBTime: return {"time", nullptr};
-    case adGUID: return {"uuid", nullptr};
-    case adBinary: case adVarBinary: case adLongVarBinary: return {"bin.hex", nullptr};
-    case adChar: return {"string", "str"};
-    case adVarChar: case adLongVarChar: return {"string", "str"};
-    default: return {"string", nullptr};
-  }
-}
-
-QByteArray num(int64_t v) { return QByteArray::number(qlonglong(v)); }
-
-void writeSchema(QByteArray& out, const std::vector<FieldInfo>& fields, const std::vector<QByteArray>& attrNames) {
-  out.append("<s:Schema id='RowsetSchema'>\n\t<s:ElementType name='row' content='eltOnly'>\n");
-  for (size_t i = 0; i < fields.size(); ++i) {
-    const FieldInfo& f = fields[i];
-    out.append("\t\t<s:AttributeType name='").append(attrNames[i]).append('\'');
-    if (attrNames[i] != f.name.toUtf8()) {
-      out.append(" rs:name='");
-      appendEscaped(out, f.name);
-      out.append('\'');
-    }
-    out.append(" rs:number='").append(num(int64_t(i) + 1)).append('\'');
-    if (f.nullable) out.append(" rs:nullable='true'");
-    if (f.key) out.append(" rs:keycolumn='true'");
-    if (!f.baseTable.isEmpty()) {
-      out.append(" rs:basetable='");
-      appendEscaped(out, f.baseTable);
-      out.append('\'');
-    }
-    if (!f.baseColumn.isEmpty()) {
-      out.append(" rs:basecolumn='");
-      appendEscaped(out, f.baseColumn);
-      out.append('\'');
-    }
-    out.append(" rs:writeunknown='true'>\n\t\t\t<s:datatype");
-    const TypeSpec spec = typeSpecOf(f.type);
-    out.append(" dt:type='").append(spec.dtType).append('\'');
-    if (spec.dbType) out.append(" rs:dbtype='").append(spec.dbType).append('\'');
-    int64_t maxLength = f.definedSize;
-    if (maxLength <= 0) maxLength = fixedSizeOf(f.type);
-    if (maxLength <= 0 && isLongType(f.type)) maxLength = 2147483647;
-    if (maxLength > 0) out.append(" dt:maxLength='").append(num(maxLength)).append('\'');
-    if (f.type == adNumeric || f.type == adDecimal) {
-      out.append(" rs:scale='").append(num(f.numericScale == 255 ? 0 : f.numericScale)).append('\'');
-      out.append(" rs:precision='").append(num(f.precision > 0 && f.precision != 255 ? f.precision : 18)).append('\'');
-    } else if (f.precision > 0 && f.precision != 255) {
-      out.append(" rs:precision='").append(num(f.precision)).append('\'');
-    }
-    if (isLongType(f.type)) out.append(" rs:long='true'");
-    if (fixedSizeOf(f.type) > 0 || f.type == adChar || f.type == adWChar || f.type == adBinary)
-      out.append(" rs:fixedlength='true'");
-    if (!f.nullable) out.append(" rs:maybenull='false'");
-    out.append("/>\n\t\t</s:AttributeType>\n");
-  }
-  out.append("\t\t<s:extends type='rs:rowbase'/>\n\t</s:ElementType>\n</s:Schema>\n");
-}
-
-void appendValueText(QByteArray& out, const QVariant& v, DataTypeEnum t) {
-  appendEscaped(out, invariantText(v, t));
-}
-
-// Appends the text of a stored cell without building a QVariant where the
-// storage allows it (the common case for large tables).
-void appendStoredValue(QByteArray& out, const ColumnStore& c, int64_t row, DataTypeEnum t) {
-  switch (c.storage()) {
-    case ColumnStore::Storage::Integer:
-      out.append(QByteArray::number(qlonglong(c.integerAt(row))));
-      return;
-    case ColumnStore::Storage::Real: {
-      const double d = t == adSingle ? singleAsDecimal(c.realAt(row)) : c.realAt(row);
-      if (std::isfinite(d)) {
-        out.append(QByteArray::number(d, 'g', QLocale::FloatingPointShortest));
-        return;
-      }
-      break;
-    }
-    case ColumnStore::Storage::Boolean:
-      out.append(c.booleanAt(row) ? "True" : "False");
-      return;
-    case ColumnStore::Storage::Text:
-      appendEscaped(out, c.bytesAt(row));
-      return;
-    case ColumnStore::Storage::Bytes: {
-      const std::string_view b = c.bytesAt(row);
-      out.append(QByteArray::fromRawData(b.data(), qsizetype(b.size())).toHex().toUpper());
-      return;
-    }
-    case ColumnStore::Storage::DateTime: {
-      // ISO text straight from the stored milliseconds, as invariantText()
-      // writes it (years 1 to 9999; others take the general path below).
-      int64_t days = 0;
-      int rest = 0;
-      splitOleMsecs(c.oleMsecsAt(row), &days, &rest);
-      static const qint64 origin = QDate(1899, 12, 30).toJulianDay();
-      int y, m, d;
-      QDate::fromJulianDay(origin + days).getDate(&y, &m, &d);
-      if (y < 1 || y > 9999) break;
-      char buf[32];
-      const int h = rest / 3600000, mi = rest / 60000 % 60, sec = rest / 1000 % 60, z = rest % 1000;
-      int n = 0;
-      if (t == adDBTime)
-        n = std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", h, mi, sec);
-      else if (t == adDBDate)
-        n = std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", y, m, d);
-      else if (z)
-        n = std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d.%03d", y, m, d, h, mi, sec, z);
-      else
-        n = std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d", y, m, d, h, mi, sec);
-      out.append(buf, n);
-      return;
-    }
-  }
-  appendValueText(out, c.value(row), t);
-}
-
-void flushTo(QIODevice& dev, QByteArray& buf, bool force) {
-  if (!force && buf.size() < (1 << 20)) return;
-  if (dev.write(buf) != buf.size())
-    throw Error(err::kProviderFailure, QStringLiteral("Recordset.Save"),
-                QStringLiteral("The rowset could not be written: %1").arg(dev.errorString()));
-  buf.clear();
-}
-
-// ---- reading ----------------------------------------------------------------
+using rowsetxml::kNsRow;
+using rowsetxml::kNsRowset;
+using rowsetxml::kNsSchema;
+using rowsetxml::kNsTypes;
 
 DataTypeEnum typeFrom(const QString& dtType, const QString& dbType, bool isLong, bool fixed) {
   const QString t = dtType.toLower();
@@ -297,69 +86,25 @@ QVariant parseValue(const QString& text, const ColumnDef& c, const QString& sour
 
 }  // namespace
 
-void writeRowsetXml(const RowsView& rows, QIODevice& out) {
-  const std::vector<FieldInfo>& fields = rows.fields();
-  // Attribute names: the column name where it is a valid XML name, else a
-  // generated one (the real name then goes into rs:name).
-  std::vector<QByteArray> attrNames;
-  QSet<QString> used;
-  for (const FieldInfo& f : fields)
-    if (isXmlName(f.name)) used.insert(f.name.toLower());
-  QSet<QString> taken;
-  for (size_t i = 0; i < fields.size(); ++i) {
-    QString n = fields[i].name;
-    if (!isXmlName(n) || taken.contains(n.toLower())) {
-      int k = int(i) + 1;
-      do {
-        n = QStringLiteral("c%1").arg(k++);
-      } while (used.contains(n.toLower()) || taken.contains(n.toLower()));
-    }
-    taken.insert(n.toLower());
-    attrNames.push_back(n.toUtf8());
-  }
-
-  QByteArray buf;
-  buf.reserve(1 << 21);
-  buf.append("<xml xmlns:s='").append(kNsSchema).append("'\n\txmlns:dt='").append(kNsTypes)
-      .append("'\n\txmlns:rs='").append(kNsRowset).append("'\n\txmlns:z='").append(kNsRow).append("'>\n");
-  writeSchema(buf, fields, attrNames);
-  buf.append("<rs:data>\n");
-  const RowStore* store = rows.rowCount() > 0 ? &rows.store() : nullptr;
-  for (int64_t r = 0; r < rows.rowCount(); ++r) {
-    buf.append("\t<z:row");
-    const std::vector<QVariant>* edited = rows.editedRow(r);
-    for (size_t f = 0; f < fields.size(); ++f) {
-      if (edited) {
-        const QVariant& v = (*edited)[f];
-        if (!v.isValid()) continue;
-        buf.append(' ').append(attrNames[f]).append("='");
-        appendValueText(buf, v, fields[f].type);
-      } else {
-        const ColumnStore& c = store->column(int(f));
-        if (c.isNull(r)) continue;
-        buf.append(' ').append(attrNames[f]).append("='");
-        if (c.hasReplacements())
-          appendValueText(buf, c.value(r), fields[f].type);
-        else
-          appendStoredValue(buf, c, r, fields[f].type);
-      }
-      buf.append('\'');
-    }
-    buf.append("/>\n");
-    flushTo(out, buf, false);
-  }
-  buf.append("</rs:data>\n</xml>\n");
-  flushTo(out, buf, true);
+std::shared_ptr<RowStore> readRowsetXml(const QByteArray& data, const QString& source) {
+  QBuffer buffer;
+  buffer.setData(data);
+  buffer.open(QIODevice::ReadOnly);
+  return readRowsetXml(buffer, source);
 }
 
-std::shared_ptr<RowStore> readRowsetXml(const QByteArray& data, const QString& source) {
-  QXmlStreamReader xml(data);
+std::shared_ptr<RowStore> readRowsetXml(QIODevice& device, const QString& source) {
+  QXmlStreamReader xml(&device);
   xml.setNamespaceProcessing(true);
   std::vector<ColumnDef> columns;
   QHash<QString, int> byAttr;
   std::shared_ptr<RowStore> rows;
   bool sawRoot = false, sawSchema = false;
   std::vector<QVariant> values;
+  // Per column of a row: the attribute holding its text (for text columns,
+  // stored straight from the parser's text), or -1.
+  std::vector<qsizetype> textAt;
+  std::vector<bool> direct;  // text columns stored as they are read
 
   auto startRows = [&]() {
     if (rows) return;
@@ -367,6 +112,9 @@ std::shared_ptr<RowStore> readRowsetXml(const QByteArray& data, const QString& s
     std::vector<FieldInfo> fields;
     for (const ColumnDef& c : columns) fields.push_back(c.field);
     rows = std::make_shared<RowStore>(std::move(fields));
+    for (size_t i = 0; i < columns.size(); ++i)
+      direct.push_back(isTextType(columns[i].field.type) &&
+                       rows->column(int(i)).storage() == ColumnStore::Storage::Text);
   };
 
   while (!xml.atEnd()) {
@@ -440,15 +188,34 @@ std::shared_ptr<RowStore> readRowsetXml(const QByteArray& data, const QString& s
     if (ns == QLatin1String(kNsRow) && name == QLatin1String("row")) {
       startRows();
       values.assign(columns.size(), QVariant());
-      for (const QXmlStreamAttribute& a : xml.attributes()) {
+      textAt.assign(columns.size(), -1);
+      const QXmlStreamAttributes attributes = xml.attributes();
+      size_t next = 0;  // rows name their values in column order: that column is tried first
+      for (qsizetype k = 0; k < attributes.size(); ++k) {
+        const QXmlStreamAttribute& a = attributes[k];
         if (!a.namespaceUri().isEmpty()) continue;
-        const auto it = byAttr.constFind(a.name().toString());
-        if (it == byAttr.constEnd())
-          invalid(source, QStringLiteral("a row has the value '%1', which no column declares").arg(a.name()),
-                  xml.lineNumber());
-        values[size_t(*it)] = parseValue(a.value().toString(), columns[size_t(*it)], source, xml.lineNumber());
+        size_t index = next;
+        if (index >= columns.size() || columns[index].attrName != a.name()) {
+          const auto it = byAttr.constFind(a.name().toString());
+          if (it == byAttr.constEnd())
+            invalid(source, QStringLiteral("a row has the value '%1', which no column declares").arg(a.name()),
+                    xml.lineNumber());
+          index = size_t(*it);
+        }
+        next = index + 1;
+        if (direct[index])
+          textAt[index] = k;
+        else
+          values[index] = parseValue(a.value().toString(), columns[index], source, xml.lineNumber());
       }
-      rows->appendRow(values);
+      for (size_t i = 0; i < columns.size(); ++i) {
+        ColumnStore& out = rows->column(int(i));
+        if (textAt[i] >= 0)
+          out.appendText(attributes[textAt[i]].value());
+        else
+          out.appendValue(values[i]);
+      }
+      rows->commitRow();
       continue;
     }
     if (ns == QLatin1String(kNsRowset) && name == QLatin1String("data")) {

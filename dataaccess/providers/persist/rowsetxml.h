@@ -1,25 +1,8 @@
-// The classic XML rowset format: what Recordset::Save writes and the persist
-// provider reads back.
-//
-//   <xml xmlns:s="uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882"
-//        xmlns:dt="uuid:C2F41010-65B3-11d1-A29F-00AA00C14882"
-//        xmlns:rs="urn:schemas-microsoft-com:rowset" xmlns:z="#RowsetSchema">
-//   <s:Schema id="RowsetSchema">
-//     <s:ElementType name="row" content="eltOnly">
-//       <s:AttributeType name="ID" rs:number="1" ...>
-//         <s:datatype dt:type="int" dt:maxLength="4" .../>
-//       </s:AttributeType>
-//       ...
-//       <s:extends type="rs:rowbase"/>
-//     </s:ElementType>
-//   </s:Schema>
-//   <rs:data>
-//     <z:row ID="1" .../>
-//   </rs:data>
-//   </xml>
+// Reading the classic XML rowset format (see rowsetxmlwriter.h for its
+// shape and its writer) back into rows.
 #pragma once
 
-#include "../../rowsview.h"
+#include "../../rowstore.h"
 
 #include <QByteArray>
 #include <QIODevice>
@@ -28,13 +11,12 @@
 
 namespace dataaccess {
 
-// Writes every row of `rows` (current values) as UTF-8 XML to `out`.
-// Throws Error when the device fails.
-void writeRowsetXml(const RowsView& rows, QIODevice& out);
-
 // Reads a rowset document. Throws Error (kProviderFailure) with a
 // description naming `sourceName` when the text is not a well-formed rowset.
 // External entities and network access are never used.
 std::shared_ptr<RowStore> readRowsetXml(const QByteArray& data, const QString& sourceName);
+// The same, reading the document from `device` as it goes (a large file is
+// never held whole in memory).
+std::shared_ptr<RowStore> readRowsetXml(QIODevice& device, const QString& sourceName);
 
 }  // namespace dataaccess

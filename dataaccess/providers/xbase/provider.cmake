@@ -5,10 +5,13 @@ if(NOT SHAPELIB_FOUND)
   return()
 endif()
 set(_xb ${CMAKE_CURRENT_LIST_DIR})
+# shapelib is opened when the first table is.
+lumbrook_lazy_headers(shapelib SHAPELIB "^libshp\\." ${_xb}/shplazy.cpp)
 lumbrook_provider(xbase SOURCES
   ${_xb}/xbaseprovider.cpp ${_xb}/xbaseprovider.h
   ${_xb}/dbftable.cpp ${_xb}/dbftable.h
   ${_xb}/dbccontainer.cpp ${_xb}/dbccontainer.h
   ${_xb}/memofile.cpp ${_xb}/memofile.h
   ${_xb}/filetransaction.cpp ${_xb}/filetransaction.h
-  LIBS PkgConfig::SHAPELIB)
+  ${_xb}/shplazy.cpp
+  LIBS lazyheaders_shapelib)
