@@ -119,8 +119,9 @@ set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${LUMBROOK_PACKAGING_DIR}/triggers)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # Loaded at run time, so dpkg-shlibdeps cannot see them: the SVG icon
-# plug-in and the browser opener.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6")
+# plug-in, and the Excel, Paradox and dBase libraries the providers open at
+# first use (dataaccess/lazylibrary.h).
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6, libgsf-1-114, pxlib1, libshp2")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, shared-mime-info, desktop-file-utils")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "odbc-postgresql, odbc-mariadb")
 set(CPACK_STRIP_FILES ON)

@@ -20,7 +20,8 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Section)" = database ] || { echo "Section"; fail=1; }
 [ -n "$(field Maintainer)" ] || { echo "Maintainer"; fail=1; }
 # The libraries the programs link come from dpkg-shlibdeps.
-for dep in libqt6widgets6 libqt6core6 libxml2 libxslt1.1 libsqlite3-0 libc6; do
+# The libraries the providers open at first use are named by hand.
+for dep in libqt6widgets6 libqt6core6 libxml2 libxslt1.1 libsqlite3-0 libc6 libgsf-1-114 pxlib1 libshp2; do
   field Depends | grep -q "$dep" || { echo "Depends lacks $dep"; fail=1; }
 done
 contents=$(dpkg-deb -c "$deb")
