@@ -4,6 +4,7 @@
 
 #include "controls/splitregion.h"
 #include "controls/twips.h"
+#include "contentload.h"
 #include "dataaccess/error.h"
 #include "datasource/opening.h"
 #include "datasource/paths.h"
@@ -84,12 +85,14 @@ f_ViewDB::f_ViewDB(QWidget* parent) : QMainWindow(parent) {
   connect(TRW, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) { nodeClick(item); });
 
   buildCommands();
+  setupContentLoad();
   // Key preview: the window sees every key press before the focused control.
   qApp->installEventFilter(this);
 }
 
 f_ViewDB::~f_ViewDB() {
   qApp->removeEventFilter(this);
+  contentLoad_->stop();
   // Asking sourceView() here could create a new window; a window destroyed
   // without closing simply stops being the view.
   if (!closed_) sourceViewClosed();
@@ -213,6 +216,8 @@ void f_ViewDB::buildCommands() {
 }
 
 void f_ViewDB::buttonClick(const QString& key) {
+  // A command on the current rows waits for the rows still loading.
+  if (needsAllRows(key) && !awaitContent()) return;
   dispatch_.run(key, state().SourceKind);
 }
 
@@ -284,7 +289,17 @@ bool f_ViewDB::eventFilter(QObject* watched, QEvent* e) {
     QWidget* focus = QApplication::focusWidget();
     if (ke->key() == Qt::Key_Escape && !ke->isAutoRepeat() && w && w->window() == this &&
         (w == focus || (!focus && w == this))) {
-      askExit();
+      // During a load Esc stops the load instead.
+      if (contentLoad_->running())
+        contentLoad_->cancel();
+      else
+        askExit();
+    }
+    // Ctrl+End goes to the last row of the table, not of its first rows.
+    if (ke->key() == Qt::Key_End && (ke->modifiers() & Qt::ControlModifier) && watched == GRD &&
+        contentLoad_->running()) {
+      // Stopped or closed meanwhile: there is no end to go to.
+      if (!awaitContent()) return true;
     }
   }
   return QMainWindow::eventFilter(watched, e);
@@ -305,6 +320,7 @@ void f_ViewDB::closeEvent(QCloseEvent* e) {
   e->accept();
   if (closed_) return;
   closed_ = true;
+  contentLoad_->stop();
   bindGrid(nullptr);
   current_.reset();
   connection_.reset();
