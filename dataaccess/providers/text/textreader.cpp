@@ -22,6 +22,8 @@ namespace dataaccess::text {
 namespace {
 
 constexpr size_t kChunk = size_t(4) << 20;
+// A read of the first rows alone takes smaller bites.
+constexpr size_t kHeadChunk = size_t(256) << 10;
 constexpr int64_t kTextSize = 255;
 constexpr int64_t kMemoSize = 536870910;
 
@@ -561,7 +563,8 @@ std::shared_ptr<RowStore> readText(const QString& path, const TextSchema& schema
 
   ByteBuffer buf;
   size_t pos = 0;
-  bool atEnd = !input.fill(buf, kChunk);
+  const size_t chunk = maxRows >= 0 ? kHeadChunk : kChunk;
+  bool atEnd = !input.fill(buf, chunk);
   for (;;) {
     if (rows == maxRows) break;
     const DelimitedParser::Result r = parser.next(buf.data.get(), buf.size, pos, atEnd);
@@ -597,7 +600,7 @@ std::shared_ptr<RowStore> readText(const QString& path, const TextSchema& schema
     pos = 0;
     throwIfLoadCancelled("TextProvider.Read");
     reportLoadProgress(input.bytesRead(), input.fileSize());
-    if (!input.fill(buf, std::max(kChunk, buf.size))) atEnd = true;
+    if (!input.fill(buf, std::max(chunk, buf.size))) atEnd = true;
   }
 
   if (cols.empty()) cols.resize(1);  // an empty file: one text column, no rows
