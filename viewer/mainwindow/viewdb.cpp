@@ -18,6 +18,7 @@
 #include "shell/settings.h"
 #include "toolbaricons.h"
 #include "toolbarentries.h"
+#include "waitcursor.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -32,6 +33,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <optional>
 
 namespace viewer {
 
@@ -218,6 +220,9 @@ void f_ViewDB::buildCommands() {
 void f_ViewDB::buttonClick(const QString& key) {
   // A command on the current rows waits for the rows still loading.
   if (needsAllRows(key) && !awaitContent()) return;
+  // A sort or filter reads the rows again before the window answers.
+  std::optional<WaitCursor> hourglass;
+  if (requeries(key)) hourglass.emplace();
   dispatch_.run(key, state().SourceKind);
 }
 

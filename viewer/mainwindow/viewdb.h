@@ -130,6 +130,8 @@ class f_ViewDB : public QMainWindow, public SourceView {
   void showLoadProgress(int percent);
   // Keys whose commands work on all rows of the current recordset.
   static bool needsAllRows(const QString& key);
+  // Keys whose commands open the rows again with new SQL text.
+  static bool requeries(const QString& key);
   void bindGrid(std::shared_ptr<dataaccess::Recordset> rs);
   // Shows "number: description" with the exclamation icon.
   void warn(const std::exception& e);

@@ -41,6 +41,7 @@ void f_ViewDB::setupContentLoad() {
   connect(contentLoad_, &ContentLoad::failed, this, [this](const dataaccess::Error& e) {
     bindGrid(nullptr);
     statusBar()->clearMessage();
+    loadSettled();  // the ordinary pointer over the message
     warn(e);
   });
   connect(contentLoad_, &ContentLoad::cancelled, this, [this] {
@@ -57,6 +58,12 @@ bool f_ViewDB::needsAllRows(const QString& key) {
                                 QStringLiteral("Preview"),         QStringLiteral("filter"),
                                 QStringLiteral("FilterRemove"),    QStringLiteral("Sort Ascending"),
                                 QStringLiteral("Sort Descending")};
+  return keys.contains(key);
+}
+
+bool f_ViewDB::requeries(const QString& key) {
+  static const QStringList keys{QStringLiteral("filter"), QStringLiteral("FilterRemove"),
+                                QStringLiteral("Sort Ascending"), QStringLiteral("Sort Descending")};
   return keys.contains(key);
 }
 
