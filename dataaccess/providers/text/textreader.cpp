@@ -566,7 +566,7 @@ std::shared_ptr<RowStore> readText(const QString& path, const TextSchema& schema
   const size_t chunk = maxRows >= 0 ? kHeadChunk : kChunk;
   bool atEnd = !input.fill(buf, chunk);
   for (;;) {
-    if (rows == maxRows) break;
+    if (rows == maxRows && !headerPending) break;
     const DelimitedParser::Result r = parser.next(buf.data.get(), buf.size, pos, atEnd);
     if (r == DelimitedParser::Result::Record) {
       const std::vector<std::string_view>& fields = parser.fields();
