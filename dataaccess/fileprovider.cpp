@@ -105,6 +105,19 @@ RowStorePtr FileProvider::openSchema(SchemaEnum schema, const QVariantList& rest
                   .arg(int(schema)));
 }
 
+std::shared_ptr<RowStore> FileProvider::loadTableHead(const TableEntry&, int64_t) { return nullptr; }
+
+RowStorePtr FileProvider::executeHead(const QString& statement, int64_t maxRows) {
+  const QString plain = plainSelectTable(statement);
+  if (plain.isEmpty()) return nullptr;
+  const TableEntry t = findTable(plain);
+  auto it = cache_.find(t.name.toLower());
+  if (it != cache_.end() && it->second.stamps == stampsOf(t)) return it->second.rows;
+  std::shared_ptr<RowStore> rows = loadTableHead(t, maxRows);
+  if (rows && rows->baseTable.isEmpty()) rows->baseTable = t.name;
+  return rows;
+}
+
 RowStorePtr FileProvider::execute(const QString& statement, int options) {
   if (options == adCmdTable) return cachedTable(statement);
   const QString plain = plainSelectTable(statement);

@@ -26,6 +26,9 @@ class FileProvider : public Provider {
   bool hasFeature(Feature f) const override;
   RowStorePtr openSchema(SchemaEnum schema, const QVariantList& restrictions) override;
   RowStorePtr execute(const QString& statement, int options) override;
+  // Plain "SELECT * FROM t": the cached rows while they are fresh, else the
+  // format's loadTableHead.
+  RowStorePtr executeHead(const QString& statement, int64_t maxRows) override;
 
   // The table a plain "SELECT * FROM <name>" statement reads (the name
   // without its brackets or quotes), or an empty string when the statement
@@ -37,6 +40,9 @@ class FileProvider : public Provider {
   virtual std::vector<TableEntry> listTables() = 0;
   // Reads a whole table.
   virtual std::shared_ptr<RowStore> loadTable(const TableEntry& table) = 0;
+  // Reads the first `maxRows` rows of a table quickly, or nullptr when the
+  // format cannot (the default).
+  virtual std::shared_ptr<RowStore> loadTableHead(const TableEntry& table, int64_t maxRows);
   // The columns of a table. The default reads the table (cached).
   virtual std::vector<FieldInfo> describeTable(const TableEntry& table);
   // The files whose change makes the cached rows of a table stale.

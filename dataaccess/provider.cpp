@@ -9,6 +9,8 @@ void registerBuiltinProviders(ProviderRegistry& registry);
 
 Provider::~Provider() = default;
 
+RowStorePtr Provider::executeHead(const QString&, int64_t) { return nullptr; }
+
 std::optional<QVariant> Provider::property(const QString&) const { return std::nullopt; }
 
 void Provider::applyBatch(const RowStore&, const std::vector<RowChange>&) { raiseReadOnly(name()); }

@@ -72,6 +72,13 @@ class Provider {
   // Runs a statement (adCmdText), a table name (adCmdTable) or a file
   // (adCmdFile) into rows.
   virtual RowStorePtr execute(const QString& statement, int options) = 0;
+  // The first rows of what execute(statement, adCmdText) returns, at least
+  // `maxRows` of them when there are that many (all of them when they are
+  // at hand anyway), read without waiting for the rest: a preview shown
+  // while the whole set loads. nullptr when the provider cannot read a
+  // statement's first rows quicker than all of them (the default). A
+  // preview is never cached or written back.
+  virtual RowStorePtr executeHead(const QString& statement, int64_t maxRows);
   // Writes a batch of changed rows of `rows` back, all or nothing. The
   // default refuses: the source is read-only.
   virtual void applyBatch(const RowStore& rows, const std::vector<RowChange>& changes);

@@ -1,6 +1,7 @@
 #include "sqlengine.h"
 
 #include "error.h"
+#include "loadcontrol.h"
 #include "sqldirect.h"
 #include "sqlresult.h"
 #include "sqltranslate.h"
@@ -249,6 +250,7 @@ void SqlEngine::Impl::insertAll(Staged& s, const RowStore& rows) {
     if (sqlite3_step(raw) != SQLITE_DONE) {
       const QString msg = sqliteMessage(db);
       sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+      throwIfLoadCancelled("Recordset.Open");
       throw Error(err::kProviderFailure, kSource, msg);
     }
     sqlite3_reset(raw);
@@ -308,6 +310,8 @@ SqlEngine::SqlEngine(SqlDialect dialect) : d_(std::make_unique<Impl>()) {
       d_->db, 100000,
       [](void* p) -> int {
         auto* d = static_cast<Impl*>(p);
+        // A load stopped from the window ends the statement at once.
+        if (loadCancelled()) return 1;
         return d->limitTime && std::chrono::steady_clock::now() > d->deadline ? 1 : 0;
       },
       d_.get());
@@ -470,6 +474,7 @@ std::shared_ptr<RowStore> SqlEngine::run(const QString& statement, const TableLo
     throw;
   }
   d_->limitTime = false;
+  if (rc == SQLITE_INTERRUPT) throwIfLoadCancelled("Recordset.Open");
   if (rc == SQLITE_INTERRUPT)
     throw Error(err::kCommandError, kSource,
                 d_->describe(QStringLiteral("The query was stopped after running for %1 seconds")

@@ -28,6 +28,9 @@ class EditWiringTest : public ::testing::Test {
   void SetUp() override {
     state() = SourceState{};
     window = new f_ViewDB;
+    // Content views return once their rows are loaded (loading in the
+    // background has tests of its own).
+    window->setContentViewWaits(true);
     setSourceViewFactory([this] { return window.data(); });
     window->resize(800, 500);
     window->show();

@@ -32,6 +32,9 @@ class WindowFilterTest : public ::testing::Test {
   void SetUp() override {
     state() = SourceState{};
     window = new f_ViewDB;
+    // Content views return once their rows are loaded (loading in the
+    // background has tests of its own).
+    window->setContentViewWaits(true);
     setSourceViewFactory([this] { return window.data(); });
     window->resize(900, 500);
     window->show();

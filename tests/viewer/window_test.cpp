@@ -69,6 +69,9 @@ class WindowTest : public ::testing::Test {
     // The export format chosen by an earlier test is remembered.
     WriteSetting(kSettingsKey, "ExportFormat", QString());
     window = new f_ViewDB;
+    // Content views return once their rows are loaded (loading in the
+    // background has tests of its own).
+    window->setContentViewWaits(true);
     setSourceViewFactory([this] { return window.data(); });
     ASSERT_EQ(sourceView(), window.data());
     window->resize(800, 500);

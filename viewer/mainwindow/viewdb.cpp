@@ -4,6 +4,7 @@
 
 #include "controls/splitregion.h"
 #include "controls/twips.h"
+#include "contentload.h"
 #include "dataaccess/error.h"
 #include "datasource/opening.h"
 #include "datasource/paths.h"
@@ -22,6 +23,7 @@
 #include "shortcuts.h"
 #include "toolbaricons.h"
 #include "toolbarentries.h"
+#include "waitcursor.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -36,6 +38,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <optional>
 
 namespace viewer {
 
@@ -89,12 +92,14 @@ f_ViewDB::f_ViewDB(QWidget* parent) : QMainWindow(parent) {
   connect(TRW, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) { nodeClick(item); });
 
   buildCommands();
+  setupContentLoad();
   // Key preview: the window sees every key press before the focused control.
   qApp->installEventFilter(this);
 }
 
 f_ViewDB::~f_ViewDB() {
   qApp->removeEventFilter(this);
+  contentLoad_->stop();
   // Asking sourceView() here could create a new window; a window destroyed
   // without closing simply stops being the view.
   if (!closed_) sourceViewClosed();
@@ -224,6 +229,11 @@ void f_ViewDB::buildCommands() {
 }
 
 void f_ViewDB::buttonClick(const QString& key) {
+  // A command on the current rows waits for the rows still loading.
+  if (needsAllRows(key) && !awaitContent()) return;
+  // A sort or filter reads the rows again before the window answers.
+  std::optional<WaitCursor> hourglass;
+  if (requeries(key)) hourglass.emplace();
   dispatch_.run(key, state().SourceKind);
 }
 
@@ -289,7 +299,17 @@ bool f_ViewDB::eventFilter(QObject* watched, QEvent* e) {
     QWidget* focus = QApplication::focusWidget();
     if (ke->key() == Qt::Key_Escape && !ke->isAutoRepeat() && w && w->window() == this &&
         (w == focus || (!focus && w == this))) {
-      askExit();
+      // During a load Esc stops the load instead.
+      if (contentLoad_->running())
+        contentLoad_->cancel();
+      else
+        askExit();
+    }
+    // Ctrl+End goes to the last row of the table, not of its first rows.
+    if (ke->key() == Qt::Key_End && (ke->modifiers() & Qt::ControlModifier) && watched == GRD &&
+        contentLoad_->running()) {
+      // Stopped or closed meanwhile: there is no end to go to.
+      if (!awaitContent()) return true;
     }
   }
   return QMainWindow::eventFilter(watched, e);
@@ -310,6 +330,7 @@ void f_ViewDB::closeEvent(QCloseEvent* e) {
   e->accept();
   if (closed_) return;
   closed_ = true;
+  contentLoad_->stop();
   bindGrid(nullptr);
   current_.reset();
   connection_.reset();

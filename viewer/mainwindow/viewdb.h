@@ -31,6 +31,7 @@ class SplitRegion;
 
 namespace viewer {
 
+class ContentLoad;
 class GridCursor;
 class RecordsetModel;
 
@@ -57,7 +58,22 @@ class f_ViewDB : public QMainWindow, public SourceView {
   std::unique_ptr<dataaccess::Recordset> GetSchema();
   // Shows the rows of `TableName` (the opened file for csv and log) and makes
   // them the current recordset; errors are shown with the exclamation icon.
+  // The rows load on a worker thread (viewdb_load.cpp): the first of them
+  // show at once where the source can read them quickly, the status bar
+  // follows the load, Esc stops it, and the loaded rows replace the first
+  // ones keeping the current row and the scroll position. The current
+  // recordset is set once all rows are loaded; commands that need it wait.
   void ViewTableContent(const QString& TableName);
+  // The running content load, if any.
+  ContentLoad* contentLoad() const { return contentLoad_; }
+  // Waits (the window painting on, a busy pointer shown, Esc stopping it)
+  // until the running content load settles. True when the current recordset
+  // then holds all rows of the table shown, or no load was running.
+  bool awaitContent();
+  // With `on`, ViewTableContent returns only once its load has settled.
+  void setContentViewWaits(bool on) { contentViewWaits_ = on; }
+  // How many rows the quick first view reads (default 10000).
+  void setPreviewRows(int64_t rows) { previewRows_ = rows; }
   // Shows the column list of `TableName`; the current recordset stays.
   void ViewTableColumns(const QString& TableName);
   // Opens the record editor on the current record of the current recordset;
@@ -114,6 +130,15 @@ class f_ViewDB : public QMainWindow, public SourceView {
   void nodeClick(QTreeWidgetItem* item);
   void askExit();
   void resetTree();
+  void setupContentLoad();
+  void startContentLoad(const QString& tableName);
+  void showLoadedRows(std::shared_ptr<dataaccess::Recordset> rs);
+  void loadSettled();
+  void showLoadProgress(int percent);
+  // Keys whose commands work on all rows of the current recordset.
+  static bool needsAllRows(const QString& key);
+  // Keys whose commands open the rows again with new SQL text.
+  static bool requeries(const QString& key);
   void bindGrid(std::shared_ptr<dataaccess::Recordset> rs);
   // Shows "number: description" with the exclamation icon.
   void warn(const std::exception& e);
@@ -129,6 +154,12 @@ class f_ViewDB : public QMainWindow, public SourceView {
   // Each content view takes a ticket; one that finds a newer ticket after
   // letting events run gives way to it.
   quint64 contentTicket_ = 0;
+  ContentLoad* contentLoad_ = nullptr;
+  QString loadingTable_;
+  bool previewShown_ = false;
+  bool busyCursor_ = false;
+  bool contentViewWaits_ = false;
+  int64_t previewRows_ = 10000;
   bool closed_ = false;
 };
 

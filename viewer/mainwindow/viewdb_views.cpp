@@ -2,6 +2,7 @@
 // list and the grid show for the open source.
 #include "viewdb.h"
 
+#include "contentload.h"
 #include "dataaccess/error.h"
 #include "datasource/catalogue.h"
 #include "datasource/sourcestate.h"
@@ -46,6 +47,8 @@ void f_ViewDB::resetTree() {
 
 void f_ViewDB::OpenDB(std::shared_ptr<dataaccess::Connection> cna, const QString& ext) {
   WaitCursor hourglass;
+  // The running load must give up the old connection before it goes.
+  contentLoad_->stop();
   try {
     ext_ = ext;
     if (state().SourceKind == kind::PersistedRecordset) {
@@ -77,6 +80,7 @@ void f_ViewDB::LoadTables() {
   } catch (const std::exception&) {
   }
   // The grid never keeps rows of a previous source under a new catalogue.
+  contentLoad_->stop();
   bindGrid(nullptr);
   if (!connection_) return;
   if (connection_->State() == dataaccess::adStateOpen) {
@@ -116,8 +120,9 @@ std::unique_ptr<dataaccess::Recordset> f_ViewDB::GetSchema() {
 }
 
 void f_ViewDB::ViewTableContent(const QString& TableName) {
-  WaitCursor hourglass;
   if (state().SourceKind == kind::PersistedRecordset) return;
+  // A load still running is stopped: the connection serves one at a time.
+  contentLoad_->stop();
 
   // Draw the empty grid before a long query starts. Letting events run here
   // also lets another click start a content view of its own; whichever
@@ -137,9 +142,7 @@ void f_ViewDB::ViewTableContent(const QString& TableName) {
       throw dataaccess::Error(dataaccess::err::kObjectClosed, QStringLiteral("f_ViewDB.ViewTableContent"),
                               QStringLiteral("Operation is not allowed when the object is closed."));
     }
-    current_ = std::shared_ptr<dataaccess::Recordset>(
-        OpenContent(connection_, TableName, ext_, state().SourceKind, state().CurrentPath));
-    bindGrid(current_);
+    startContentLoad(TableName);
   } catch (const std::exception& e) {
     warn(e);
   }
@@ -148,6 +151,7 @@ void f_ViewDB::ViewTableContent(const QString& TableName) {
 void f_ViewDB::ViewTableColumns(const QString& TableName) {
   if (TableName.isEmpty()) return;
   WaitCursor hourglass;
+  contentLoad_->stop();
   try {
     if (!connection_) {
       throw dataaccess::Error(dataaccess::err::kObjectClosed, QStringLiteral("f_ViewDB.ViewTableColumns"),

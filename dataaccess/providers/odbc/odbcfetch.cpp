@@ -1,5 +1,6 @@
 #include "odbcfetch.h"
 
+#include "../../loadcontrol.h"
 #include "../../values.h"
 
 #include <QDate>
@@ -209,6 +210,8 @@ void fetchRowByRow(const Statement& stmt, const std::vector<ResultColumn>& colum
   std::string scratch;
   std::vector<char> piece;
   for (;;) {
+    // A load stopped from the window ends between rows.
+    throwIfLoadCancelled("Recordset.Open");
     const SQLRETURN rc = SQLFetch(stmt);
     if (rc == SQL_NO_DATA) break;
     stmt.check(rc, QStringLiteral("Cannot read the rows."));
@@ -258,6 +261,7 @@ void fetchInBlocks(const Statement& stmt, const std::vector<ResultColumn>& colum
   std::string scratch;
   std::vector<char> piece;
   for (;;) {
+    throwIfLoadCancelled("Recordset.Open");
     fetched = 0;
     const SQLRETURN rc = SQLFetch(stmt);
     if (rc == SQL_NO_DATA) break;

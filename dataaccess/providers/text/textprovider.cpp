@@ -83,6 +83,14 @@ class TextProvider : public FileProvider {
     return rows;
   }
 
+  std::shared_ptr<RowStore> loadTableHead(const TableEntry& table, int64_t maxRows) override {
+    const QString fileName = fileNameOf(table);
+    const text::TextSchema schema = text::readSchemaIni(folder_, fileName);
+    auto rows = text::readTextTableHead(QDir(folder_).filePath(fileName), schema, maxRows);
+    rows->baseTable = table.name;
+    return rows;
+  }
+
   QStringList filesOf(const TableEntry& table) const override {
     QStringList files{QDir(folder_).filePath(fileNameOf(table))};
     const QString ini = text::schemaIniPath(folder_);

@@ -2,6 +2,7 @@
 
 #include "../../codepage.h"
 #include "../../error.h"
+#include "../../loadcontrol.h"
 #include "delimitedparser.h"
 #include "textvalues.h"
 
@@ -21,6 +22,8 @@ namespace dataaccess::text {
 namespace {
 
 constexpr size_t kChunk = size_t(4) << 20;
+// A read of the first rows alone takes smaller bites.
+constexpr size_t kHeadChunk = size_t(256) << 10;
 constexpr int64_t kTextSize = 255;
 constexpr int64_t kMemoSize = 536870910;
 
@@ -340,6 +343,10 @@ class TextInput {
   // when the file has no more text.
   bool fill(ByteBuffer& buf, size_t want) { return utf8_ ? fillUtf8(buf, want) : fillDecoded(buf, want); }
 
+  // Bytes of the file read so far, and its size.
+  int64_t bytesRead() const { return file_.pos(); }
+  int64_t fileSize() const { return file_.size(); }
+
  private:
   bool fillUtf8(ByteBuffer& buf, size_t want) {
     char* dst = buf.room(carry_.size() + want);
@@ -542,8 +549,9 @@ void convertColumn(RawColumn& raw, ColumnStore& out, int64_t rows, const ValuePa
   }
 }
 
+// Reads the whole file, or only its first `maxRows` records when maxRows >= 0.
 std::shared_ptr<RowStore> readText(const QString& path, const TextSchema& schema, const QLocale& locale,
-                                   bool windows1252) {
+                                   bool windows1252, int64_t maxRows = -1) {
   TextInput input(path, schema, windows1252);
   const ValueParser values(locale);
   DelimitedParser parser(schema.delimiter);
@@ -555,8 +563,10 @@ std::shared_ptr<RowStore> readText(const QString& path, const TextSchema& schema
 
   ByteBuffer buf;
   size_t pos = 0;
-  bool atEnd = !input.fill(buf, kChunk);
+  const size_t chunk = maxRows >= 0 ? kHeadChunk : kChunk;
+  bool atEnd = !input.fill(buf, chunk);
   for (;;) {
+    if (rows == maxRows && !headerPending) break;
     const DelimitedParser::Result r = parser.next(buf.data.get(), buf.size, pos, atEnd);
     if (r == DelimitedParser::Result::Record) {
       const std::vector<std::string_view>& fields = parser.fields();
@@ -588,17 +598,31 @@ std::shared_ptr<RowStore> readText(const QString& path, const TextSchema& schema
     // the record so that a very long record is re-scanned only a few times.
     buf.consume(pos);
     pos = 0;
-    if (!input.fill(buf, std::max(kChunk, buf.size))) atEnd = true;
+    throwIfLoadCancelled("TextProvider.Read");
+    reportLoadProgress(input.bytesRead(), input.fileSize());
+    if (!input.fill(buf, std::max(chunk, buf.size))) atEnd = true;
   }
 
   if (cols.empty()) cols.resize(1);  // an empty file: one text column, no rows
   auto store = std::make_shared<RowStore>(describeColumns(cols, header, schema));
-  for (size_t i = 0; i < cols.size(); ++i) convertColumn(cols[i], store->column(int(i)), rows, values);
+  for (size_t i = 0; i < cols.size(); ++i) {
+    throwIfLoadCancelled("TextProvider.Read");
+    convertColumn(cols[i], store->column(int(i)), rows, values);
+  }
   for (int64_t r = 0; r < rows; ++r) store->commitRow();
   return store;
 }
 
 }  // namespace
+
+std::shared_ptr<RowStore> readTextTableHead(const QString& path, const TextSchema& schema, int64_t maxRows,
+                                            const QLocale& locale) {
+  try {
+    return readText(path, schema, locale, false, std::max<int64_t>(0, maxRows));
+  } catch (const NotUtf8&) {
+    return readText(path, schema, locale, true, std::max<int64_t>(0, maxRows));
+  }
+}
 
 std::shared_ptr<RowStore> readTextTable(const QString& path, const TextSchema& schema, const QLocale& locale) {
   try {

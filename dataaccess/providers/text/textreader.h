@@ -31,4 +31,10 @@ namespace dataaccess::text {
 std::shared_ptr<RowStore> readTextTable(const QString& path, const TextSchema& schema,
                                         const QLocale& locale = QLocale());
 
+// The first `maxRows` records of the same file, read without the rest: a
+// quick preview while the whole file loads. Column types are guessed from
+// these records only, so they may differ from the whole file's.
+std::shared_ptr<RowStore> readTextTableHead(const QString& path, const TextSchema& schema, int64_t maxRows,
+                                            const QLocale& locale = QLocale());
+
 }  // namespace dataaccess::text
