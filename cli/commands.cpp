@@ -61,13 +61,6 @@ std::unique_ptr<Recordset> openContent(Session& session, const QString& table, c
   return viewer::OpenContent(requireConnection(session), table, session.ext(), s.SourceKind, s.CurrentPath, sql);
 }
 
-// The whole export on standard output (OUT "-").
-void writeToStdout(const QByteArray& bytes) {
-  QFile out;
-  if (!out.open(stdout, QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.flush())
-    throw Error(dataaccess::err::kAppBase, kSource, QStringLiteral("Error writing to standard output"));
-}
-
 // The PDF helper: beside this program, else on PATH.
 QString reportPdfHelper() {
   const QString name = QStringLiteral("lumbrook-report-pdf");
@@ -168,7 +161,10 @@ int runExport(const QStringList& args, QTextStream& out) {
     out.flush();
   }
   if (rest[3] == QLatin1String("-")) {
-    writeToStdout(viewer::ExportBytes(*rs, format, viewer::state().PageEncoding));
+    QFile stdOut;
+    if (!stdOut.open(stdout, QIODevice::WriteOnly) ||
+        !viewer::WriteExport(*rs, format, stdOut, viewer::state().PageEncoding) || !stdOut.flush())
+      throw Error(dataaccess::err::kAppBase, kSource, QStringLiteral("Error writing to standard output"));
   } else {
     viewer::WriteExport(*rs, format, rest[3], viewer::state().PageEncoding);
   }

@@ -10,6 +10,7 @@
 #include "converter/xmltextfile.h"
 
 #include <QBuffer>
+#include <QSaveFile>
 
 namespace viewer {
 
@@ -36,13 +37,9 @@ int ExportFilterIndex(ExportFormat format) { return format == txt_tab || format 
 
 namespace {
 
-// Header line and rows as UTF-8, built straight from the stored rows so that
-// large tables export without a wide-character copy of the whole text. Every
-// row from the first is written; a value (or name) holding the separator, a
-// quote or a line break is quoted so that other programs read it back whole.
-QByteArray DelimitedUtf8(dataaccess::Recordset& rs, const QString& separator) {
-  const QString crlf = QStringLiteral("\r\n");
-  const QByteArray sep = separator.toUtf8();
+// The header line: the field names joined by the separator, each quoted
+// like a value when it holds the separator, a quote or a line break.
+QByteArray DelimitedHeaderUtf8(dataaccess::Recordset& rs, const QByteArray& sep) {
   QByteArray out;
   for (int i = 0; i < rs.FieldCount(); ++i) {
     if (i) out.append(sep);
@@ -50,9 +47,41 @@ QByteArray DelimitedUtf8(dataaccess::Recordset& rs, const QString& separator) {
     out.append(rs.Fields(i).Name().toUtf8());
     dataaccess::quoteDelimitedCell(out, start, sep);
   }
-  out.append(crlf.toUtf8());
-  rs.AppendDelimitedRowsUtf8(out, separator, crlf, QString());
+  out.append("\r\n");
   return out;
+}
+
+// Header line and rows as UTF-8, built straight from the stored rows so that
+// large tables export without a wide-character copy of the whole text. Every
+// row from the first is written; a value (or name) holding the separator, a
+// quote or a line break is quoted so that other programs read it back whole.
+QByteArray DelimitedUtf8(dataaccess::Recordset& rs, const QString& separator) {
+  QByteArray out = DelimitedHeaderUtf8(rs, separator.toUtf8());
+  rs.AppendDelimitedRowsUtf8(out, separator, QStringLiteral("\r\n"), QString());
+  return out;
+}
+
+bool IsUtf8Charset() {
+  const QString charset = textCharset();
+  return charset.compare(QLatin1String("UTF-8"), Qt::CaseInsensitive) == 0 ||
+         charset.compare(QLatin1String("utf8"), Qt::CaseInsensitive) == 0;
+}
+
+// The delimited text formats written piece by piece as the rows are
+// formatted, in the locale's character set. Returns false when the device
+// does not take every byte.
+bool StreamDelimited(dataaccess::Recordset& rs, const QString& separator, QIODevice& device) {
+  const bool utf8 = IsUtf8Charset();
+  bool ok = true;
+  auto write = [&](const QByteArray& piece) {
+    if (!ok) return;
+    // Each piece ends at a row's end, so no character is split between two.
+    const QByteArray bytes = utf8 ? piece : encodeText(QString::fromUtf8(piece));
+    ok = device.write(bytes) == bytes.size();
+  };
+  write(DelimitedHeaderUtf8(rs, separator.toUtf8()));
+  rs.WriteDelimitedRowsUtf8(write, separator, QStringLiteral("\r\n"), QString());
+  return ok;
 }
 
 // The current record is where the user left it, whatever the writer did.
@@ -106,10 +135,16 @@ QByteArray ExportBytes(dataaccess::Recordset& rs, ExportFormat format, const QSt
   }
   // Text files are written in the locale's character set, as WriteTextFile
   // writes them; for UTF-8 the bytes are already right.
-  const QString charset = textCharset();
-  const bool isUtf8 = charset.compare(QLatin1String("UTF-8"), Qt::CaseInsensitive) == 0 ||
-                      charset.compare(QLatin1String("utf8"), Qt::CaseInsensitive) == 0;
-  return isUtf8 ? utf8 : encodeText(QString::fromUtf8(utf8));
+  return IsUtf8Charset() ? utf8 : encodeText(QString::fromUtf8(utf8));
+}
+
+bool WriteExport(dataaccess::Recordset& rs, ExportFormat format, QIODevice& device, const QString& encoding) {
+  if (format == txt_tab || format == txt_comma) {
+    KeepPosition keep(rs);
+    return StreamDelimited(rs, format == txt_tab ? QStringLiteral("\t") : QStringLiteral(","), device);
+  }
+  const QByteArray bytes = ExportBytes(rs, format, encoding);
+  return device.write(bytes) == bytes.size();
 }
 
 void WriteExport(dataaccess::Recordset& rs, ExportFormat format, const QString& path, const QString& encoding) {
@@ -118,14 +153,12 @@ void WriteExport(dataaccess::Recordset& rs, ExportFormat format, const QString& 
     rs.Save(path, dataaccess::adPersistXML);
     return;
   }
-  // Built whole before the file is touched: a failure leaves an earlier file as it was.
-  const QByteArray bytes = ExportBytes(rs, format, encoding);
-  try {
-    dataaccess::writeFileAtomically(path, bytes, QStringLiteral("ExportRecordset"));
-  } catch (const dataaccess::Error&) {
+  // Written to a new file that replaces the old one only when complete: a
+  // failure leaves an earlier file as it was.
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly) || !WriteExport(rs, format, file, encoding) || !file.commit())
     throw dataaccess::Error(dataaccess::err::kAppBase, QStringLiteral("ExportRecordset"),
                             QStringLiteral("Error writing to file '%1'").arg(path));
-  }
 }
 
 void ExportRecordset(dataaccess::Recordset* rs, ExportFormat format, const QString& name) {

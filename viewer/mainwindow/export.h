@@ -6,6 +6,7 @@
 #include "dataaccess/recordset.h"
 
 #include <QByteArray>
+#include <QIODevice>
 #include <QString>
 
 namespace viewer {
@@ -37,6 +38,12 @@ inline constexpr char kExportDialogFilter[] = "All Files (*.*)|*.*|XML file (*.x
 // quotes doubled. The XML shapes go through the converter with `encoding`.
 // Throws dataaccess::Error.
 QByteArray ExportBytes(dataaccess::Recordset& rs, ExportFormat format, const QString& encoding);
+
+// Writes the bytes of ExportBytes to `device`; the text formats go out
+// piece by piece as the rows are formatted, so that a large table is never
+// held whole as text. Returns false when the device did not take every byte.
+// Throws dataaccess::Error as ExportBytes does.
+bool WriteExport(dataaccess::Recordset& rs, ExportFormat format, QIODevice& device, const QString& encoding);
 
 // Writes ExportBytes to `path` atomically: on any failure an earlier file of
 // that name is left as it was, and dataaccess::Error is raised.
