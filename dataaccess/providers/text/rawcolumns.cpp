@@ -19,6 +19,8 @@ size_t utf8Chars(std::string_view s) {
 }  // namespace
 
 MappedBlock::MappedBlock(size_t capacity) : capacity_(capacity) {
+  // Not filled in advance: after a stretch read on another thread is joined
+  // on, the block before it keeps unused room that costs nothing unless touched.
   void* p = ::mmap(nullptr, capacity, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (p == MAP_FAILED) throw std::bad_alloc();
   data_ = static_cast<char*>(p);
