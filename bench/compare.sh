@@ -38,18 +38,21 @@ ROWS_OUT=()
 skip() { ROWS_OUT+=("$(printf '%-13s skipped: %s' "$1" "$2")"); echo "$1: skipped: $2" >&2; }
 
 # timed LOG COMMAND...: runs the command (output to /dev/null) under GNU
-# time and appends "seconds peak_kb" to LOG.
+# time and appends "seconds peak_kb" to LOG; the seconds are taken to the
+# millisecond around it, as GNU time gives only hundredths.
 timed() {
-  local log=$1 t
+  local log=$1 t start end
   shift
   t=$(mktemp)
-  if ! /usr/bin/time -f "%e %M" -o "$t" "$@" >/dev/null 2>"$t.err"; then
+  start=$(date +%s.%N)
+  if ! /usr/bin/time -f "%M" -o "$t" "$@" >/dev/null 2>"$t.err"; then
     echo "failed: $*" >&2
     cat "$t.err" >&2
     rm -f "$t" "$t.err"
     return 1
   fi
-  tail -1 "$t" >>"$log"
+  end=$(date +%s.%N)
+  echo "$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }') $(tail -1 "$t")" >>"$log"
   rm -f "$t" "$t.err"
 }
 
@@ -72,7 +75,7 @@ compare() {
   sm=$(cut -d' ' -f2 "$b" | median)
   rm -f "$a" "$b"
   ROWS_OUT+=("$(awk -v n="$name" -v p="$peer" -v lt="$lt" -v st="$st" -v lm="$lm" -v sm="$sm" 'BEGIN {
-    printf "%-13s %8.2fs %8.2fs %6.2f %9.0f %9.0f %6.2f  %s", n, lt, st, (st > 0 ? lt / st : 0),
+    printf "%-13s %8.3fs %8.3fs %6.2f %9.0f %9.0f %6.2f  %s", n, lt, st, (st > 0 ? lt / st : 0),
            lm / 1024, sm / 1024, (sm > 0 ? lm / sm : 0), p }')")
   echo "${ROWS_OUT[-1]}" >&2
 }
