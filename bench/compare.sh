@@ -150,7 +150,7 @@ row_xml_ent() {
   # The element XML the converter writes: <RS><row><field>value</field>...</row></RS>.
   cat >"$WORK/ent.xsl" <<'XSL'
 <xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform"
-    xmlns:rs="urn:schemas-microsoft-com:rowset" xmlns:z="#RowsetSchema">
+    xmlns:rs="urn:schemas-microsoft-com:rowset" xmlns:z="#RowsetSchema" exclude-result-prefixes="rs z">
   <xsl:output method="xml" encoding="windows-1251"/>
   <xsl:template match="/">
     <RS><xsl:for-each select="xml/rs:data/z:row"><row><xsl:for-each select="@*"><xsl:element
