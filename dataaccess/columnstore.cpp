@@ -145,19 +145,11 @@ void ColumnStore::appendValue(const QVariant& v) {
   }
 }
 
-bool ColumnStore::isNull(int64_t row) const {
-  if (!replaced_.empty()) {
-    auto it = replaced_.find(row);
-    if (it != replaced_.end()) return !it->second.isValid();
-  }
+bool ColumnStore::replacedIsNull(int64_t row) const {
+  auto it = replaced_.find(row);
+  if (it != replaced_.end()) return !it->second.isValid();
   const size_t word = size_t(row / 64);
   return word < nullBits_.size() && (nullBits_[word] >> (row % 64)) & 1;
-}
-
-std::string_view ColumnStore::bytesAt(int64_t row) const {
-  const uint64_t end = ends_[size_t(row)];
-  const uint64_t begin = row == 0 ? 0 : ends_[size_t(row - 1)];
-  return std::string_view(arena_.data() + begin, size_t(end - begin));
 }
 
 QVariant ColumnStore::value(int64_t row) const {
