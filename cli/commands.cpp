@@ -61,20 +61,8 @@ std::unique_ptr<Recordset> openContent(Session& session, const QString& table, c
   return viewer::OpenContent(requireConnection(session), table, session.ext(), s.SourceKind, s.CurrentPath, sql);
 }
 
-// The whole export on standard output (OUT "-").
-void writeToStdout(const QByteArray& bytes) {
-  QFile out;
-  if (!out.open(stdout, QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.flush())
-    throw Error(dataaccess::err::kAppBase, kSource, QStringLiteral("Error writing to standard output"));
-}
-
-// An export on standard output, written as it is made where the format
-// allows.
+// An export on standard output, written as it is made.
 void writeExportToStdout(Recordset& rs, viewer::ExportFormat format, const QString& encoding) {
-  if (!viewer::ExportStreams(format)) {
-    writeToStdout(viewer::ExportBytes(rs, format, encoding));
-    return;
-  }
   QFile out;
   const auto writeFailed = [] {
     return Error(dataaccess::err::kAppBase, kSource, QStringLiteral("Error writing to standard output"));

@@ -4,6 +4,7 @@
 
 #include "values.h"
 
+#include <charconv>
 #include <cmath>
 
 namespace dataaccess {
@@ -152,6 +153,13 @@ void CellFormatter::appendReal(QByteArray& out, double v) const {
     return;
   }
   const double a = std::fabs(v);
+  if (a >= 1e-5 && a < 1e15 && exponent_ == 'e' && point_ == ".") {
+    // The shortest text that reads back as the same double, as Qt writes it.
+    char digits[40];
+    const auto r = std::to_chars(digits, digits + sizeof digits, v, std::chars_format::fixed);
+    out.append(digits, qsizetype(r.ptr - digits));
+    return;
+  }
   QByteArray s = (v == 0 || (a >= 1e-5 && a < 1e15)) ? QByteArray::number(v, 'f', QLocale::FloatingPointShortest)
                                                       : QByteArray::number(v, 'g', QLocale::FloatingPointShortest);
   if (exponent_ != 'e') s.replace('e', exponent_);
@@ -166,9 +174,12 @@ void CellFormatter::appendStored(QByteArray& out, const ColumnStore& c, int64_t 
   }
   if (c.isNull(row)) return;
   switch (c.storage()) {
-    case ColumnStore::Storage::Integer:
-      out.append(QByteArray::number(qlonglong(c.integerAt(row))));
+    case ColumnStore::Storage::Integer: {
+      char digits[24];
+      const auto r = std::to_chars(digits, digits + sizeof digits, c.integerAt(row));
+      out.append(digits, qsizetype(r.ptr - digits));
       return;
+    }
     case ColumnStore::Storage::Real:
       appendReal(out, type == adSingle ? singleAsDecimal(c.realAt(row)) : c.realAt(row));
       return;
@@ -217,22 +228,34 @@ void CellFormatter::appendValue(QByteArray& out, const QVariant& v, DataTypeEnum
 }
 
 void quoteDelimitedCell(QByteArray& out, qsizetype from, const QByteArray& colDelimiter) {
-  const std::string_view cell(out.constData() + from, size_t(out.size() - from));
-  const bool special =
-      cell.find_first_of("\"\r\n") != std::string_view::npos ||
-      (!colDelimiter.isEmpty() &&
-       cell.find(std::string_view(colDelimiter.constData(), size_t(colDelimiter.size()))) != std::string_view::npos);
-  if (!special) return;
-  QByteArray quoted;
-  quoted.reserve(out.size() - from + 8);
-  quoted.append('"');
-  for (qsizetype i = from; i < out.size(); ++i) {
-    if (out[i] == '"') quoted.append('"');
-    quoted.append(out[i]);
+  const char* const begin = out.constData() + from;
+  const char* const end = out.constData() + out.size();
+  // One pass over the cell: quotes to double and whether anything calls
+  // for quoting; a delimiter of more than one byte is searched for apart.
+  const char d = colDelimiter.size() == 1 ? colDelimiter[0] : '"';
+  qsizetype quotes = 0;
+  bool special = false;
+  for (const char* p = begin; p < end; ++p) {
+    const char c = *p;
+    if (c == '"') ++quotes;
+    else if (c == d || c == '\r' || c == '\n') special = true;
   }
-  quoted.append('"');
-  out.truncate(from);
-  out.append(quoted);
+  if (!special && !quotes && colDelimiter.size() > 1) {
+    const std::string_view cell(begin, size_t(end - begin));
+    special = cell.find(std::string_view(colDelimiter.constData(), size_t(colDelimiter.size()))) != std::string_view::npos;
+  }
+  if (!special && !quotes) return;
+  // Widened in place: the text moves right from its end, each quote doubled.
+  const qsizetype oldSize = out.size();
+  out.resize(oldSize + quotes + 2);
+  char* const base = out.data() + from;
+  char* dst = out.data() + out.size() - 1;
+  *dst-- = '"';
+  for (char* src = out.data() + oldSize - 1; src >= base; --src) {
+    *dst-- = *src;
+    if (*src == '"') *dst-- = '"';
+  }
+  *dst = '"';
 }
 
 }  // namespace dataaccess

@@ -45,7 +45,11 @@ class ColumnStore {
   // Appends a value in the canonical form of values.h for type().
   void appendValue(const QVariant& v);
 
-  bool isNull(int64_t row) const;
+  bool isNull(int64_t row) const {
+    if (!replaced_.empty()) return replacedIsNull(row);
+    const size_t word = size_t(row / 64);
+    return word < nullBits_.size() && (nullBits_[word] >> (row % 64)) & 1;
+  }
   // The canonical value (values.h) of a row; an invalid QVariant for Null.
   QVariant value(int64_t row) const;
 
@@ -56,7 +60,11 @@ class ColumnStore {
   double realAt(int64_t row) const { return reals_[size_t(row)]; }
   bool booleanAt(int64_t row) const { return bools_[size_t(row)] != 0; }
   int64_t oleMsecsAt(int64_t row) const { return ints_[size_t(row)]; }
-  std::string_view bytesAt(int64_t row) const;
+  std::string_view bytesAt(int64_t row) const {
+    const uint64_t end = ends_[size_t(row)];
+    const uint64_t begin = row == 0 ? 0 : ends_[size_t(row - 1)];
+    return std::string_view(arena_.data() + begin, size_t(end - begin));
+  }
   bool hasReplacements() const { return !replaced_.empty(); }
 
   // Replaces the value of a row after loading (a re-read or a saved edit).
@@ -66,6 +74,7 @@ class ColumnStore {
 
  private:
   void markNull();
+  bool replacedIsNull(int64_t row) const;
 
   DataTypeEnum type_;
   Storage storage_;

@@ -9,6 +9,10 @@
 #include <QBuffer>
 #include <QSaveFile>
 
+#include <algorithm>
+#include <exception>
+#include <thread>
+
 namespace dataaccess {
 
 namespace {
@@ -364,6 +368,50 @@ void Recordset::AppendDelimitedRowsUtf8(QByteArray& out, const QString& colDelim
                                         const QString& nullExpr) const {
   requireOpen("GetString");
   appendRowsUtf8(out, 0, rows_->rowCount(), colDelimiter.toUtf8(), rowDelimiter.toUtf8(), nullExpr.toUtf8(), true);
+}
+
+void Recordset::WriteDelimitedRowsUtf8(const std::function<void(const QByteArray&)>& write,
+                                       const QString& colDelimiter, const QString& rowDelimiter,
+                                       const QString& nullExpr) const {
+  requireOpen("GetString");
+  const QByteArray col = colDelimiter.toUtf8(), row = rowDelimiter.toUtf8(), null = nullExpr.toUtf8();
+  const int64_t rows = rows_->rowCount();
+  constexpr int64_t kPiece = int64_t(1) << 20;
+  // Rows per piece, from the width of the rows written so far.
+  int64_t step = 256, doneRows = 0, doneBytes = 0;
+  QByteArray a, b;
+  for (int64_t r = 0; r < rows;) {
+    const int64_t aEnd = std::min(rows, r + step), bEnd = std::min(rows, aEnd + step);
+    a.resize(0);
+    b.resize(0);
+    // The second core formats the following piece while this one formats
+    // and writes its own.
+    std::exception_ptr failed;
+    std::thread other;
+    if (bEnd > aEnd) {
+      other = std::thread([&] {
+        try {
+          appendRowsUtf8(b, aEnd, bEnd, col, row, null, true);
+        } catch (...) {
+          failed = std::current_exception();
+        }
+      });
+    }
+    try {
+      appendRowsUtf8(a, r, aEnd, col, row, null, true);
+      write(a);
+    } catch (...) {
+      if (other.joinable()) other.join();
+      throw;
+    }
+    if (other.joinable()) other.join();
+    if (failed) std::rethrow_exception(failed);
+    if (!b.isEmpty()) write(b);
+    doneRows += bEnd - r;
+    doneBytes += a.size() + b.size();
+    step = std::clamp<int64_t>(kPiece * doneRows / std::max<int64_t>(1, doneBytes), 1, 1 << 16);
+    r = bEnd;
+  }
 }
 
 void Recordset::appendRowsUtf8(QByteArray& out, int64_t begin, int64_t end, const QByteArray& col,

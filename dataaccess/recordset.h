@@ -125,6 +125,12 @@ class Recordset : public RowsView {
   // quoteDelimitedCell (cellformat.h). An empty rowset appends nothing.
   void AppendDelimitedRowsUtf8(QByteArray& out, const QString& colDelimiter, const QString& rowDelimiter,
                                const QString& nullExpr = QString()) const;
+  // The text of AppendDelimitedRowsUtf8 handed to `write` in pieces of
+  // about a megabyte, each ending at a row's end, in order, so that a large
+  // table is written without its whole text in memory. Rows are formatted
+  // on two threads; `write` is called on this one.
+  void WriteDelimitedRowsUtf8(const std::function<void(const QByteArray&)>& write, const QString& colDelimiter,
+                              const QString& rowDelimiter, const QString& nullExpr = QString()) const;
   // Writes the XML rowset of Save to an open device.
   void Save(QIODevice& device);
 

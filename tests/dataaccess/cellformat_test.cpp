@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 using namespace dataaccess;
 
 // The fast writer path must give exactly the text the grid shows.
@@ -43,5 +45,52 @@ TEST(CellFormatter, MatchesDisplayTextForEveryStorageAndLocale) {
             << locale.name().toStdString() << " type " << col.type << " row " << r;
       }
     }
+  }
+}
+
+// Reals of every magnitude the short form covers, and at its edges, read
+// back as the grid shows them.
+TEST(CellFormatter, RealsOfEveryMagnitudeMatchDisplayText) {
+  const QLocale locale = QLocale::c();
+  const CellFormatter fmt(locale);
+  ColumnStore store(adDouble);
+  uint64_t state = 12345;
+  for (int i = 0; i < 20000; ++i) {
+    state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+    const double mantissa = double(state >> 11) / double(uint64_t(1) << 53);
+    const int exponent = int((state >> 3) % 26) - 7;  // 1e-7 .. 1e18
+    double v = mantissa * std::pow(10.0, exponent);
+    if (i % 3 == 0) v = std::round(v * 100) / 100;  // two decimals, like money
+    store.appendReal(i % 2 ? -v : v);
+  }
+  for (double v : {1e-5, 9.99999e-6, 1e15, 999999999999999.9, 5e-324, -0.0, 0.30000000000000004})
+    store.appendReal(v);
+  for (int64_t r = 0; r < store.size(); ++r) {
+    QByteArray out;
+    fmt.appendStored(out, store, r, adDouble);
+    ASSERT_EQ(QString::fromUtf8(out), displayText(store.value(r), adDouble, locale)) << "row " << r;
+  }
+}
+
+TEST(CellFormatter, QuotingDoublesQuotesAndKeepsTheTextBefore) {
+  struct Case {
+    QByteArray cell, delimiter, expected;
+  };
+  const Case cases[] = {
+      {"plain", ",", "plain"},
+      {"a,b", ",", "\"a,b\""},
+      {"\"", ",", "\"\"\"\""},
+      {"say \"hi\" \"there\"", "\t", "\"say \"\"hi\"\" \"\"there\"\"\""},
+      {"cr\ronly", ",", "\"cr\ronly\""},
+      {"Grüße\n日本", ",", "\"Grüße\n日本\""},
+      {"a::b", "::", "\"a::b\""},
+      {"a:b", "::", "a:b"},
+      {"", ",", ""},
+  };
+  for (const Case& c : cases) {
+    QByteArray out = "before|";
+    out += c.cell;
+    quoteDelimitedCell(out, 7, c.delimiter);
+    EXPECT_EQ(out, "before|" + c.expected) << c.cell.constData();
   }
 }

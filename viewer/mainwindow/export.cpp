@@ -36,13 +36,9 @@ int ExportFilterIndex(ExportFormat format) { return format == txt_tab || format 
 
 namespace {
 
-// Header line and rows as UTF-8, built straight from the stored rows so that
-// large tables export without a wide-character copy of the whole text. Every
-// row from the first is written; a value (or name) holding the separator, a
-// quote or a line break is quoted so that other programs read it back whole.
-QByteArray DelimitedUtf8(dataaccess::Recordset& rs, const QString& separator) {
-  const QString crlf = QStringLiteral("\r\n");
-  const QByteArray sep = separator.toUtf8();
+// The header line: the field names joined by the separator, each quoted
+// like a value when it holds the separator, a quote or a line break.
+QByteArray DelimitedHeaderUtf8(dataaccess::Recordset& rs, const QByteArray& sep) {
   QByteArray out;
   for (int i = 0; i < rs.FieldCount(); ++i) {
     if (i) out.append(sep);
@@ -50,9 +46,41 @@ QByteArray DelimitedUtf8(dataaccess::Recordset& rs, const QString& separator) {
     out.append(rs.Fields(i).Name().toUtf8());
     dataaccess::quoteDelimitedCell(out, start, sep);
   }
-  out.append(crlf.toUtf8());
-  rs.AppendDelimitedRowsUtf8(out, separator, crlf, QString());
+  out.append("\r\n");
   return out;
+}
+
+// Header line and rows as UTF-8, built straight from the stored rows so that
+// large tables export without a wide-character copy of the whole text. Every
+// row from the first is written; a value (or name) holding the separator, a
+// quote or a line break is quoted so that other programs read it back whole.
+QByteArray DelimitedUtf8(dataaccess::Recordset& rs, const QString& separator) {
+  QByteArray out = DelimitedHeaderUtf8(rs, separator.toUtf8());
+  rs.AppendDelimitedRowsUtf8(out, separator, QStringLiteral("\r\n"), QString());
+  return out;
+}
+
+bool IsUtf8Charset() {
+  const QString charset = textCharset();
+  return charset.compare(QLatin1String("UTF-8"), Qt::CaseInsensitive) == 0 ||
+         charset.compare(QLatin1String("utf8"), Qt::CaseInsensitive) == 0;
+}
+
+// The delimited text formats written piece by piece as the rows are
+// formatted, in the locale's character set. Returns false when the device
+// does not take every byte.
+bool StreamDelimited(dataaccess::Recordset& rs, const QString& separator, QIODevice& device) {
+  const bool utf8 = IsUtf8Charset();
+  bool ok = true;
+  auto write = [&](const QByteArray& piece) {
+    if (!ok) return;
+    // Each piece ends at a row's end, so no character is split between two.
+    const QByteArray bytes = utf8 ? piece : encodeText(QString::fromUtf8(piece));
+    ok = device.write(bytes) == bytes.size();
+  };
+  write(DelimitedHeaderUtf8(rs, separator.toUtf8()));
+  rs.WriteDelimitedRowsUtf8(write, separator, QStringLiteral("\r\n"), QString());
+  return ok;
 }
 
 // The current record is where the user left it, whatever the writer did.
@@ -110,27 +138,20 @@ QByteArray ExportBytes(dataaccess::Recordset& rs, ExportFormat format, const QSt
   }
   // Text files are written in the locale's character set, as WriteTextFile
   // writes them; for UTF-8 the bytes are already right.
-  const QString charset = textCharset();
-  const bool isUtf8 = charset.compare(QLatin1String("UTF-8"), Qt::CaseInsensitive) == 0 ||
-                      charset.compare(QLatin1String("utf8"), Qt::CaseInsensitive) == 0;
-  return isUtf8 ? utf8 : encodeText(QString::fromUtf8(utf8));
+  return IsUtf8Charset() ? utf8 : encodeText(QString::fromUtf8(utf8));
 }
 
-bool ExportStreams(ExportFormat format) { return format == xml_row || format == xml_ent || format == xml_attr; }
-
 void WriteExportTo(dataaccess::Recordset& rs, ExportFormat format, QIODevice& out, const QString& encoding) {
-  if (!ExportStreams(format)) {
-    const QByteArray bytes = ExportBytes(rs, format, encoding);
-    if (out.write(bytes) != bytes.size())
+  KeepPosition keep(rs);
+  if (format == txt_tab || format == txt_comma) {
+    if (!StreamDelimited(rs, format == txt_tab ? QStringLiteral("\t") : QStringLiteral(","), out))
       throw dataaccess::Error(dataaccess::err::kAppBase, QStringLiteral("ExportRecordset"),
                               QStringLiteral("The export could not be written: %1").arg(out.errorString()));
-    return;
-  }
-  KeepPosition keep(rs);
-  if (format == xml_row)
+  } else if (format == xml_row) {
     rs.Save(out);
-  else
+  } else {
     WriteRecordsetXml(rs, format == xml_ent ? 103 : 101, encoding, out);
+  }
 }
 
 void WriteExport(dataaccess::Recordset& rs, ExportFormat format, const QString& path, const QString& encoding) {
@@ -143,22 +164,17 @@ void WriteExport(dataaccess::Recordset& rs, ExportFormat format, const QString& 
     return dataaccess::Error(dataaccess::err::kAppBase, QStringLiteral("ExportRecordset"),
                              QStringLiteral("Error writing to file '%1'").arg(path));
   };
-  if (ExportStreams(format)) {
-    // Written as it is made into a new file that replaces the old one only
-    // when complete: a failure leaves an earlier file as it was.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) throw writeFailed();
-    WriteExportTo(rs, format, file, encoding);
-    if (file.error() != QFileDevice::NoError || !file.commit()) throw writeFailed();
-    return;
-  }
-  // Built whole before the file is touched: a failure leaves an earlier file as it was.
-  const QByteArray bytes = ExportBytes(rs, format, encoding);
+  // Written as it is made into a new file that replaces the old one only
+  // when complete: a failure leaves an earlier file as it was.
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly)) throw writeFailed();
   try {
-    dataaccess::writeFileAtomically(path, bytes, QStringLiteral("ExportRecordset"));
+    WriteExportTo(rs, format, file, encoding);
   } catch (const dataaccess::Error&) {
-    throw writeFailed();
+    if (file.error() != QFileDevice::NoError) throw writeFailed();
+    throw;
   }
+  if (file.error() != QFileDevice::NoError || !file.commit()) throw writeFailed();
 }
 
 void ExportRecordset(dataaccess::Recordset* rs, ExportFormat format, const QString& name) {

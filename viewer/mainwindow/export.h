@@ -39,13 +39,11 @@ inline constexpr char kExportDialogFilter[] = "All Files (*.*)|*.*|XML file (*.x
 // Throws dataaccess::Error.
 QByteArray ExportBytes(dataaccess::Recordset& rs, ExportFormat format, const QString& encoding);
 
-// Whether WriteExportTo writes `format` as it is made (the XML formats)
-// rather than building it whole first (the text formats).
-bool ExportStreams(ExportFormat format);
-
-// Writes ExportBytes to `out`. Throws dataaccess::Error when an export
-// cannot be made or `out` fails; a streaming format may then have written
-// part of its text.
+// Writes the bytes of ExportBytes to `out` as they are made: the text
+// formats go out piece by piece as the rows are formatted, the XML formats
+// through a streaming writer, so a large table is never held whole as text.
+// Throws dataaccess::Error when the export cannot be made or `out` fails;
+// part of the text may have been written by then.
 void WriteExportTo(dataaccess::Recordset& rs, ExportFormat format, QIODevice& out, const QString& encoding);
 
 // Writes ExportBytes to `path` atomically: on any failure an earlier file of

@@ -38,6 +38,10 @@ class DelimitedParser {
   // 1-based line on which the last record (or the unterminated quoted field)
   // started; line breaks inside quoted fields count.
   int64_t line() const { return lastLine_; }
+  // The line on which the next record starts. Set it to go on after text
+  // that another parser read.
+  int64_t nextLine() const { return nextLine_; }
+  void setNextLine(int64_t line) { nextLine_ = line; }
 
  private:
   char delimiter_;

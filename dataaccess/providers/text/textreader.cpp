@@ -4,6 +4,7 @@
 #include "../../error.h"
 #include "../../loadcontrol.h"
 #include "delimitedparser.h"
+#include "rawcolumns.h"
 #include "textvalues.h"
 
 #include <QFile>
@@ -12,16 +13,16 @@
 #include <QStringDecoder>
 #include <cmath>
 #include <cstring>
-#include <new>
+#include <atomic>
+#include <exception>
 #include <optional>
-#include <sys/mman.h>
+#include <thread>
 #include <vector>
 
 namespace dataaccess::text {
 
 namespace {
 
-constexpr size_t kChunk = size_t(4) << 20;
 // A read of the first rows alone takes smaller bites.
 constexpr size_t kHeadChunk = size_t(256) << 10;
 constexpr int64_t kTextSize = 255;
@@ -51,159 +52,6 @@ struct ByteBuffer {
     if (n == 0) return;
     std::memmove(data.get(), data.get() + n, size - n);
     size -= n;
-  }
-};
-
-// Memory for the cell lists, taken straight from the system so that each
-// block goes back to it as soon as it has been converted: from the general
-// heap it would stay with the process and add to the peak.
-class MappedBlock {
- public:
-  MappedBlock() = default;
-  explicit MappedBlock(size_t capacity) : capacity_(capacity) {
-    void* p = ::mmap(nullptr, capacity, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (p == MAP_FAILED) throw std::bad_alloc();
-    data_ = static_cast<char*>(p);
-  }
-  MappedBlock(MappedBlock&& o) noexcept : data_(o.data_), capacity_(o.capacity_), used(o.used) { o.data_ = nullptr; }
-  MappedBlock& operator=(MappedBlock&& o) noexcept {
-    std::swap(data_, o.data_);
-    std::swap(capacity_, o.capacity_);
-    std::swap(used, o.used);
-    return *this;
-  }
-  ~MappedBlock() { release(); }
-  void release() {
-    if (data_) ::munmap(data_, capacity_);
-    data_ = nullptr;
-  }
-  char* data() const { return data_; }
-  size_t capacity() const { return capacity_; }
-
- private:
-  char* data_ = nullptr;
-  size_t capacity_ = 0;
-
- public:
-  size_t used = 0;
-};
-
-// The cells of one column while the file is read: each cell is a varint of
-// its length + 1 (0 for an empty cell) followed by its UTF-8 bytes, packed
-// into blocks that grow up to 1 MB, so a cell costs its text plus a byte.
-class CellArena {
- public:
-  void appendNull() {
-    *room(1) = 0;
-    ++blocks_.back().used;
-  }
-  void appendNulls(int64_t n) {
-    for (int64_t i = 0; i < n; ++i) appendNull();
-  }
-  void append(std::string_view v) {
-    char* start = room(v.size() + 10);
-    char* p = start;
-    uint64_t x = uint64_t(v.size()) + 1;
-    while (x >= 0x80) {
-      *p++ = char(uint8_t(x) | 0x80);
-      x >>= 7;
-    }
-    *p++ = char(x);
-    std::memcpy(p, v.data(), v.size());
-    blocks_.back().used += size_t(p - start) + v.size();
-  }
-
-  // Calls f(cell, isNull) for every cell in order, releasing each block
-  // once it has been read.
-  template <class F>
-  void drain(F&& f) {
-    for (MappedBlock& b : blocks_) {
-      const char* p = b.data();
-      const char* const end = p + b.used;
-      while (p < end) {
-        uint64_t x = 0;
-        int shift = 0;
-        uint8_t c;
-        do {
-          c = uint8_t(*p++);
-          x |= uint64_t(c & 0x7F) << shift;
-          shift += 7;
-        } while (c & 0x80);
-        if (x == 0) {
-          f(std::string_view(), true);
-        } else {
-          f(std::string_view(p, size_t(x - 1)), false);
-          p += x - 1;
-        }
-      }
-      b.release();
-    }
-    blocks_.clear();
-    blocks_.shrink_to_fit();
-  }
-
- private:
-  char* room(size_t need) {
-    if (blocks_.empty() || blocks_.back().used + need > blocks_.back().capacity()) {
-      constexpr size_t kPage = 4096;
-      blocks_.emplace_back((std::max(nextCapacity_, need) + kPage - 1) / kPage * kPage);
-      nextCapacity_ = std::min<size_t>(nextCapacity_ * 2, size_t(1) << 20);
-    }
-    return blocks_.back().data() + blocks_.back().used;
-  }
-
-  std::vector<MappedBlock> blocks_;
-  size_t nextCapacity_ = 4096;
-};
-
-size_t utf8Chars(std::string_view s) {
-  size_t n = 0;
-  for (char c : s) n += (uint8_t(c) & 0xC0) != 0x80;
-  return n;
-}
-
-// One column while reading: its cells and what its type can still be.
-struct RawColumn {
-  CellArena cells;
-  unsigned possible = ValueParser::kInteger | ValueParser::kReal | ValueParser::kDate;
-  bool scannedValue = false;  // a non-empty cell within the scanned rows
-  bool over255 = false;       // a cell longer than 255 characters
-  uint64_t bytes = 0;
-
-  void add(std::string_view v, bool scanning, const ValueParser& values) {
-    if (v.empty()) {
-      cells.appendNull();
-      return;
-    }
-    cells.append(v);
-    bytes += v.size();
-    if (v.size() > size_t(kTextSize) && !over255 && utf8Chars(v) > size_t(kTextSize)) over255 = true;
-    if (!scanning) return;
-    if (!possible) {
-      scannedValue = true;
-      return;
-    }
-    // A cell of blanks is kept (as text, should the column be text) but
-    // does not turn a column of numbers or dates into text.
-    const ValueParser::Kind kind = values.classify(v, possible);
-    if (kind == ValueParser::kBlank) return;
-    scannedValue = true;
-    switch (kind) {
-      case ValueParser::kBlank: break;
-      case ValueParser::kInteger: possible &= ValueParser::kInteger | ValueParser::kReal; break;
-      case ValueParser::kReal: possible &= ValueParser::kReal; break;
-      case ValueParser::kDate: possible &= ValueParser::kDate; break;
-      case ValueParser::kText: possible = 0; break;
-    }
-  }
-
-  DataTypeEnum guessedType() const {
-    if (scannedValue && possible) {
-      if (possible & ValueParser::kInteger) return adInteger;
-      if (possible & ValueParser::kReal) return adDouble;
-      if (possible & ValueParser::kDate) return adDate;
-    }
-    return over255 ? adLongVarWChar : adVarWChar;
   }
 };
 
@@ -549,9 +397,59 @@ void convertColumn(RawColumn& raw, ColumnStore& out, int64_t rows, const ValuePa
   }
 }
 
+// Where the buffered text [pos, size) is split between the two threads:
+// just after a line feed near its middle, or npos when it is too short or
+// has none. A quoted field may hide the line feed; the caller checks.
+size_t splitPoint(const char* data, size_t pos, size_t size, size_t minimum) {
+  if (minimum == 0 || size - pos < minimum) return std::string_view::npos;
+  const size_t mid = pos + (size - pos) / 2;
+  const void* lf = std::memchr(data + mid, '\n', size - mid);
+  if (!lf) return std::string_view::npos;
+  const size_t at = size_t(static_cast<const char*>(lf) - data) + 1;
+  return at < size ? at : std::string_view::npos;
+}
+
+// Converts every column into its store, two columns at a time.
+// A stopped load (loadcontrol.h) ends the work between two columns.
+void convertColumns(std::vector<RawColumn>& cols, RowStore& store, int64_t rows, const ValueParser& values) {
+  std::atomic<size_t> next{0};
+  std::exception_ptr failed;
+  const LoadControl* control = currentLoadControl();
+  auto work = [&] {
+    for (size_t i; (i = next++) < cols.size();) {
+      if (control && control->cancelled()) {
+        next = cols.size();
+        break;
+      }
+      convertColumn(cols[i], store.column(int(i)), rows, values);
+    }
+  };
+  std::thread other;
+  if (cols.size() > 1) {
+    other = std::thread([&] {
+      try {
+        work();
+      } catch (...) {
+        failed = std::current_exception();
+        next = cols.size();
+      }
+    });
+  }
+  try {
+    work();
+  } catch (...) {
+    next = cols.size();
+    if (other.joinable()) other.join();
+    throw;
+  }
+  if (other.joinable()) other.join();
+  if (failed) std::rethrow_exception(failed);
+  throwIfLoadCancelled("TextProvider.Read");
+}
+
 // Reads the whole file, or only its first `maxRows` records when maxRows >= 0.
 std::shared_ptr<RowStore> readText(const QString& path, const TextSchema& schema, const QLocale& locale,
-                                   bool windows1252, int64_t maxRows = -1) {
+                                   bool windows1252, const TextReadTuning& tuning, int64_t maxRows = -1) {
   TextInput input(path, schema, windows1252);
   const ValueParser values(locale);
   DelimitedParser parser(schema.delimiter);
@@ -560,15 +458,61 @@ std::shared_ptr<RowStore> readText(const QString& path, const TextSchema& schema
   bool headerPending = schema.colNameHeader;
   int64_t rows = 0;
   const int64_t scanLimit = schema.maxScanRows;
+  const size_t chunk = maxRows >= 0 ? kHeadChunk : std::max<size_t>(tuning.chunk, 1);
+  bool enough = false;  // maxRows records read
+
+  // The second half of the buffered text is read on another thread, from
+  // the first line feed past its middle. That thread's records count only
+  // when this one's reading of the first half ends right there; otherwise a
+  // quoted field held the line feed and the second half is read again here.
+  std::vector<RawColumn> segment;
+  int64_t segmentRows = 0;
+  size_t segmentEnd = 0;
+  int64_t segmentLines = 0;
+  std::exception_ptr segmentFailed;
 
   ByteBuffer buf;
   size_t pos = 0;
-  const size_t chunk = maxRows >= 0 ? kHeadChunk : kChunk;
   bool atEnd = !input.fill(buf, chunk);
   for (;;) {
-    if (rows == maxRows && !headerPending) break;
-    const DelimitedParser::Result r = parser.next(buf.data.get(), buf.size, pos, atEnd);
-    if (r == DelimitedParser::Result::Record) {
+    // Only once the header is read, and when every row of the stretch is
+    // scanned alike, so that the type guesses come out as in one pass.
+    const bool uniform = scanLimit == 0 || rows >= scanLimit;
+    const bool mayShare = !headerPending && uniform && maxRows < 0;
+    const size_t split = mayShare ? splitPoint(buf.data.get(), pos, buf.size, tuning.minimumSplit)
+                                                   : std::string_view::npos;
+    std::thread other;
+    if (split != std::string_view::npos) {
+      startSegment(segment, cols);
+      segmentRows = 0;
+      other = std::thread([&, split] {
+        try {
+          DelimitedParser p(schema.delimiter);
+          size_t at = split;
+          while (p.next(buf.data.get(), buf.size, at, false) == DelimitedParser::Result::Record)
+            addRecord(segment, segmentRows++, p.fields(), scanLimit == 0, values);
+          segmentEnd = at;
+          segmentLines = p.nextLine() - 1;
+        } catch (...) {
+          segmentFailed = std::current_exception();
+        }
+      });
+    }
+    struct Join {
+      std::thread& t;
+      ~Join() {
+        if (t.joinable()) t.join();
+      }
+    } join{other};
+
+    DelimitedParser::Result r = DelimitedParser::Result::Record;
+    while (pos < split) {
+      if (rows == maxRows && !headerPending) {
+        enough = true;
+        break;
+      }
+      r = parser.next(buf.data.get(), buf.size, pos, atEnd);
+      if (r != DelimitedParser::Result::Record) break;
       const std::vector<std::string_view>& fields = parser.fields();
       if (headerPending) {
         headerPending = false;
@@ -576,20 +520,23 @@ std::shared_ptr<RowStore> readText(const QString& path, const TextSchema& schema
         if (cols.size() < fields.size()) cols.resize(fields.size());
         continue;
       }
-      if (fields.size() > cols.size()) {
-        // A ragged row longer than any before: new columns, Null above.
-        const size_t old = cols.size();
-        cols.resize(fields.size());
-        for (size_t i = old; i < cols.size(); ++i) cols[i].cells.appendNulls(rows);
-      }
-      const bool scanning = scanLimit == 0 || rows < scanLimit;
-      size_t i = 0;
-      for (; i < fields.size(); ++i) cols[i].add(fields[i], scanning, values);
-      for (; i < cols.size(); ++i) cols[i].cells.appendNull();
+      addRecord(cols, rows, fields, scanLimit == 0 || rows < scanLimit, values);
       ++rows;
-      continue;
     }
-    if (r == DelimitedParser::Result::End) break;
+    if (other.joinable()) {
+      other.join();
+      if (segmentFailed) std::rethrow_exception(segmentFailed);
+      if (r == DelimitedParser::Result::Record && pos == split) {
+        appendSegment(cols, rows, segment, segmentRows, scanLimit == 0, values);
+        rows += segmentRows;
+        pos = segmentEnd;
+        parser.setNextLine(parser.nextLine() + segmentLines);
+      } else {
+        segment.clear();
+      }
+    }
+    if (enough || r == DelimitedParser::Result::End) break;
+    if (r == DelimitedParser::Result::Record) continue;
     if (r == DelimitedParser::Result::Unterminated)
       readError(QStringLiteral("The file '%1' has a quoted field that starts on line %2 and is never closed.")
                     .arg(QFileInfo(path).fileName())
@@ -605,10 +552,7 @@ std::shared_ptr<RowStore> readText(const QString& path, const TextSchema& schema
 
   if (cols.empty()) cols.resize(1);  // an empty file: one text column, no rows
   auto store = std::make_shared<RowStore>(describeColumns(cols, header, schema));
-  for (size_t i = 0; i < cols.size(); ++i) {
-    throwIfLoadCancelled("TextProvider.Read");
-    convertColumn(cols[i], store->column(int(i)), rows, values);
-  }
+  convertColumns(cols, *store, rows, values);
   for (int64_t r = 0; r < rows; ++r) store->commitRow();
   return store;
 }
@@ -618,18 +562,23 @@ std::shared_ptr<RowStore> readText(const QString& path, const TextSchema& schema
 std::shared_ptr<RowStore> readTextTableHead(const QString& path, const TextSchema& schema, int64_t maxRows,
                                             const QLocale& locale) {
   try {
-    return readText(path, schema, locale, false, std::max<int64_t>(0, maxRows));
+    return readText(path, schema, locale, false, TextReadTuning(), std::max<int64_t>(0, maxRows));
   } catch (const NotUtf8&) {
-    return readText(path, schema, locale, true, std::max<int64_t>(0, maxRows));
+    return readText(path, schema, locale, true, TextReadTuning(), std::max<int64_t>(0, maxRows));
   }
 }
 
 std::shared_ptr<RowStore> readTextTable(const QString& path, const TextSchema& schema, const QLocale& locale) {
+  return readTextTable(path, schema, locale, TextReadTuning());
+}
+
+std::shared_ptr<RowStore> readTextTable(const QString& path, const TextSchema& schema, const QLocale& locale,
+                                        const TextReadTuning& tuning) {
   try {
-    return readText(path, schema, locale, false);
+    return readText(path, schema, locale, false, tuning);
   } catch (const NotUtf8&) {
     // The bad byte usually stands in the first chunk, so little is read twice.
-    return readText(path, schema, locale, true);
+    return readText(path, schema, locale, true, tuning);
   }
 }
 

@@ -37,4 +37,15 @@ std::shared_ptr<RowStore> readTextTable(const QString& path, const TextSchema& s
 std::shared_ptr<RowStore> readTextTableHead(const QString& path, const TextSchema& schema, int64_t maxRows,
                                             const QLocale& locale = QLocale());
 
+// How the reader takes the file in: the size of each read, and the least
+// buffered text that is split between two threads (0: one thread reads
+// everything). The defaults suit large files; tests use small values to
+// split at many places.
+struct TextReadTuning {
+  size_t chunk = size_t(4) << 20;
+  size_t minimumSplit = size_t(1) << 20;
+};
+std::shared_ptr<RowStore> readTextTable(const QString& path, const TextSchema& schema, const QLocale& locale,
+                                        const TextReadTuning& tuning);
+
 }  // namespace dataaccess::text

@@ -1,0 +1,135 @@
+#include "rawcolumns.h"
+
+#include <algorithm>
+#include <new>
+#include <sys/mman.h>
+
+namespace dataaccess::text {
+
+namespace {
+
+constexpr size_t kTextSize = 255;
+
+size_t utf8Chars(std::string_view s) {
+  size_t n = 0;
+  for (char c : s) n += (uint8_t(c) & 0xC0) != 0x80;
+  return n;
+}
+
+}  // namespace
+
+MappedBlock::MappedBlock(size_t capacity) : capacity_(capacity) {
+  // Not filled in advance: after a stretch read on another thread is joined
+  // on, the block before it keeps unused room that costs nothing unless touched.
+  void* p = ::mmap(nullptr, capacity, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (p == MAP_FAILED) throw std::bad_alloc();
+  data_ = static_cast<char*>(p);
+}
+
+void MappedBlock::release() {
+  if (data_) ::munmap(data_, capacity_);
+  data_ = nullptr;
+}
+
+void CellArena::grow(size_t need) {
+  constexpr size_t kPage = 4096;
+  blocks_.emplace_back((std::max(nextCapacity_, need) + kPage - 1) / kPage * kPage);
+  nextCapacity_ = std::min<size_t>(nextCapacity_ * 2, size_t(1) << 20);
+}
+
+void CellArena::take(CellArena& other) {
+  for (MappedBlock& b : other.blocks_) blocks_.push_back(std::move(b));
+  other.blocks_.clear();
+}
+
+void RawColumn::add(std::string_view v, bool scanning, const ValueParser& values) {
+  if (v.empty()) {
+    cells.appendNull();
+    return;
+  }
+  cells.append(v);
+  bytes += v.size();
+  if (v.size() > kTextSize && !over255 && utf8Chars(v) > kTextSize) over255 = true;
+  if (scanning) scan(v, values);
+}
+
+void RawColumn::scan(std::string_view v, const ValueParser& values) {
+  if (!possible) {
+    scannedValue = true;
+    return;
+  }
+  // A cell of blanks is kept (as text, should the column be text) but
+  // does not turn a column of numbers or dates into text.
+  const ValueParser::Kind kind = values.classify(v, possible);
+  if (kind == ValueParser::kBlank) return;
+  scannedValue = true;
+  switch (kind) {
+    case ValueParser::kBlank: break;
+    case ValueParser::kInteger: possible &= ValueParser::kInteger | ValueParser::kReal; break;
+    case ValueParser::kReal: possible &= ValueParser::kReal; break;
+    case ValueParser::kDate: possible &= ValueParser::kDate; break;
+    case ValueParser::kText: possible = 0; break;
+  }
+}
+
+DataTypeEnum RawColumn::guessedType() const {
+  if (scannedValue && possible) {
+    if (possible & ValueParser::kInteger) return adInteger;
+    if (possible & ValueParser::kReal) return adDouble;
+    if (possible & ValueParser::kDate) return adDate;
+  }
+  return over255 ? adLongVarWChar : adVarWChar;
+}
+
+void addRecord(std::vector<RawColumn>& cols, int64_t rows, const std::vector<std::string_view>& fields,
+               bool scanning, const ValueParser& values) {
+  if (fields.size() > cols.size()) {
+    const size_t old = cols.size();
+    cols.resize(fields.size());
+    for (size_t i = old; i < cols.size(); ++i) cols[i].cells.appendNulls(rows);
+  }
+  size_t i = 0;
+  for (; i < fields.size(); ++i) cols[i].add(fields[i], scanning, values);
+  for (; i < cols.size(); ++i) cols[i].cells.appendNull();
+}
+
+void startSegment(std::vector<RawColumn>& segment, const std::vector<RawColumn>& cols) {
+  segment.clear();
+  segment.resize(cols.size());
+  for (size_t i = 0; i < cols.size(); ++i) segment[i].possible = segment[i].startPossible = cols[i].possible;
+}
+
+void appendSegment(std::vector<RawColumn>& cols, int64_t rows, std::vector<RawColumn>& segment, int64_t segmentRows,
+                   bool scanning, const ValueParser& values) {
+  if (cols.size() < segment.size()) {
+    const size_t old = cols.size();
+    cols.resize(segment.size());
+    for (size_t i = old; i < cols.size(); ++i) cols[i].cells.appendNulls(rows);
+  }
+  for (size_t i = 0; i < cols.size(); ++i) {
+    RawColumn& c = cols[i];
+    if (i >= segment.size()) {  // the segment's rows were all shorter
+      c.cells.appendNulls(segmentRows);
+      continue;
+    }
+    RawColumn& s = segment[i];
+    if (scanning) {
+      if (c.possible == s.startPossible) {
+        // The segment began from this very state, so its guess is the one a
+        // single reader would have reached.
+        c.possible = s.possible;
+        c.scannedValue = c.scannedValue || s.scannedValue;
+      } else {
+        s.cells.forEach([&](std::string_view v, bool null) {
+          if (!null) c.scan(v, values);
+        });
+      }
+    }
+    c.over255 = c.over255 || s.over255;
+    c.bytes += s.bytes;
+    c.cells.take(s.cells);
+  }
+  segment.clear();
+}
+
+}  // namespace dataaccess::text

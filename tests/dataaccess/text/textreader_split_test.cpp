@@ -1,0 +1,163 @@
+// The reader splits large stretches of text between two threads. Whatever
+// the split points, the table must come out exactly as one thread reading
+// every record in order makes it: same columns, same guessed types, same
+// cells, same line numbers in errors. Small read and split sizes put the
+// split points everywhere, also inside quoted fields that hold line breaks.
+#include "dataaccess/error.h"
+#include "dataaccess/providers/text/textreader.h"
+#include "testsupport/tempdir.h"
+
+#include <QLocale>
+#include <gtest/gtest.h>
+
+#include <random>
+
+using namespace dataaccess;
+using dataaccess::text::TextReadTuning;
+using dataaccess::text::TextSchema;
+
+namespace {
+
+// Every column's name, type and size, and every cell, as text.
+QStringList dump(const RowStore& store) {
+  QStringList out;
+  for (int f = 0; f < store.fieldCount(); ++f) {
+    const FieldInfo& info = store.field(f);
+    out << QStringLiteral("%1 %2 %3").arg(info.name).arg(int(info.type)).arg(info.definedSize);
+  }
+  for (int64_t r = 0; r < store.rowCount(); ++r) {
+    QStringList cells;
+    for (int f = 0; f < store.fieldCount(); ++f) {
+      const QVariant v = store.column(f).value(r);
+      cells << (v.isValid() ? v.toString() : QStringLiteral("<null>"));
+    }
+    out << cells.join(QLatin1Char('|'));
+  }
+  return out;
+}
+
+QStringList readWith(const QString& path, const TextSchema& schema, const TextReadTuning& tuning) {
+  return dump(*text::readTextTable(path, schema, QLocale::c(), tuning));
+}
+
+const TextReadTuning kOneThread{size_t(1) << 20, 0};
+const TextReadTuning kSplits[] = {{64, 1}, {97, 16}, {256, 40}, {1000, 300}, {4096, 64}};
+
+// Rows with the hard cases: quoted fields holding the delimiter, doubled
+// quotes and line breaks; non-ASCII text; empty and blank cells; ragged
+// rows; columns whose type is settled late (an integer column that turns
+// real, a date column that turns text near the end).
+QByteArray trickyCsv(int rows, const char* eol, char delimiter, unsigned seed) {
+  std::mt19937 rng(seed);
+  QByteArray out;
+  const QByteArray d(1, delimiter);
+  out += "id" + d + "amount" + d + "day" + d + "remark" + d + "late" + eol;
+  for (int i = 1; i <= rows; ++i) {
+    const unsigned k = rng() % 12;
+    QByteArray remark;
+    switch (k) {
+      case 0: remark = "\"two\nlines\""; break;
+      case 1: remark = "\"crlf\r\ninside, and \"\"quotes\"\"\""; break;
+      case 2: remark = "Grüße 日本 " + QByteArray::number(i); break;
+      case 3: remark = ""; break;
+      case 4: remark = "   "; break;
+      case 5: remark = "\"" + QByteArray(1, delimiter) + "\n\n\""; break;
+      case 6: remark = "\"ends with a break\n\""; break;
+      default: remark = "plain " + QByteArray::number(rng() % 1000); break;
+    }
+    const QByteArray amount = i == rows * 3 / 4 ? QByteArray("2.5") : QByteArray::number(int(rng() % 100000) - 50000);
+    const QByteArray day = i == rows - 2 ? QByteArray("not a date") : "2001-02-" + QByteArray::number(1 + i % 28);
+    out += QByteArray::number(i) + d + amount + d + day + d + remark;
+    if (i % 17 == 0) {
+      out += d + QByteArray("x") + d + "extra";  // longer than the header
+    } else if (i % 13 != 0) {
+      out += d + QByteArray::number(i % 7);  // a row of 13 ends early
+    }
+    out += eol;
+  }
+  return out;
+}
+
+}  // namespace
+
+TEST(TextReaderSplit, TablesMatchOneThreadOverTrickyText) {
+  testsupport::TempDir dir;
+  struct Case {
+    const char* name;
+    QByteArray bytes;
+    TextSchema schema;
+  };
+  TextSchema semicolons;
+  semicolons.delimiter = ';';
+  TextSchema noHeader;
+  noHeader.colNameHeader = false;
+  TextSchema scanFew;
+  scanFew.maxScanRows = 5;
+  TextSchema defined;
+  defined.columns[2] = {QStringLiteral("Amount"), adDouble, 0};
+  defined.columns[4] = {QStringLiteral("Remark"), adVarWChar, 40};
+  const QByteArray lf = trickyCsv(300, "\n", ',', 1);
+  QByteArray noFinalBreak = trickyCsv(300, "\n", ',', 2);
+  noFinalBreak.chop(1);
+  const Case cases[] = {
+      {"lf", lf, TextSchema()},
+      {"crlf", trickyCsv(300, "\r\n", ',', 3), TextSchema()},
+      {"cr", trickyCsv(200, "\r", ',', 4), TextSchema()},
+      {"no final break", noFinalBreak, TextSchema()},
+      {"empty last line", lf + "\n", TextSchema()},
+      {"bom", "\xEF\xBB\xBF" + lf, TextSchema()},
+      {"semicolons", trickyCsv(300, "\n", ';', 5), semicolons},
+      {"no header", lf, noHeader},
+      {"few rows scanned", trickyCsv(300, "\r\n", ',', 6), scanFew},
+      {"column definitions", lf, defined},
+      {"windows-1252", "caf\xE9,1\nna\xEFve,2\n" + lf.mid(lf.indexOf('\n') + 1), TextSchema()},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const QString path = dir.write(QStringLiteral("t.csv"), c.bytes);
+    const QStringList expected = readWith(path, c.schema, kOneThread);
+    ASSERT_GT(expected.size(), 100);
+    for (const TextReadTuning& t : kSplits) {
+      SCOPED_TRACE(QStringLiteral("chunk %1 split %2").arg(t.chunk).arg(t.minimumSplit).toStdString());
+      EXPECT_EQ(readWith(path, c.schema, t), expected);
+    }
+  }
+}
+
+// A guess settled in the first half (a text cell late in it) must hold for
+// a second half that was read assuming the column was still numeric.
+TEST(TextReaderSplit, TypeSettledInTheFirstHalfAppliesToTheSecond) {
+  testsupport::TempDir dir;
+  QByteArray bytes = "n,d\n";
+  for (int i = 0; i < 400; ++i) {
+    bytes += (i == 150 ? QByteArray("text") : QByteArray::number(i)) + ",";
+    bytes += (i == 120 ? QByteArray("7") : QByteArray("2020-01-01")) + "\n";
+  }
+  const QString path = dir.write(QStringLiteral("t.csv"), bytes);
+  for (const TextReadTuning& t : kSplits) {
+    const auto store = text::readTextTable(path, TextSchema(), QLocale::c(), t);
+    EXPECT_EQ(store->field(0).type, adVarWChar);
+    EXPECT_EQ(store->field(1).type, adVarWChar);
+    EXPECT_EQ(store->column(0).value(399).toString(), QStringLiteral("399"));
+  }
+  EXPECT_EQ(readWith(path, TextSchema(), kSplits[0]), readWith(path, TextSchema(), kOneThread));
+}
+
+TEST(TextReaderSplit, UnclosedQuoteNamesTheSameLine) {
+  testsupport::TempDir dir;
+  QByteArray bytes = trickyCsv(200, "\n", ',', 7);
+  const int line = int(bytes.count('\n')) + 1;
+  bytes += "201,1,2001-02-03,\"never closed\nand on\n";
+  const QString path = dir.write(QStringLiteral("t.csv"), bytes);
+  auto message = [&](const TextReadTuning& t) {
+    try {
+      text::readTextTable(path, TextSchema(), QLocale::c(), t);
+    } catch (const Error& e) {
+      return e.message();
+    }
+    return QStringLiteral("<no error>");
+  };
+  const QString expected = message(kOneThread);
+  EXPECT_TRUE(expected.contains(QStringLiteral("line %1 ").arg(line))) << expected.toStdString();
+  for (const TextReadTuning& t : kSplits) EXPECT_EQ(message(t), expected);
+}
