@@ -5,7 +5,8 @@
 #   scripts/fuzz.sh [SECONDS] [TARGET...]
 #       Runs each target for SECONDS (default 60), seeded from its stored
 #       corpus and, when present, the fixtures; new inputs that add coverage
-#       are merged into tests/fuzz/corpus/<target>/ (files up to 64 KiB).
+#       are merged into tests/fuzz/corpus/<target>/ (files up to 64 KiB;
+#       files named seed-* and regression-* are always kept).
 #       Crashes are kept in build-fuzz/artifacts/<target>/.
 #   scripts/fuzz.sh --replay [TARGET...]
 #       Runs each target over its stored corpus for a few seconds
@@ -46,7 +47,9 @@ if [ $# -gt 0 ]; then
 else
   mapfile -t targets <<<"$all_targets"
 fi
-ninja -C "$build" -j"${LUMBROOK_FUZZ_BUILD_JOBS:-2}" "${targets[@]}"
+if [ "${LUMBROOK_FUZZ_NO_BUILD:-0}" != 1 ]; then
+  ninja -C "$build" -j"${LUMBROOK_FUZZ_BUILD_JOBS:-2}" "${targets[@]}"
+fi
 
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=0:allocator_may_return_null=1}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
@@ -112,12 +115,22 @@ for target in "${targets[@]}"; do
     status=1
   fi
   grep -E "stat::number_of_executed_units|stat::peak_rss_mb" "$build/fuzz-$name.log" | sed "s/^/  /" || true
-  # Keep only what adds coverage, and only small files.
+  # Keep the named seeds and regression inputs, and of the rest only what
+  # adds coverage to them (a fresh minimal set), and only small files.
   find "$work" -type f -size +${max_len}c -delete
   before=$(find "$corpus" -type f | wc -l)
-  "$bin" -merge=1 -max_len=$max_len -timeout=5 -rss_limit_mb=2048 "$corpus" "$work" >"$build/merge-$name.log" 2>&1 ||
+  merged="$build/merged/$name"
+  rm -rf "$merged"
+  mkdir -p "$merged"
+  find "$corpus" -maxdepth 1 -type f \( -name 'seed-*' -o -name 'regression-*' \) -exec cp {} "$merged/" \;
+  if "$bin" -merge=1 -max_len=$max_len -timeout=5 -rss_limit_mb=2048 "$merged" "$corpus" "$work" \
+       >"$build/merge-$name.log" 2>&1; then
+    find "$merged" -type f -size +${max_len}c -delete
+    rm -rf "$corpus"
+    cp -r "$merged" "$corpus"
+  else
     echo "merge failed for $name (log: $build/merge-$name.log)" >&2
-  find "$corpus" -type f -size +${max_len}c -delete
+  fi
   echo "  corpus: $before -> $(find "$corpus" -type f | wc -l) files"
 done
 exit $status
