@@ -94,8 +94,11 @@ for target in "${targets[@]}"; do
   bin="$build/tests/fuzz/$target"
   if [ "$replay" = 1 ]; then
     echo "== replay $name ($(find "$corpus" -type f | wc -l) inputs)"
+    # New inputs go to a scratch folder: replay never changes the checkout.
+    rm -rf "$build/replay/$name"
+    mkdir -p "$build/replay/$name"
     if ! "$bin" "${limits[@]}" -seed=1 -max_total_time="${LUMBROOK_FUZZ_REPLAY_SECONDS:-10}" \
-         -artifact_prefix="$build/artifacts/$name/" "$corpus" >"$build/replay-$name.log" 2>&1; then
+         -artifact_prefix="$build/artifacts/$name/" "$build/replay/$name" "$corpus" >"$build/replay-$name.log" 2>&1; then
       tail -n 60 "$build/replay-$name.log"
       echo "FAILED: $name (log: $build/replay-$name.log)" >&2
       status=1
