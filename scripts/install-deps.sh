@@ -6,6 +6,8 @@ set -euo pipefail
 PACKAGES=(
   # toolchain
   build-essential cmake ninja-build ccache pkg-config
+  # clang with libFuzzer and the sanitizer runtimes (scripts/fuzz.sh)
+  clang-14 libclang-rt-14-dev
   # Qt 6
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools
   libqt6svg6 qt6-qpa-plugins libgl-dev

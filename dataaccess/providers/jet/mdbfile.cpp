@@ -118,6 +118,29 @@ JetHeader checkJetHeader(const QString& path) {
   return h;
 }
 
+namespace {
+
+// libmdb finds a table's data pages through its usage map; a map of no
+// bytes (its row pointer names an empty row) makes it read through a null
+// pointer, so rows are fetched only from tables that have one.
+bool hasUsageMap(const MdbTableDef* t) { return t->usage_map && t->map_sz > 0; }
+
+// Whether the system catalogue (the table defined on page 2) can be walked.
+bool catalogueReadable(MdbHandle* mdb) {
+  MdbCatalogEntry entry{};
+  entry.mdb = mdb;
+  std::strcpy(entry.object_name, "MSysObjects");
+  entry.object_type = MDB_TABLE;
+  entry.table_pg = 2;
+  MdbTableDef* t = mdb_read_table(&entry);
+  if (!t) return false;
+  const bool ok = hasUsageMap(t);
+  mdb_free_tabledef(t);
+  return ok;
+}
+
+}  // namespace
+
 struct MdbFile::Impl {
   QString path;
   qint64 fileSize = 0;
@@ -141,6 +164,10 @@ struct MdbFile::Impl {
     MdbCatalogEntry* e = entryOf(table);
     MdbTableDef* t = mdb_read_table(e);
     if (!t) damaged(table, QStringLiteral("its definition cannot be read"));
+    if (!hasUsageMap(t)) {
+      mdb_free_tabledef(t);
+      damaged(table, QStringLiteral("its page map is empty"));
+    }
     if (!mdb_read_columns(t)) {
       mdb_free_tabledef(t);
       damaged(table, QStringLiteral("its columns cannot be read"));
@@ -188,7 +215,7 @@ MdbFile::MdbFile(const QString& path) : d_(std::make_unique<Impl>()) {
   std::lock_guard lock(libraryLock());
   d_->mdb = mdb_open(QFile::encodeName(path).constData(), MDB_NOFLAGS);
   if (!d_->mdb) fail(kOpenSource, QStringLiteral("Unrecognized database format '%1'.").arg(path));
-  if (!mdb_read_catalog(d_->mdb, MDB_ANY)) {
+  if (!catalogueReadable(d_->mdb) || !mdb_read_catalog(d_->mdb, MDB_ANY)) {
     mdb_close(d_->mdb);
     d_->mdb = nullptr;
     fail(kOpenSource, QStringLiteral("The database '%1' is damaged: its catalogue cannot be read.").arg(path));

@@ -135,11 +135,14 @@ FieldInfo fieldInfoFor(const DbfColumn& c, bool visualFoxPro, bool nullable) {
       f.precision = c.width;
       f.numericScale = c.decimals;
       break;
-    case 'F': case 'B': f.type = adDouble; f.definedSize = 8; break;
-    case 'I': f.type = adInteger; f.definedSize = 4; break;
-    case 'Y': f.type = adCurrency; f.definedSize = 8; break;
+    case 'F': f.type = adDouble; f.definedSize = 8; break;
+    // A binary field narrower than its value (a damaged descriptor) is
+    // shown as its bytes, as the reader then reads it.
+    case 'B': f.type = c.width < 8 ? adVarBinary : adDouble; f.definedSize = c.width < 8 ? c.width : 8; break;
+    case 'I': f.type = c.width < 4 ? adVarBinary : adInteger; f.definedSize = c.width < 4 ? c.width : 4; break;
+    case 'Y': f.type = c.width < 8 ? adVarBinary : adCurrency; f.definedSize = c.width < 8 ? c.width : 8; break;
     case 'D': f.type = adDBDate; f.definedSize = 6; break;
-    case 'T': f.type = adDBTimeStamp; f.definedSize = 16; break;
+    case 'T': f.type = c.width < 8 ? adVarBinary : adDBTimeStamp; f.definedSize = c.width < 8 ? c.width : 16; break;
     case 'L': f.type = adBoolean; f.definedSize = 2; break;
     case 'G': case 'P': case 'W': f.type = adLongVarBinary; break;
     case 'Q': f.type = adVarBinary; f.definedSize = c.width; break;
@@ -376,6 +379,10 @@ void DbfTable::appendCell(ColumnStore& out, const char* raw, int column, int rec
       return;
     }
     case 'L':
+      if (s.empty()) {
+        out.appendNull();
+        return;
+      }
       switch (s[0]) {
         case 'T': case 't': case 'Y': case 'y': out.appendBoolean(true); return;
         case 'F': case 'f': case 'N': case 'n': out.appendBoolean(false); return;
@@ -504,6 +511,10 @@ void DbfTable::encode(std::string& raw, int column, const QVariant& input, QByte
   auto needNullBit = [&]() {
     if (c.nullBit < 0) refuse(c, QStringLiteral("the field cannot hold Null"));
   };
+  // A damaged descriptor may give a binary field fewer bytes than its value
+  // takes; writing it would overrun into the next field or past the record.
+  const int stored = c.type == 'T' || c.type == 'Y' || c.type == 'B' ? 8 : c.type == 'I' ? 4 : 1;
+  if (c.width < stored) refuse(c, QStringLiteral("the field is narrower than its type (%1 bytes)").arg(c.width));
   setBit(raw, c.nullBit, isNull);
   switch (c.type) {
     case 'C': case 'V': {

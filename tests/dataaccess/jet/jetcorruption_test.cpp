@@ -97,3 +97,20 @@ TEST(JetCorruption, FlippedBytesNeverCrash) {
     }
   }
 }
+
+// A table whose usage-map pointer names an empty row has no map of its data
+// pages: the catalogue's (on page 2) or a user table's must give an error,
+// not a read through a null map.
+TEST(JetCorruption, EmptyUsageMapGivesAnError) {
+  const QByteArray bytes = fixtureBytes();
+  if (bytes.isEmpty()) GTEST_SKIP() << "fixture not available";
+  testsupport::TempDir dir;
+  constexpr qsizetype kUsageMap = 2 * 4096 + 55;  // row byte, then page, of the catalogue's usage map
+  QByteArray damaged = bytes.left(16 * 4096);
+  damaged[kUsageMap] = char(0x81);
+  damaged[kUsageMap + 1] = char(0x0B);
+  damaged[kUsageMap + 2] = 0;
+  damaged[kUsageMap + 3] = 0;
+  const QString message = readEverything(dir.write(QStringLiteral("nomap.mdb"), damaged));
+  EXPECT_TRUE(message.contains(QLatin1String("catalogue"))) << message.toStdString();
+}

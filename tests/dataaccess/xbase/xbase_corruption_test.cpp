@@ -7,6 +7,7 @@
 #include "xbasetestutil.h"
 
 #include "dataaccess/error.h"
+#include "dataaccess/providers/xbase/dbftable.h"
 
 #include "testsupport/fixtures.h"
 #include "testsupport/tempdir.h"
@@ -254,4 +255,39 @@ TEST(XBaseCorruptionWrite, EditOfATableWhoseMemoWasCutFailsUntouched) {
   rs->Fields("CHARACTER").setValue(QStringLiteral("changed"));
   EXPECT_THROW(rs->UpdateBatch(), Error);
   EXPECT_EQ(folderBytes(tmp.path()), before);
+}
+
+// A damaged descriptor can give a binary field (integer, currency, double,
+// date-time) fewer bytes than its value takes: the field reads as its bytes,
+// the other fields keep their values, and an edit of it is refused instead
+// of writing past the field.
+TEST(XBaseCorruptionNarrowFields, ReadAsBytesAndRefuseEdits) {
+  testsupport::TempDir tmp;
+  const QByteArray record = QByteArray("ab") + "cde" + "fghi" + "j" + "T" + "name ";
+  const QByteArray bytes = vfpTable({{"I2", 'I', 2}, {"Y3", 'Y', 3}, {"T4", 'T', 4}, {"B1", 'B', 1}, {"L1", 'L', 1},
+                                     {"NAME", 'C', 5}},
+                                    {record});
+  QFile f(tmp.file("narrow.dbf"));
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write(bytes);
+  f.close();
+
+  DbfTable table(tmp.file("narrow.dbf"));
+  auto rows = table.load();
+  ASSERT_EQ(rows->rowCount(), 1);
+  EXPECT_EQ(rows->value(0, 0).toByteArray(), QByteArray("ab"));
+  EXPECT_EQ(rows->value(0, 1).toByteArray(), QByteArray("cde"));
+  EXPECT_EQ(rows->value(0, 2).toByteArray(), QByteArray("fghi"));
+  EXPECT_EQ(rows->value(0, 3).toByteArray(), QByteArray("j"));
+  EXPECT_EQ(rows->value(0, 4).toBool(), true);
+  EXPECT_EQ(rows->value(0, 5).toString(), QStringLiteral("name"));
+  const char* raw = table.record(0);
+  EXPECT_EQ(table.value(raw, 2, 0).toByteArray(), QByteArray("fghi"));
+
+  for (int column = 0; column < 4; ++column) {
+    std::string copy(raw, size_t(table.recordLength()));
+    const std::string before = copy;
+    EXPECT_THROW(table.encode(copy, column, QVariant(QByteArray("x")), nullptr), Error) << column;
+    EXPECT_EQ(copy, before) << column;
+  }
 }
