@@ -40,8 +40,6 @@ struct StmtDeleter {
 };
 using Stmt = std::unique_ptr<sqlite3_stmt, StmtDeleter>;
 
-int64_t floorSeconds(int64_t ms) { return ms >= 0 ? ms / 1000 : -((-ms + 999) / 1000); }
-
 bool isDecimalText(DataTypeEnum t) { return t == adNumeric || t == adDecimal; }
 
 // Text of the file sources compares without regard to letter case, for
