@@ -1,6 +1,7 @@
 #include "paradoxtable.h"
 
 #include "../../error.h"
+#include "../../tablefolder.h"
 #include "../../values.h"
 
 #include <QDate>
@@ -99,12 +100,7 @@ void ParadoxTable::readFields() {
     blobs = blobs || c.isBlob();
     columns_.push_back(std::move(c));
   }
-  if (blobs) {
-    const QFileInfo fi(path_);
-    for (const QString& n : fi.absoluteDir().entryList(QDir::Files))
-      if (n.compare(fi.completeBaseName() + QStringLiteral(".mb"), Qt::CaseInsensitive) == 0)
-        mbPath_ = fi.absoluteDir().absoluteFilePath(n);
-  }
+  if (blobs) mbPath_ = tablefolder::findBeside(path_, {QStringLiteral("mb")});
 }
 
 ParadoxTable::~ParadoxTable() {

@@ -1,6 +1,6 @@
 #include "filetransaction.h"
 
-#include "../../error.h"
+#include "error.h"
 
 #include <QDir>
 #include <QFile>
