@@ -29,9 +29,7 @@ namespace {
 
 const QString kSource = QStringLiteral("Recordset.Open");
 
-// A query that runs longer than this is stopped, so that a runaway join or
-// recursive expression cannot hang the viewer.
-constexpr std::chrono::seconds kQueryTimeLimit(120);
+constexpr std::chrono::seconds kDefaultTimeLimit(120);
 
 QString sqliteMessage(sqlite3* db) { return QString::fromUtf8(sqlite3_errmsg(db)); }
 
@@ -143,6 +141,7 @@ struct SqlEngine::Impl {
   int counter = 0;
   std::map<QString, Staged> staged;  // by lower-cased table name
   bool limitTime = false;
+  std::chrono::milliseconds timeLimit = kDefaultTimeLimit;
   std::chrono::steady_clock::time_point deadline;
 
   void exec(const char* sql) {
@@ -299,6 +298,8 @@ SqlEngine::~SqlEngine() {
 
 void SqlEngine::setDirectAnswers(bool on) { d_->direct = on; }
 
+void SqlEngine::setTimeLimit(std::chrono::milliseconds limit) { d_->timeLimit = limit; }
+
 void SqlEngine::forget(const QString& name) {
   for (auto it = d_->staged.begin(); it != d_->staged.end();) {
     if (name.isEmpty() || it->first == name.toLower()) {
@@ -430,7 +431,7 @@ std::shared_ptr<RowStore> SqlEngine::run(const QString& statement, const TableLo
 
   std::vector<int64_t> keys;
   int64_t rowCount = 0;
-  d_->deadline = std::chrono::steady_clock::now() + kQueryTimeLimit;
+  d_->deadline = std::chrono::steady_clock::now() + d_->timeLimit;
   d_->limitTime = true;
   int rc;
   try {
@@ -448,7 +449,8 @@ std::shared_ptr<RowStore> SqlEngine::run(const QString& statement, const TableLo
   if (rc == SQLITE_INTERRUPT)
     throw Error(err::kCommandError, kSource,
                 d_->describe(QStringLiteral("The query was stopped after running for %1 seconds")
-                                 .arg(kQueryTimeLimit.count()), statement));
+                                 .arg(std::chrono::duration_cast<std::chrono::seconds>(d_->timeLimit).count()),
+                             statement));
   if (rc != SQLITE_DONE) throw Error(err::kCommandError, kSource, d_->describe(sqliteMessage(d_->db), statement));
 
   std::vector<FieldInfo> fields;

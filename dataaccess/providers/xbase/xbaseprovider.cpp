@@ -74,11 +74,6 @@ class XBaseProvider : public FileProvider {
     folder_.clear();
   }
 
-  bool hasFeature(Feature f) const override {
-    if (f == Feature::Updatable || f == Feature::Resync) return true;
-    return FileProvider::hasFeature(f);
-  }
-
   std::optional<QVariant> property(const QString& name) const override {
     if (name == QLatin1String("Provider Friendly Name")) return QStringLiteral("Microsoft OLE DB Provider for ODBC Drivers");
     if (name == QLatin1String("DBMS Name")) return QStringLiteral("Visual FoxPro");

@@ -335,3 +335,25 @@ TEST_F(AccessEngine, EditedValuesAreStagedInTheirStoredForm) {
   ASSERT_EQ(r->rowCount(), 1);
   EXPECT_EQ(r->value(0, 0), QVariant(QStringLiteral("99.95")));
 }
+
+// The time limit stops a query that would never end, with a clear error,
+// and the engine answers the next statement normally.
+TEST(SqlEngine, ARunawayQueryIsStoppedAtTheTimeLimit) {
+  Tables tables;
+  auto t = std::make_shared<RowStore>(std::vector<FieldInfo>{FieldInfo("n", adInteger, 4)});
+  t->appendRow({qlonglong(1)});
+  tables.byName[QStringLiteral("t")] = t;
+  SqlEngine engine(SqlDialect::Text);
+  engine.setTimeLimit(std::chrono::seconds(1));
+  try {
+    engine.run(QStringLiteral("WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) "
+                              "SELECT count(*) FROM c, t"),
+               tables.loader());
+    ADD_FAILURE() << "the query was not stopped";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.number(), err::kCommandError);
+    EXPECT_TRUE(e.description().startsWith(QStringLiteral("The query was stopped after running for 1 seconds")))
+        << e.description().toStdString();
+  }
+  EXPECT_EQ(ids(*engine.run(QStringLiteral("SELECT n FROM t WHERE n = 1"), tables.loader())), Ids{1});
+}
