@@ -11,8 +11,6 @@ namespace dataaccess {
 
 namespace {
 
-const qint64 kOriginJulianDay = QDate(1899, 12, 30).toJulianDay();
-
 void appendNumber(QByteArray& out, int v, int width) {
   char buf[16];
   int n = 0;
@@ -210,7 +208,7 @@ void CellFormatter::appendStored(QByteArray& out, const ColumnStore& c, int64_t 
         return;
       }
       int y, m, d;
-      const QDate date = QDate::fromJulianDay(kOriginJulianDay + days);
+      const QDate date = oleDate(days);
       date.getDate(&y, &m, &d);
       appendDate(out, y, m, d, date.dayOfWeek());
       if (type != adDBDate && rest != 0) {

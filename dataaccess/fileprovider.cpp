@@ -15,15 +15,6 @@ void FileProvider::close() {
   engine_.reset();
 }
 
-bool FileProvider::hasFeature(Feature f) const {
-  switch (f) {
-    case Feature::RecordCountKnown: case Feature::SchemaTables: case Feature::SchemaColumns:
-      return true;
-    default:
-      return false;
-  }
-}
-
 QString FileProvider::plainSelectTable(const QString& statement) {
   static const QRegularExpression plain(
       QString::fromLatin1(R"re(^\s*SELECT\s+\*\s+FROM\s+(\[([^\]]+)\]|"([^"]+)"|`([^`]+)`|([^\s\[\]"`;,()]+))\s*;?\s*$)re"),

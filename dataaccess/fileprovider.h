@@ -23,7 +23,6 @@ class FileProvider : public Provider {
   ~FileProvider() override;
 
   void close() override;
-  bool hasFeature(Feature f) const override;
   RowStorePtr openSchema(SchemaEnum schema, const QVariantList& restrictions) override;
   RowStorePtr execute(const QString& statement, int options) override;
   // Plain "SELECT * FROM t": the cached rows while they are fresh, else the

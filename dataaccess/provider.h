@@ -43,14 +43,6 @@ struct RowChange {
 
 class Provider {
  public:
-  enum class Feature {
-    Updatable,         // applyBatch can write changes back
-    Resync,            // reread can fetch a row again
-    RecordCountKnown,  // row sets know their size
-    SchemaTables,      // openSchema(adSchemaTables)
-    SchemaColumns,     // openSchema(adSchemaColumns)
-  };
-
   virtual ~Provider();
   Provider() = default;
   Provider(const Provider&) = delete;
@@ -61,7 +53,6 @@ class Provider {
   // Opens the source. `cs` is the (data-link-resolved) connection string.
   virtual void open(const ConnectionString& cs, const OpenOptions& options) = 0;
   virtual void close() = 0;
-  virtual bool hasFeature(Feature f) const = 0;
   // A named connection property ("Provider Friendly Name", "DBMS Name",
   // "DBMS Version", "User Name", "Data Source", ...), or nothing.
   virtual std::optional<QVariant> property(const QString& name) const;

@@ -193,9 +193,8 @@ void appendStoredValue(QByteArray& out, const ColumnStore& c, int64_t row, DataT
       int64_t days = 0;
       int rest = 0;
       splitOleMsecs(c.oleMsecsAt(row), &days, &rest);
-      static const qint64 origin = QDate(1899, 12, 30).toJulianDay();
       int y, m, d;
-      QDate::fromJulianDay(origin + days).getDate(&y, &m, &d);
+      oleDate(days).getDate(&y, &m, &d);
       if (y < 1 || y > 9999) break;
       char buf[32];
       const int h = rest / 3600000, mi = rest / 60000 % 60, sec = rest / 1000 % 60, z = rest % 1000;

@@ -47,7 +47,7 @@ std::optional<QDateTime> parseFixedDate(const QString& text) {
   if (auto m = hms.match(text); m.hasMatch()) {
     const auto t = timeOf(m, 1);
     if (!t) return std::nullopt;
-    return makeDateTime(QDate(1899, 12, 30), *t);
+    return makeDateTime(oleOrigin(), *t);
   }
   return std::nullopt;
 }
@@ -55,8 +55,7 @@ std::optional<QDateTime> parseFixedDate(const QString& text) {
 }  // namespace
 
 int64_t storedSeconds(const QDateTime& dt) {
-  const int64_t ms = toOleMsecs(dt);
-  return ms >= 0 ? ms / 1000 : -((-ms + 999) / 1000);
+  return floorSeconds(toOleMsecs(dt));
 }
 
 std::optional<QDateTime> parseLiteralDate(const QString& raw, bool localeFirst) {

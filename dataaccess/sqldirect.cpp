@@ -1,6 +1,7 @@
 #include "sqldirect.h"
 
 #include "textcompare.h"
+#include "values.h"
 
 #include <QSet>
 
@@ -44,8 +45,6 @@ std::optional<QString> columnName(const Token& t) {
 }
 
 bool isDecimalText(DataTypeEnum t) { return t == adNumeric || t == adDecimal; }
-
-int64_t floorSeconds(int64_t ms) { return ms >= 0 ? ms / 1000 : -((-ms + 999) / 1000); }
 
 // The stored seconds a date literal stands for, as the SQLite path
 // translates it; nothing when that path would decide otherwise.

@@ -30,9 +30,7 @@ namespace {
 
 const QString kSource = QStringLiteral("Recordset.Open");
 
-// A query that runs longer than this is stopped, so that a runaway join or
-// recursive expression cannot hang the viewer.
-constexpr std::chrono::seconds kQueryTimeLimit(120);
+constexpr std::chrono::seconds kDefaultTimeLimit(120);
 
 QString sqliteMessage(sqlite3* db) { return QString::fromUtf8(sqlite3_errmsg(db)); }
 
@@ -40,8 +38,6 @@ struct StmtDeleter {
   void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
 };
 using Stmt = std::unique_ptr<sqlite3_stmt, StmtDeleter>;
-
-int64_t floorSeconds(int64_t ms) { return ms >= 0 ? ms / 1000 : -((-ms + 999) / 1000); }
 
 bool isDecimalText(DataTypeEnum t) { return t == adNumeric || t == adDecimal; }
 
@@ -78,6 +74,56 @@ void likeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   sqlite3_result_int(ctx, pattern->matches(textArg(argv[1])));
 }
 
+// Binds the value of row `r` of a column to parameter `p` in the form the
+// staged table holds: dates as stored seconds, decimals as numbers (whole
+// ones exactly as integers). Edited rows are read through value(), which
+// sees the replacements; text and bytes are then copied, otherwise bound in
+// place.
+void bindValue(sqlite3_stmt* st, int p, const ColumnStore& col, int64_t r) {
+  const bool edited = col.hasReplacements();
+  const QVariant v = edited ? col.value(r) : QVariant();
+  if (edited ? !v.isValid() : col.isNull(r)) {
+    sqlite3_bind_null(st, p);
+    return;
+  }
+  const auto destructor = edited ? SQLITE_TRANSIENT : SQLITE_STATIC;
+  QByteArray copy;
+  switch (col.storage()) {
+    case ColumnStore::Storage::Integer: sqlite3_bind_int64(st, p, edited ? v.toLongLong() : col.integerAt(r)); return;
+    case ColumnStore::Storage::Real: sqlite3_bind_double(st, p, edited ? v.toDouble() : col.realAt(r)); return;
+    case ColumnStore::Storage::Boolean: sqlite3_bind_int(st, p, (edited ? v.toBool() : col.booleanAt(r)) ? 1 : 0); return;
+    case ColumnStore::Storage::DateTime: {
+      const int64_t ms = !edited                           ? col.oleMsecsAt(r)
+                         : v.typeId() == QMetaType::QDate ? toOleMsecs(v.toDate())
+                         : v.typeId() == QMetaType::QTime ? toOleMsecs(v.toTime())
+                                                          : toOleMsecs(v.toDateTime());
+      sqlite3_bind_int64(st, p, floorSeconds(ms));
+      return;
+    }
+    case ColumnStore::Storage::Text: {
+      if (edited) copy = v.toString().toUtf8();
+      const std::string_view t = edited ? std::string_view(copy.constData(), size_t(copy.size())) : col.bytesAt(r);
+      if (isDecimalText(col.type())) {
+        int64_t i = 0;
+        double d = 0;
+        const char* end = t.data() + t.size();
+        if (auto [q, ec] = std::from_chars(t.data(), end, i); ec == std::errc() && q == end)
+          return void(sqlite3_bind_int64(st, p, i));
+        if (auto [q, ec] = std::from_chars(t.data(), end, d); ec == std::errc() && q == end)
+          return void(sqlite3_bind_double(st, p, d));
+      }
+      sqlite3_bind_text(st, p, t.data(), int(t.size()), destructor);
+      return;
+    }
+    case ColumnStore::Storage::Bytes: {
+      if (edited) copy = v.toByteArray();
+      const std::string_view b = edited ? std::string_view(copy.constData(), size_t(copy.size())) : col.bytesAt(r);
+      sqlite3_bind_blob(st, p, b.data(), int(b.size()), destructor);
+      return;
+    }
+  }
+}
+
 }  // namespace
 
 struct SqlEngine::Impl {
@@ -96,6 +142,7 @@ struct SqlEngine::Impl {
   int counter = 0;
   std::map<QString, Staged> staged;  // by lower-cased table name
   bool limitTime = false;
+  std::chrono::milliseconds timeLimit = kDefaultTimeLimit;
   std::chrono::steady_clock::time_point deadline;
 
   void exec(const char* sql) {
@@ -178,75 +225,7 @@ void SqlEngine::Impl::insertAll(Staged& s, const RowStore& rows) {
   exec("BEGIN");
   for (int64_t r = 0; r < rows.rowCount(); ++r) {
     sqlite3_bind_int64(raw, 1, r);  // the row number, to trace result rows back
-    for (int c = 0; c < columns; ++c) {
-      const ColumnStore& col = rows.column(c);
-      const int p = c + 2;
-      if (col.hasReplacements()) {
-        // Edited rows: read through value(), which sees the replacements.
-        const QVariant v = col.value(r);
-        if (!v.isValid()) {
-          sqlite3_bind_null(raw, p);
-          continue;
-        }
-        switch (col.storage()) {
-          case ColumnStore::Storage::Integer: sqlite3_bind_int64(raw, p, v.toLongLong()); break;
-          case ColumnStore::Storage::Real: sqlite3_bind_double(raw, p, v.toDouble()); break;
-          case ColumnStore::Storage::Boolean: sqlite3_bind_int(raw, p, v.toBool() ? 1 : 0); break;
-          case ColumnStore::Storage::DateTime: {
-            const int64_t ms = v.typeId() == QMetaType::QDate   ? toOleMsecs(v.toDate())
-                               : v.typeId() == QMetaType::QTime ? toOleMsecs(v.toTime())
-                                                                : toOleMsecs(v.toDateTime());
-            sqlite3_bind_int64(raw, p, floorSeconds(ms));
-            break;
-          }
-          case ColumnStore::Storage::Text: {
-            const QByteArray t = v.toString().toUtf8();
-            sqlite3_bind_text(raw, p, t.constData(), int(t.size()), SQLITE_TRANSIENT);
-            break;
-          }
-          case ColumnStore::Storage::Bytes: {
-            const QByteArray b = v.toByteArray();
-            sqlite3_bind_blob(raw, p, b.constData(), int(b.size()), SQLITE_TRANSIENT);
-            break;
-          }
-        }
-        continue;
-      }
-      if (col.isNull(r)) {
-        sqlite3_bind_null(raw, p);
-        continue;
-      }
-      switch (col.storage()) {
-        case ColumnStore::Storage::Integer: sqlite3_bind_int64(raw, p, col.integerAt(r)); break;
-        case ColumnStore::Storage::Real: sqlite3_bind_double(raw, p, col.realAt(r)); break;
-        case ColumnStore::Storage::Boolean: sqlite3_bind_int(raw, p, col.booleanAt(r) ? 1 : 0); break;
-        case ColumnStore::Storage::DateTime: sqlite3_bind_int64(raw, p, floorSeconds(col.oleMsecsAt(r))); break;
-        case ColumnStore::Storage::Text: {
-          const std::string_view t = col.bytesAt(r);
-          if (isDecimalText(col.type())) {
-            // Decimals are compared as numbers: whole ones exactly as integers.
-            int64_t i = 0;
-            double d = 0;
-            const char* end = t.data() + t.size();
-            if (auto [q, ec] = std::from_chars(t.data(), end, i); ec == std::errc() && q == end) {
-              sqlite3_bind_int64(raw, p, i);
-              break;
-            }
-            if (auto [q, ec] = std::from_chars(t.data(), end, d); ec == std::errc() && q == end) {
-              sqlite3_bind_double(raw, p, d);
-              break;
-            }
-          }
-          sqlite3_bind_text(raw, p, t.data(), int(t.size()), SQLITE_STATIC);
-          break;
-        }
-        case ColumnStore::Storage::Bytes: {
-          const std::string_view b = col.bytesAt(r);
-          sqlite3_bind_blob(raw, p, b.data(), int(b.size()), SQLITE_STATIC);
-          break;
-        }
-      }
-    }
+    for (int c = 0; c < columns; ++c) bindValue(raw, c + 2, rows.column(c), r);
     if (sqlite3_step(raw) != SQLITE_DONE) {
       const QString msg = sqliteMessage(db);
       sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -322,6 +301,8 @@ SqlEngine::~SqlEngine() {
 }
 
 void SqlEngine::setDirectAnswers(bool on) { d_->direct = on; }
+
+void SqlEngine::setTimeLimit(std::chrono::milliseconds limit) { d_->timeLimit = limit; }
 
 void SqlEngine::forget(const QString& name) {
   for (auto it = d_->staged.begin(); it != d_->staged.end();) {
@@ -408,13 +389,8 @@ std::shared_ptr<RowStore> SqlEngine::run(const QString& statement, const TableLo
   if (!st) st = d_->prepare(tr.sql, statement);
   sqlite3_stmt* raw = st.get();
 
-  // The one table whose rows the result lists: the only table read, or the
-  // only one outside subqueries.
-  QString singleName;
-  int outerUses = 0;
-  for (const sql::TableUse& use : uses)
-    if (use.depth == 0 && ++outerUses == 1) singleName = use.name;
-  if (outerUses != 1) singleName = sources.size() == 1 ? uses.front().name : QString();
+  // The one table whose rows the result lists.
+  const QString singleName = sql::outerTable(uses).name;
   const RowStore* single = singleName.isEmpty() ? nullptr : sources.at(singleName.toLower()).get();
   const Impl::Staged* singleStaged = single ? &d_->staged.at(singleName.toLower()) : nullptr;
   if (!single) keyed = false;
@@ -459,7 +435,7 @@ std::shared_ptr<RowStore> SqlEngine::run(const QString& statement, const TableLo
 
   std::vector<int64_t> keys;
   int64_t rowCount = 0;
-  d_->deadline = std::chrono::steady_clock::now() + kQueryTimeLimit;
+  d_->deadline = std::chrono::steady_clock::now() + d_->timeLimit;
   d_->limitTime = true;
   int rc;
   try {
@@ -478,7 +454,8 @@ std::shared_ptr<RowStore> SqlEngine::run(const QString& statement, const TableLo
   if (rc == SQLITE_INTERRUPT)
     throw Error(err::kCommandError, kSource,
                 d_->describe(QStringLiteral("The query was stopped after running for %1 seconds")
-                                 .arg(kQueryTimeLimit.count()), statement));
+                                 .arg(std::chrono::duration_cast<std::chrono::seconds>(d_->timeLimit).count()),
+                             statement));
   if (rc != SQLITE_DONE) throw Error(err::kCommandError, kSource, d_->describe(sqliteMessage(d_->db), statement));
 
   std::vector<FieldInfo> fields;

@@ -22,6 +22,7 @@
 #include "rowstore.h"
 
 #include <QString>
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -57,6 +58,11 @@ class SqlEngine {
   // answered straight from the stored rows, without staging (the default).
   // Tests and benchmarks turn it off to compare with the SQLite path.
   void setDirectAnswers(bool on);
+
+  // How long one query may run before it is stopped with an error, so that
+  // a runaway join or recursive expression cannot hang the viewer (120 s
+  // unless set; the time is counted in whole seconds in the message).
+  void setTimeLimit(std::chrono::milliseconds limit);
 
   // Forgets the staged copy of a table (all tables when `name` is empty).
   void forget(const QString& name = {});

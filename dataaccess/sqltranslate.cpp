@@ -15,19 +15,6 @@ const QString kSource = QStringLiteral("Recordset.Open");
 
 [[noreturn]] void fail(const QString& description) { throw Error(err::kCommandError, kSource, description); }
 
-bool isWordChar(QChar c) {
-  return c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('$') || c == QLatin1Char('#');
-}
-
-// A '#' starts a date literal when a date-like text and a closing '#' follow
-// on the same line; otherwise it is part of a bare name (a#csv).
-int hashDateEnd(const QString& s, int pos) {
-  static const QRegularExpression dateLike(
-      QStringLiteral(R"(^#(\d[\d/:.\- ]*(?:\s*[AaPp][Mm])?\s*)#)"));
-  const auto m = dateLike.match(s.mid(pos, 48));
-  return m.hasMatch() ? pos + int(m.capturedLength(0)) : -1;
-}
-
 bool isWord(const Token& t, const char* w) {
   return t.kind == TokenKind::Word && t.value.compare(QLatin1String(w), Qt::CaseInsensitive) == 0;
 }
@@ -210,82 +197,6 @@ QString quoteName(const QString& name) {
   return QLatin1Char('"') + r + QLatin1Char('"');
 }
 
-std::vector<Token> tokenize(const QString& s) {
-  std::vector<Token> tokens;
-  const int n = int(s.size());
-  int depth = 0;
-  int i = 0;
-  auto push = [&](TokenKind kind, int begin, int end, QString value = {}) {
-    tokens.push_back(Token{kind, begin, end, depth, std::move(value)});
-  };
-  auto quoted = [&](QChar close, bool doubledEscape, const char* what) {
-    const int begin = i;
-    QString value;
-    for (int j = i + 1; j < n; ++j) {
-      if (s[j] != close) {
-        value += s[j];
-        continue;
-      }
-      if (doubledEscape && j + 1 < n && s[j + 1] == close) {
-        value += close;
-        ++j;
-        continue;
-      }
-      i = j + 1;
-      return std::make_pair(begin, value);
-    }
-    fail(QStringLiteral("Syntax error: unterminated %1 starting at position %2 of the statement.")
-             .arg(QLatin1String(what)).arg(begin + 1));
-  };
-
-  while (i < n) {
-    const QChar c = s[i];
-    const int begin = i;
-    if (c.isSpace()) {
-      while (i < n && s[i].isSpace()) ++i;
-      push(TokenKind::Space, begin, i);
-    } else if (c == QLatin1Char('-') && i + 1 < n && s[i + 1] == QLatin1Char('-')) {
-      while (i < n && s[i] != QLatin1Char('\n')) ++i;
-      push(TokenKind::Space, begin, i);
-    } else if (c == QLatin1Char('/') && i + 1 < n && s[i + 1] == QLatin1Char('*')) {
-      const int close = int(s.indexOf(QLatin1String("*/"), i + 2));
-      if (close < 0) fail(QStringLiteral("Syntax error: unterminated comment starting at position %1 of the statement.").arg(i + 1));
-      i = close + 2;
-      push(TokenKind::Space, begin, i);
-    } else if (c == QLatin1Char('\'')) {
-      auto [b, v] = quoted(QLatin1Char('\''), true, "string");
-      push(TokenKind::String, b, i, v);
-    } else if (c == QLatin1Char('"')) {
-      auto [b, v] = quoted(QLatin1Char('"'), true, "quoted name");
-      push(TokenKind::QuotedName, b, i, v);
-    } else if (c == QLatin1Char('`')) {
-      auto [b, v] = quoted(QLatin1Char('`'), true, "quoted name");
-      push(TokenKind::QuotedName, b, i, v);
-    } else if (c == QLatin1Char('[')) {
-      auto [b, v] = quoted(QLatin1Char(']'), false, "bracketed name");
-      push(TokenKind::QuotedName, b, i, v);
-    } else if (c == QLatin1Char('{')) {
-      auto [b, v] = quoted(QLatin1Char('}'), false, "date literal");
-      push(TokenKind::Brace, b, i, v);
-    } else if (c == QLatin1Char('#') && hashDateEnd(s, i) > 0) {
-      i = hashDateEnd(s, i);
-      push(TokenKind::HashDate, begin, i, s.mid(begin + 1, i - begin - 2));
-    } else if (isWordChar(c)) {
-      while (i < n && isWordChar(s[i])) ++i;
-      push(TokenKind::Word, begin, i, s.mid(begin, i - begin));
-    } else {
-      static const QStringList pairs = {QStringLiteral("<>"), QStringLiteral("<="), QStringLiteral(">="),
-                                        QStringLiteral("!="), QStringLiteral("=="), QStringLiteral("||"),
-                                        QStringLiteral("<<"), QStringLiteral(">>")};
-      i += (i + 1 < n && pairs.contains(s.mid(i, 2))) ? 2 : 1;
-      if (c == QLatin1Char(')')) depth = std::max(0, depth - 1);
-      push(TokenKind::Punct, begin, i, s.mid(begin, i - begin));
-      if (c == QLatin1Char('(')) ++depth;
-    }
-  }
-  return tokens;
-}
-
 std::vector<TableUse> findTables(const std::vector<Token>& tokens) {
   const QSet<QString> ctes = commonTableNames(tokens);
   std::vector<TableUse> uses;
@@ -338,84 +249,128 @@ std::vector<TableUse> findTables(const std::vector<Token>& tokens) {
   return uses;
 }
 
-Translation translate(const QString& statement, const std::vector<Token>& tokens,
-                      const std::vector<TableUse>& uses, SqlDialect dialect,
-                      const std::function<StagedInfo(const QString&)>& staged) {
-  const bool accessLike = dialect == SqlDialect::Access || dialect == SqlDialect::Excel;
-  std::vector<QString> out;
-  out.reserve(tokens.size());
-  for (const Token& t : tokens) out.push_back(statement.mid(t.begin, t.end - t.begin));
-  std::vector<bool> done(tokens.size(), false);
+OuterTable outerTable(const std::vector<TableUse>& uses) {
+  OuterTable outer;
+  int outerUses = 0;
+  for (const TableUse& use : uses)
+    if (use.depth == 0 && ++outerUses == 1) outer.use = &use;
+  if (outerUses != 1) outer.use = nullptr;
+  if (outer.use) {
+    outer.name = outer.use->name;
+    return outer;
+  }
+  // Several references (or none) outside subqueries: the rows still belong
+  // to one table when the statement reads no other.
+  for (const TableUse& use : uses)
+    if (use.name.compare(uses.front().name, Qt::CaseInsensitive) != 0) return outer;
+  if (!uses.empty()) outer.name = uses.front().name;
+  return outer;
+}
 
-  // Fields visible under each table name or alias, for typing quoted dates.
-  struct Visible {
-    QString name;
-    QString alias;
-    const std::vector<FieldInfo>* fields;
-  };
+namespace {
+
+// Fields visible under each table name or alias, for typing quoted dates.
+struct Visible {
+  QString name;
+  QString alias;
+  const std::vector<FieldInfo>* fields;
+};
+
+// The statement being rewritten: the new text of each token, and which
+// tokens a pass has settled.
+struct Rewrite {
+  const std::vector<Token>& tokens;
+  std::vector<QString> out;
+  std::vector<bool> done;
+
+  Rewrite(const QString& statement, const std::vector<Token>& t) : tokens(t), done(t.size(), false) {
+    out.reserve(t.size());
+    for (const Token& k : t) out.push_back(statement.mid(k.begin, k.end - k.begin));
+  }
+};
+
+const FieldInfo* visibleField(const std::vector<Visible>& visible, const QString& qualifier, const QString& column) {
+  for (const Visible& v : visible) {
+    if (!qualifier.isEmpty() && qualifier.compare(v.alias, Qt::CaseInsensitive) != 0 &&
+        qualifier.compare(v.name, Qt::CaseInsensitive) != 0)
+      continue;
+    for (const FieldInfo& f : *v.fields)
+      if (f.name.compare(column, Qt::CaseInsensitive) == 0) return &f;
+  }
+  return nullptr;
+}
+
+// Table names become the staged tables, under the name as written when the
+// reference has no alias. Returns the fields each reference makes visible.
+std::vector<Visible> renameTables(Rewrite& rw, const std::vector<TableUse>& uses,
+                                  const std::function<StagedInfo(const QString&)>& staged) {
   std::vector<Visible> visible;
   for (const TableUse& use : uses) {
     const StagedInfo info = staged(use.name);
     visible.push_back({use.name, use.alias, info.fields});
-    out[use.first] = info.stagedName;
-    if (!use.hasAlias) out[use.first] += QStringLiteral(" AS ") + quoteName(use.name);
-    for (size_t k = use.first; k <= use.last; ++k) done[k] = true;
-    for (size_t k = use.first + 1; k <= use.last; ++k) out[k].clear();
+    rw.out[use.first] = info.stagedName;
+    if (!use.hasAlias) rw.out[use.first] += QStringLiteral(" AS ") + quoteName(use.name);
+    for (size_t k = use.first; k <= use.last; ++k) rw.done[k] = true;
+    for (size_t k = use.first + 1; k <= use.last; ++k) rw.out[k].clear();
   }
+  return visible;
+}
 
-  auto fieldOf = [&](const QString& qualifier, const QString& column) -> const FieldInfo* {
-    for (const Visible& v : visible) {
-      if (!qualifier.isEmpty() && qualifier.compare(v.alias, Qt::CaseInsensitive) != 0 &&
-          qualifier.compare(v.name, Qt::CaseInsensitive) != 0)
-        continue;
-      for (const FieldInfo& f : *v.fields)
-        if (f.name.compare(column, Qt::CaseInsensitive) == 0) return &f;
-    }
-    return nullptr;
-  };
+// The empty date {}: comparisons with it test for a missing value.
+void emptyDate(Rewrite& rw, size_t i) {
+  const std::vector<Token>& tokens = rw.tokens;
+  const size_t p = prevSig(tokens, i);
+  const size_t nx = nextSig(tokens, i);
+  rw.out[i] = QStringLiteral("NULL");
+  auto isEq = [&](size_t k) { return k < tokens.size() && (isPunct(tokens[k], "=") || isPunct(tokens[k], "==")); };
+  auto isNe = [&](size_t k) { return k < tokens.size() && (isPunct(tokens[k], "<>") || isPunct(tokens[k], "!=")); };
+  if (isEq(p)) rw.out[p] = QStringLiteral(" IS ");
+  else if (isNe(p)) rw.out[p] = QStringLiteral(" IS NOT ");
+  else if (isEq(nx)) rw.out[nx] = QStringLiteral(" IS ");
+  else if (isNe(nx)) rw.out[nx] = QStringLiteral(" IS NOT ");
+}
+
+// Literals in the dialect's forms become what the staged tables hold: dates
+// as stored seconds (#...#, {...}, and quoted dates compared with a date
+// column), True/False as 1/0, Jet's LIKE wildcards as SQLite's, and every
+// quoted name in double quotes.
+void translateLiterals(Rewrite& rw, const std::vector<Visible>& visible, SqlDialect dialect) {
+  const std::vector<Token>& tokens = rw.tokens;
+  std::vector<QString>& out = rw.out;
+  const bool accessLike = dialect == SqlDialect::Access || dialect == SqlDialect::Excel;
   // A column reference [q.]name ending at token `e` / starting at token `b`.
   auto columnEndingAt = [&](size_t e) -> const FieldInfo* {
     if (e >= tokens.size() || !isNameToken(tokens[e])) return nullptr;
     QString qualifier;
     if (e >= 2 && isPunct(tokens[e - 1], ".") && isNameToken(tokens[e - 2])) qualifier = tokens[e - 2].value;
-    return fieldOf(qualifier, tokens[e].value);
+    return visibleField(visible, qualifier, tokens[e].value);
   };
   auto columnStartingAt = [&](size_t b) -> const FieldInfo* {
     if (b >= tokens.size() || !isNameToken(tokens[b])) return nullptr;
     if (b + 2 < tokens.size() && isPunct(tokens[b + 1], ".") && isNameToken(tokens[b + 2]))
-      return fieldOf(tokens[b].value, tokens[b + 2].value);
-    return fieldOf(QString(), tokens[b].value);
+      return visibleField(visible, tokens[b].value, tokens[b + 2].value);
+    return visibleField(visible, QString(), tokens[b].value);
   };
-  auto badDate = [&](size_t i) {
-    fail(QStringLiteral("Syntax error in date in query expression '%1'.").arg(out[i]));
+  auto storedDate = [&](size_t i, const QString& text, bool localeFirst) {
+    const auto dt = parseLiteralDate(text, localeFirst);
+    if (!dt) fail(QStringLiteral("Syntax error in date in query expression '%1'.").arg(out[i]));
+    out[i] = QString::number(storedSeconds(*dt));
   };
 
   for (size_t i = 0; i < tokens.size(); ++i) {
-    if (done[i]) continue;
+    if (rw.done[i]) continue;
     const Token& t = tokens[i];
     switch (t.kind) {
       case TokenKind::QuotedName:
         out[i] = quoteName(t.value);
         break;
-      case TokenKind::HashDate: {
-        const auto dt = parseLiteralDate(t.value, false);
-        if (!dt) badDate(i);
-        out[i] = QString::number(storedSeconds(*dt));
+      case TokenKind::HashDate:
+        storedDate(i, t.value, false);
         break;
-      }
       case TokenKind::Brace: {
         QString inner = t.value.trimmed();
         if (inner.isEmpty()) {
-          // The empty date: comparisons with it test for a missing value.
-          const size_t p = prevSig(tokens, i);
-          const size_t nx = nextSig(tokens, i);
-          out[i] = QStringLiteral("NULL");
-          auto isEq = [&](size_t k) { return k < tokens.size() && (isPunct(tokens[k], "=") || isPunct(tokens[k], "==")); };
-          auto isNe = [&](size_t k) { return k < tokens.size() && (isPunct(tokens[k], "<>") || isPunct(tokens[k], "!=")); };
-          if (isEq(p)) out[p] = QStringLiteral(" IS ");
-          else if (isNe(p)) out[p] = QStringLiteral(" IS NOT ");
-          else if (isEq(nx)) out[nx] = QStringLiteral(" IS ");
-          else if (isNe(nx)) out[nx] = QStringLiteral(" IS NOT ");
+          emptyDate(rw, i);
           break;
         }
         static const QRegularExpression odbc(QStringLiteral(R"(^(?:d|t|ts)\s*'([^']*)'$)"),
@@ -425,9 +380,7 @@ Translation translate(const QString& statement, const std::vector<Token>& tokens
           inner = m.captured(1);
           localeFirst = false;
         }
-        const auto dt = parseLiteralDate(inner, localeFirst);
-        if (!dt) badDate(i);
-        out[i] = QString::number(storedSeconds(*dt));
+        storedDate(i, inner, localeFirst);
         break;
       }
       case TokenKind::String: {
@@ -464,98 +417,118 @@ Translation translate(const QString& statement, const std::vector<Token>& tokens
         break;
     }
   }
+}
 
-  // The main SELECT: the first one outside parentheses.
-  size_t select = tokens.size();
-  for (size_t i = 0; i < tokens.size() && select == tokens.size(); ++i)
-    if (tokens[i].depth == 0 && isWord(tokens[i], "select")) select = i;
+// The main SELECT: the first one outside parentheses (tokens.size() if none).
+size_t mainSelect(const std::vector<Token>& tokens) {
+  for (size_t i = 0; i < tokens.size(); ++i)
+    if (tokens[i].depth == 0 && isWord(tokens[i], "select")) return i;
+  return tokens.size();
+}
 
-  // Jet's SELECT [DISTINCT] TOP n becomes a LIMIT at the end.
-  QString limit;
-  if (select < tokens.size()) {
-    size_t k = nextSig(tokens, select);
-    if (k < tokens.size() && isWord(tokens[k], "distinct")) k = nextSig(tokens, k);
-    const size_t count = nextSig(tokens, k);
-    bool hasLimit = false;
-    for (const Token& t : tokens)
-      if (t.depth == 0 && isWord(t, "limit")) hasLimit = true;
-    if (k < tokens.size() && isWord(tokens[k], "top") && count < tokens.size() &&
-        tokens[count].kind == TokenKind::Word && tokens[count].value.toLongLong() > 0 && !hasLimit) {
-      const size_t after = nextSig(tokens, count);
-      if (after >= tokens.size() || !isWord(tokens[after], "percent")) {
-        limit = QStringLiteral(" LIMIT ") + tokens[count].value;
-        out[k].clear();
-        out[count].clear();
-      }
-    }
+// Jet's SELECT [DISTINCT] TOP n becomes a LIMIT at the end: the TOP words
+// are dropped and the LIMIT clause returned (empty when there is none, or
+// for TOP n PERCENT, or when the statement has its own LIMIT).
+QString topToLimit(Rewrite& rw, size_t select) {
+  const std::vector<Token>& tokens = rw.tokens;
+  if (select >= tokens.size()) return {};
+  size_t k = nextSig(tokens, select);
+  if (k < tokens.size() && isWord(tokens[k], "distinct")) k = nextSig(tokens, k);
+  const size_t count = nextSig(tokens, k);
+  for (const Token& t : tokens)
+    if (t.depth == 0 && isWord(t, "limit")) return {};
+  if (k >= tokens.size() || !isWord(tokens[k], "top") || count >= tokens.size() ||
+      tokens[count].kind != TokenKind::Word || tokens[count].value.toLongLong() <= 0)
+    return {};
+  const size_t after = nextSig(tokens, count);
+  if (after < tokens.size() && isWord(tokens[after], "percent")) return {};
+  rw.out[k].clear();
+  rw.out[count].clear();
+  return QStringLiteral(" LIMIT ") + tokens[count].value;
+}
+
+QString joined(const std::vector<QString>& parts, const QString& limit) {
+  QString sql;
+  for (const QString& p : parts) sql += p;
+  if (!limit.isEmpty()) {
+    int end = int(sql.size());
+    while (end > 0 && (sql[end - 1].isSpace() || sql[end - 1] == QLatin1Char(';'))) --end;
+    sql.insert(end, limit);
   }
+  return sql;
+}
 
-  auto join = [&](const std::vector<QString>& parts) {
-    QString sql;
-    for (const QString& p : parts) sql += p;
-    if (!limit.isEmpty()) {
-      int end = int(sql.size());
-      while (end > 0 && (sql[end - 1].isSpace() || sql[end - 1] == QLatin1Char(';'))) --end;
-      sql.insert(end, limit);
-    }
-    return sql;
-  };
-
-  Translation result;
-  result.sql = join(out);
-  if (select < tokens.size()) result.resultDates = resultDates(tokens, select, visible.size(), [&](size_t v) {
-    return uses[v].depth == 0 ? visible[v].fields : nullptr;
-  }, [&](const QString& q) -> const std::vector<FieldInfo>* {
-    for (const Visible& v : visible)
-      if (q.compare(v.alias, Qt::CaseInsensitive) == 0 || q.compare(v.name, Qt::CaseInsensitive) == 0) return v.fields;
-    return nullptr;
-  }, fieldOf);
-
-  // Row identities survive only when each result row is one row of one table.
-  // Tables read in subqueries only filter the rows of the outer one.
-  bool keyed = select < tokens.size();
-  const TableUse* outer = nullptr;
-  int outerUses = 0;
-  for (const TableUse& use : uses)
-    if (use.depth == 0 && ++outerUses == 1) outer = &use;
-  if (outerUses != 1) keyed = false;
+// Whether each result row is one row of the outer table: no grouping,
+// DISTINCT, compound select or aggregate outside subqueries (tables read in
+// subqueries only filter the rows of the outer one).
+bool rowsAreOuterRows(const std::vector<Token>& tokens) {
   static const QSet<QString> grouping = {QStringLiteral("union"), QStringLiteral("intersect"),
                                          QStringLiteral("except"), QStringLiteral("group"),
                                          QStringLiteral("having"), QStringLiteral("distinct")};
   static const QSet<QString> aggregates = {QStringLiteral("count"), QStringLiteral("sum"), QStringLiteral("avg"),
                                            QStringLiteral("min"), QStringLiteral("max"), QStringLiteral("total"),
                                            QStringLiteral("group_concat"), QStringLiteral("string_agg")};
-  for (size_t i = 0; keyed && i < tokens.size(); ++i) {
+  for (size_t i = 0; i < tokens.size(); ++i) {
     const Token& t = tokens[i];
     if (t.depth != 0 || t.kind != TokenKind::Word) continue;
     const QString w = t.value.toLower();
-    if (grouping.contains(w)) keyed = false;
+    if (grouping.contains(w)) return false;
     const size_t nx = nextSig(tokens, i);
-    if (aggregates.contains(w) && nx < tokens.size() && isPunct(tokens[nx], "(")) keyed = false;
+    if (aggregates.contains(w) && nx < tokens.size() && isPunct(tokens[nx], "(")) return false;
   }
-  if (keyed) {
-    const TableUse& use = *outer;
-    const std::vector<FieldInfo>& fields = *visible[size_t(outer - uses.data())].fields;
-    QString rowid;
-    for (const char* candidate : {"rowid", "_rowid_", "oid"}) {
-      bool taken = false;
-      for (const FieldInfo& f : fields)
-        if (f.name.compare(QLatin1String(candidate), Qt::CaseInsensitive) == 0) taken = true;
-      if (!taken) {
-        rowid = QLatin1String(candidate);
-        break;
-      }
-    }
-    if (!rowid.isEmpty()) {
-      std::vector<QString> keyedOut = out;
-      size_t at = select;
-      const size_t nx = nextSig(tokens, select);
-      if (nx < tokens.size() && isWord(tokens[nx], "all")) at = nx;
-      keyedOut[at] += QLatin1Char(' ') + quoteName(use.hasAlias ? use.alias : use.name) + QLatin1Char('.') +
-                      rowid + QLatin1Char(',');
-      result.keyedSql = join(keyedOut);
-    }
+  return true;
+}
+
+// The statement selecting the staged row number of the outer table first,
+// or empty when its rows cannot be traced (or the table's fields take every
+// name SQLite has for the row number).
+QString keyedVariant(const Rewrite& rw, const std::vector<TableUse>& uses, const std::vector<Visible>& visible,
+                     size_t select, const QString& limit) {
+  const std::vector<Token>& tokens = rw.tokens;
+  const TableUse* use = outerTable(uses).use;
+  if (select >= tokens.size() || !use || !rowsAreOuterRows(tokens)) return {};
+  const std::vector<FieldInfo>& fields = *visible[size_t(use - uses.data())].fields;
+  for (const char* candidate : {"rowid", "_rowid_", "oid"}) {
+    const bool taken = std::any_of(fields.begin(), fields.end(), [&](const FieldInfo& f) {
+      return f.name.compare(QLatin1String(candidate), Qt::CaseInsensitive) == 0;
+    });
+    if (taken) continue;
+    std::vector<QString> keyedOut = rw.out;
+    size_t at = select;
+    const size_t nx = nextSig(tokens, select);
+    if (nx < tokens.size() && isWord(tokens[nx], "all")) at = nx;
+    keyedOut[at] += QLatin1Char(' ') + quoteName(use->hasAlias ? use->alias : use->name) + QLatin1Char('.') +
+                    QLatin1String(candidate) + QLatin1Char(',');
+    return joined(keyedOut, limit);
   }
+  return {};
+}
+
+}  // namespace
+
+Translation translate(const QString& statement, const std::vector<Token>& tokens,
+                      const std::vector<TableUse>& uses, SqlDialect dialect,
+                      const std::function<StagedInfo(const QString&)>& staged) {
+  Rewrite rw(statement, tokens);
+  const std::vector<Visible> visible = renameTables(rw, uses, staged);
+  translateLiterals(rw, visible, dialect);
+  const size_t select = mainSelect(tokens);
+  const QString limit = topToLimit(rw, select);
+
+  Translation result;
+  result.sql = joined(rw.out, limit);
+  if (select < tokens.size())
+    result.resultDates = resultDates(
+        tokens, select, visible.size(),
+        [&](size_t v) { return uses[v].depth == 0 ? visible[v].fields : nullptr; },
+        [&](const QString& q) -> const std::vector<FieldInfo>* {
+          for (const Visible& v : visible)
+            if (q.compare(v.alias, Qt::CaseInsensitive) == 0 || q.compare(v.name, Qt::CaseInsensitive) == 0)
+              return v.fields;
+          return nullptr;
+        },
+        [&](const QString& q, const QString& c) { return visibleField(visible, q, c); });
+  result.keyedSql = keyedVariant(rw, uses, visible, select, limit);
   return result;
 }
 

@@ -72,7 +72,20 @@ struct Translation {
   std::vector<const FieldInfo*> resultDates;
 };
 
-// Rewrites a tokenized statement for SQLite. `staged` answers for every name
+// The table whose rows a statement's result lists. `use` is the one table
+// reference outside subqueries, when there is exactly one (only then can
+// result rows be traced to table rows); `name` is that table, or else the
+// only table the statement reads (a self-join, a select of subqueries over
+// one table), or empty.
+struct OuterTable {
+  const TableUse* use = nullptr;
+  QString name;
+};
+OuterTable outerTable(const std::vector<TableUse>& uses);
+
+// Rewrites a tokenized statement for SQLite in passes: table names become
+// the staged tables, literals the stored forms, Jet's TOP n a LIMIT, and a
+// keyed variant selects the outer table's row numbers. `staged` answers for every name
 // of `uses`. Throws Error (kCommandError) for a literal that is not a date.
 Translation translate(const QString& statement, const std::vector<Token>& tokens,
                       const std::vector<TableUse>& uses, SqlDialect dialect,

@@ -12,8 +12,7 @@ namespace dataaccess {
 
 namespace {
 
-const QDate kOleOrigin(1899, 12, 30);
-constexpr int64_t kMsPerDay = 86400000;
+constexpr QDate kOleOrigin = oleOrigin();
 
 QString fourDigitYear(QString fmt) {
   if (fmt.contains(QLatin1String("yyyy"))) return fmt;
@@ -134,6 +133,12 @@ int64_t toOleMsecs(const QDateTime& dt) {
 }
 int64_t toOleMsecs(const QDate& d) { return kOleOrigin.daysTo(d) * kMsPerDay; }
 int64_t toOleMsecs(const QTime& t) { return t.msecsSinceStartOfDay(); }
+
+int64_t oleMsecsFromDays(double days) {
+  const double whole = std::trunc(days);
+  const int64_t secs = std::llround(std::fabs(days - whole) * 86400.0);
+  return int64_t(whole) * kMsPerDay + secs * 1000;
+}
 
 QDateTime fromOleMsecs(int64_t ms) {
   int64_t days = 0;

@@ -32,8 +32,17 @@
 
 namespace dataaccess {
 
-// Milliseconds since the classic date origin 1899-12-30 00:00:00, the
-// compact form in which dates are stored. Negative before the origin.
+// The classic date origin 1899-12-30 00:00:00 (day 0 of every stored date),
+// as a Julian day, and the length of a day in milliseconds.
+inline constexpr int64_t kOleOriginJulianDay = 2415019;
+inline constexpr int64_t kMsPerDay = 86400000;
+inline constexpr QDate oleOrigin() { return QDate::fromJulianDay(kOleOriginJulianDay); }
+// The date `days` days after the origin, and back.
+inline QDate oleDate(int64_t days) { return QDate::fromJulianDay(kOleOriginJulianDay + days); }
+inline int64_t oleDays(const QDate& d) { return d.toJulianDay() - kOleOriginJulianDay; }
+
+// Milliseconds since the origin, the compact form in which dates are
+// stored. Negative before the origin.
 int64_t toOleMsecs(const QDateTime& dt);
 int64_t toOleMsecs(const QDate& d);
 int64_t toOleMsecs(const QTime& t);
@@ -41,14 +50,22 @@ QDateTime fromOleMsecs(int64_t ms);
 // Splits stored milliseconds into whole days since the origin and the
 // milliseconds of that day (0 to 86399999, also before the origin).
 inline void splitOleMsecs(int64_t ms, int64_t* days, int* msOfDay) {
-  int64_t d = ms / 86400000, rest = ms % 86400000;
+  int64_t d = ms / kMsPerDay, rest = ms % kMsPerDay;
   if (rest < 0) {
-    rest += 86400000;
+    rest += kMsPerDay;
     --d;
   }
   *days = d;
   *msOfDay = int(rest);
 }
+// Whole seconds of stored milliseconds, rounded down (toward the past also
+// before the origin: -500 ms is second -1).
+inline int64_t floorSeconds(int64_t ms) { return ms >= 0 ? ms / 1000 : -((-ms + 999) / 1000); }
+// Stored milliseconds of a day number with a fraction (the form Excel and
+// Access keep dates in). The fraction counts forward from midnight also
+// before the origin (-1.25 is 1899-12-29 06:00); the time is rounded to the
+// nearest whole second.
+int64_t oleMsecsFromDays(double days);
 
 // A naive date and time (time spec UTC) from a date and a time.
 QDateTime makeDateTime(const QDate& d, const QTime& t = QTime(0, 0));

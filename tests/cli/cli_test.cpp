@@ -10,6 +10,8 @@
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 
+#include <optional>
+
 using testsupport::TempDir;
 
 namespace {
@@ -283,4 +285,39 @@ TEST_F(CliTest, ReportWritesTheFilesAndAPdfOfEveryReportPage) {
 #endif
   QFile::remove(paths[0]);
   QFile::remove(paths[1]);
+}
+
+namespace {
+
+// Runs a Python script with Debian's interpreter (python3-dbf); nothing when
+// it cannot run, its standard output otherwise.
+std::optional<QString> python(const QString& script, const QStringList& args) {
+  QProcess py;
+  py.start(QStringLiteral("/usr/bin/python3"), QStringList{QStringLiteral("-c"), script} + args);
+  if (!py.waitForFinished(60000) || py.exitStatus() != QProcess::NormalExit || py.exitCode() != 0) return std::nullopt;
+  return QString::fromUtf8(py.readAllStandardOutput());
+}
+
+}  // namespace
+
+// A saved edit is checked by reading the table with something other than
+// Lumbrook: Python's dbf module (the text source is read-only).
+TEST_F(CliTest, SavedEditsAreWhatAnotherReaderSees) {
+  const QString table = dir.file("items.dbf");
+  const auto made = python(QStringLiteral("import sys, dbf\n"
+                                          "t = dbf.Table(sys.argv[1], 'name C(20); qty N(5,0)', codepage='cp1252')\n"
+                                          "t.open(dbf.READ_WRITE)\n"
+                                          "t.append(('Tea', 3)); t.append(('Milk', 4))\n"
+                                          "t.close()\n"),
+                           {table});
+  if (!made) GTEST_SKIP() << "python3-dbf is not installed";
+  const CliRun r = run({"edit", table, "items", "2", "name=Cocoa", "qty=17"});
+  ASSERT_EQ(r.code, 0) << r.err.toStdString();
+  const auto read = python(QStringLiteral("import sys, dbf\n"
+                                          "t = dbf.Table(sys.argv[1]); t.open(dbf.READ_ONLY)\n"
+                                          "for rec in t: print('%s|%s|%s' % (rec.name.rstrip(), rec.qty, dbf.is_deleted(rec)))\n"
+                                          "t.close()\n"),
+                           {table});
+  ASSERT_TRUE(read);
+  EXPECT_EQ(*read, QStringLiteral("Tea|3|False\nCocoa|17|False\n"));
 }

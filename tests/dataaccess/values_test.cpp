@@ -20,6 +20,26 @@ TEST(Values, OleMillisecondsRoundTripAcrossTheOrigin) {
   EXPECT_EQ(toOleMsecs(QTime(6, 0)), 6 * 3600 * 1000);
 }
 
+TEST(Values, DayNumbersWithFractionsRoundToTheSecondOnBothSidesOfTheOrigin) {
+  EXPECT_EQ(oleDate(0), QDate(1899, 12, 30));
+  EXPECT_EQ(oleDays(QDate(1900, 1, 1)), 2);
+  EXPECT_EQ(fromOleMsecs(oleMsecsFromDays(-1.25)), dt(1899, 12, 29, 6));
+  EXPECT_EQ(fromOleMsecs(oleMsecsFromDays(38354.5)), dt(2005, 1, 2, 12));
+  // Half a second past 10:05:06 is rounded up; a time a hair before
+  // midnight becomes midnight of the next day.
+  EXPECT_EQ(fromOleMsecs(oleMsecsFromDays(38354 + (36306.5 / 86400.0))), dt(2005, 1, 2, 10, 5, 7));
+  EXPECT_EQ(fromOleMsecs(oleMsecsFromDays(38354.9999999)), dt(2005, 1, 3));
+  EXPECT_EQ(floorSeconds(1999), 1);
+  EXPECT_EQ(floorSeconds(-1), -1);
+  EXPECT_EQ(floorSeconds(-1000), -1);
+  EXPECT_EQ(floorSeconds(-1001), -2);
+  int64_t days = 0;
+  int ms = 0;
+  splitOleMsecs(-1, &days, &ms);
+  EXPECT_EQ(days, -1);
+  EXPECT_EQ(ms, 86399999);
+}
+
 TEST(Values, ParsesIsoUsAndTimeOnlyDates) {
   EXPECT_EQ(parseDateTime(u"2005-01-02"), dt(2005, 1, 2));
   EXPECT_EQ(parseDateTime(u"2005-01-02T10:05:07"), dt(2005, 1, 2, 10, 5, 7));

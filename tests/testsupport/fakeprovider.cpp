@@ -7,11 +7,6 @@ namespace testsupport {
 
 using namespace dataaccess;
 
-bool FakeProvider::hasFeature(Feature f) const {
-  if (f == Feature::Updatable || f == Feature::Resync) return updatable;
-  return true;
-}
-
 std::optional<QVariant> FakeProvider::property(const QString& name) const {
   for (auto it = properties.begin(); it != properties.end(); ++it)
     if (it.key().compare(name, Qt::CaseInsensitive) == 0) return it.value();

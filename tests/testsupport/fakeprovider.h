@@ -24,7 +24,6 @@ class FakeProvider : public dataaccess::Provider {
   QString name() const override { return providerName; }
   void open(const dataaccess::ConnectionString&, const dataaccess::OpenOptions&) override {}
   void close() override {}
-  bool hasFeature(Feature f) const override;
   std::optional<QVariant> property(const QString& name) const override;
   dataaccess::RowStorePtr openSchema(dataaccess::SchemaEnum schema, const QVariantList& restrictions) override;
   // Statements "SELECT * FROM <name>" (name bare, in [] or "") or a table

@@ -11,7 +11,7 @@ namespace viewer {
 
 namespace {
 
-const QDate kZeroDate(1899, 12, 30);
+constexpr QDate kZeroDate = dataaccess::oleOrigin();
 
 [[noreturn]] void typeMismatch(const char* where) {
   throw dataaccess::Error(kTypeMismatch, QStringLiteral("SqlLiterals.%1").arg(QLatin1String(where)),

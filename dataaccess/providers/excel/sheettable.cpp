@@ -15,12 +15,6 @@ namespace {
 // Text columns longer than this become memo (long text) columns.
 constexpr int kShortTextLimit = 255;
 
-int64_t oleMsecsOf(double days) {
-  const double whole = std::trunc(days);
-  const int64_t secs = std::llround(std::fabs(days - whole) * 86400.0);
-  return int64_t(whole) * 86400000 + secs * 1000;
-}
-
 // The text of a cell, for column names and for columns of mixed kinds.
 QString cellText(const Workbook& wb, const WorkbookCell& c) {
   switch (c.kind) {
@@ -28,7 +22,7 @@ QString cellText(const Workbook& wb, const WorkbookCell& c) {
     case WorkbookCell::Number: return QString::number(c.number, 'g', QLocale::FloatingPointShortest);
     case WorkbookCell::Date: {
       // Month/day/year as Excel shows dates in a column of mixed values.
-      const QDateTime dt = fromOleMsecs(oleMsecsOf(c.number));
+      const QDateTime dt = fromOleMsecs(oleMsecsFromDays(c.number));
       if (c.number >= 0 && c.number < 1) return dt.time().toString(QStringLiteral("H:mm:ss"));
       if (dt.time() == QTime(0, 0)) return dt.date().toString(QStringLiteral("M/d/yyyy"));
       return dt.toString(QStringLiteral("M/d/yyyy H:mm:ss"));
@@ -107,7 +101,7 @@ std::shared_ptr<RowStore> sheetTable(const Workbook& wb, const WorkbookSheet& sh
       }
       switch (out.type()) {
         case adDouble: out.appendReal(c->number); break;
-        case adDate: out.appendOleMsecs(oleMsecsOf(c->number)); break;
+        case adDate: out.appendOleMsecs(oleMsecsFromDays(c->number)); break;
         case adBoolean: out.appendBoolean(c->number != 0); break;
         default: out.appendText(cellText(wb, *c)); break;
       }

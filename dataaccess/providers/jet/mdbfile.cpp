@@ -435,11 +435,7 @@ std::shared_ptr<RowStore> MdbFile::Impl::read(const QString& table, const QStrin
           std::memcpy(&days, p, 8);
           if (!std::isfinite(days) || days < kMinOleDate || days >= kMaxOleDate)
             damaged(table, QStringLiteral("a date is out of range"));
-          // The fraction counts forward from midnight also before the origin
-          // (-1.25 is 1899-12-29 06:00); times are kept to the second.
-          const double whole = std::trunc(days);
-          const int64_t secs = std::llround(std::fabs(days - whole) * 86400.0);
-          out.appendOleMsecs(int64_t(whole) * 86400000 + secs * 1000);
+          out.appendOleMsecs(oleMsecsFromDays(days));
           break;
         }
         case MDB_TEXT: {

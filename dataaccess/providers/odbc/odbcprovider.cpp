@@ -67,18 +67,6 @@ void OdbcProvider::close() {
   connection_.disconnect();
 }
 
-bool OdbcProvider::hasFeature(Feature f) const {
-  switch (f) {
-    case Feature::Updatable:
-    case Feature::Resync:
-    case Feature::RecordCountKnown:
-    case Feature::SchemaTables:
-    case Feature::SchemaColumns:
-      return true;
-  }
-  return false;
-}
-
 std::optional<QVariant> OdbcProvider::property(const QString& name) const {
   if (!connection_.connected()) return std::nullopt;
   auto is = [&](const char* n) { return name.compare(QLatin1String(n), Qt::CaseInsensitive) == 0; };

@@ -31,7 +31,6 @@ class OdbcProvider final : public Provider {
   QString name() const override { return QStringLiteral("odbc"); }
   void open(const ConnectionString& cs, const OpenOptions& options) override;
   void close() override;
-  bool hasFeature(Feature f) const override;
   std::optional<QVariant> property(const QString& name) const override;
   RowStorePtr openSchema(SchemaEnum schema, const QVariantList& restrictions) override;
   RowStorePtr execute(const QString& statement, int options) override;

@@ -3,9 +3,10 @@
 #include "paradoxtable.h"
 
 #include "../../error.h"
+#include "../../filetransaction.h"
 #include "../../fileprovider.h"
+#include "../../tablefolder.h"
 #include "../../values.h"
-#include "../xbase/filetransaction.h"
 
 #include <QDir>
 #include <QFile>
@@ -29,20 +30,12 @@ class ParadoxProvider : public FileProvider {
     QString dir = ConnectionString::parse(cs.value(QStringLiteral("Extended Properties"))).value(QStringLiteral("DefaultDir"));
     if (dir.isEmpty()) dir = cs.value(QStringLiteral("DefaultDir"));
     if (dir.isEmpty()) dir = cs.value(QStringLiteral("DBQ"));
-    if (dir.isEmpty() || !QFileInfo(dir).isDir())
-      throw Error(err::kProviderFailure, QStringLiteral("Connection.Open"),
-                  QStringLiteral("The folder '%1' does not exist.").arg(dir));
-    folder_ = QFileInfo(dir).absoluteFilePath();
+    folder_ = tablefolder::open(dir);
   }
 
   void close() override {
     FileProvider::close();
     folder_.clear();
-  }
-
-  bool hasFeature(Feature f) const override {
-    if (f == Feature::Updatable || f == Feature::Resync) return true;
-    return FileProvider::hasFeature(f);
   }
 
   std::optional<QVariant> property(const QString& name) const override {
@@ -59,11 +52,7 @@ class ParadoxProvider : public FileProvider {
  protected:
   std::vector<TableEntry> listTables() override {
     std::vector<TableEntry> out;
-    QStringList names = QDir(folder_).entryList(QDir::Files);
-    names.sort(Qt::CaseInsensitive);
-    for (const QString& n : names) {
-      const QFileInfo fi(n);
-      if (fi.suffix().compare(QLatin1String("db"), Qt::CaseInsensitive) != 0 || n.startsWith(QLatin1Char('.'))) continue;
+    for (const QFileInfo& fi : tablefolder::tableFiles(folder_, {QStringLiteral("db")})) {
       TableEntry e;
       e.name = fi.completeBaseName();
       e.type = QStringLiteral("TABLE");
@@ -77,10 +66,8 @@ class ParadoxProvider : public FileProvider {
   QStringList filesOf(const TableEntry& t) const override {
     const QString path = pathOf(t.name);
     QStringList files{path};
-    const QFileInfo fi(path);
-    for (const QString& n : fi.absoluteDir().entryList(QDir::Files))
-      if (n.compare(fi.completeBaseName() + QStringLiteral(".mb"), Qt::CaseInsensitive) == 0)
-        files << fi.absoluteDir().absoluteFilePath(n);
+    const QString mb = tablefolder::findBeside(path, {QStringLiteral("mb")});
+    if (!mb.isEmpty()) files << mb;
     return files;
   }
 
@@ -88,12 +75,8 @@ class ParadoxProvider : public FileProvider {
 
  private:
   QString pathOf(const QString& table) const {
-    for (const QString& n : QDir(folder_).entryList(QDir::Files)) {
-      const QFileInfo fi(n);
-      if (fi.suffix().compare(QLatin1String("db"), Qt::CaseInsensitive) == 0 &&
-          fi.completeBaseName().compare(table, Qt::CaseInsensitive) == 0)
-        return QDir(folder_).absoluteFilePath(n);
-    }
+    const QString path = tablefolder::tablePath(folder_, table, {QStringLiteral("db")});
+    if (!path.isEmpty()) return path;
     throw Error(err::kTableNotFound, QStringLiteral("Paradox"),
                 QStringLiteral("The file of table '%1' could not be found.").arg(table));
   }

@@ -1,6 +1,7 @@
 #include "paradoxtable.h"
 
 #include "../../error.h"
+#include "../../tablefolder.h"
 #include "../../values.h"
 
 #include <QDate>
@@ -21,7 +22,6 @@ namespace {
 
 const QString kSource = QStringLiteral("Paradox");
 constexpr long kDayOffset = 1721425;  // Paradox day 1 is 1 January of year 1
-constexpr double kMsPerDay = 86400000.0;
 
 void ignorePxMessage(pxdoc_t*, int, const char*, void*) {}
 
@@ -100,12 +100,7 @@ void ParadoxTable::readFields() {
     blobs = blobs || c.isBlob();
     columns_.push_back(std::move(c));
   }
-  if (blobs) {
-    const QFileInfo fi(path_);
-    for (const QString& n : fi.absoluteDir().entryList(QDir::Files))
-      if (n.compare(fi.completeBaseName() + QStringLiteral(".mb"), Qt::CaseInsensitive) == 0)
-        mbPath_ = fi.absoluteDir().absoluteFilePath(n);
-  }
+  if (blobs) mbPath_ = tablefolder::findBeside(path_, {QStringLiteral("mb")});
 }
 
 ParadoxTable::~ParadoxTable() {
@@ -211,16 +206,16 @@ QVariant ParadoxTable::value(const QByteArray& raw, int column) {
     }
     case pxfTime: {
       const QVariant v = decodeParadoxFixed(c.type, p);
-      if (!v.isValid() || v.toLongLong() < 0 || v.toLongLong() >= 86400000LL) return {};
+      if (!v.isValid() || v.toLongLong() < 0 || v.toLongLong() >= kMsPerDay) return {};
       return QTime::fromMSecsSinceStartOfDay(int(v.toLongLong()));
     }
     case pxfTimestamp: {
       const QVariant stored = decodeParadoxFixed(c.type, p);
       const double v = stored.toDouble();
       if (!stored.isValid() || !std::isfinite(v) || v <= 0 || v > 1e15) return {};
-      const double days = std::floor(v / kMsPerDay);
+      const double days = std::floor(v / double(kMsPerDay));
       const QDate d = QDate::fromJulianDay(qint64(days) + kDayOffset);
-      const int ms = int(v - days * kMsPerDay);
+      const int ms = int(v - days * double(kMsPerDay));
       if (!d.isValid()) return {};
       return makeDateTime(d, QTime::fromMSecsSinceStartOfDay(std::clamp(ms, 0, 86399999)));
     }
@@ -315,7 +310,7 @@ void ParadoxTable::encode(QByteArray& raw, int column, const QVariant& input, QB
       const QDateTime dt = v.toDateTime();
       if (!dt.isValid() || dt.date().year() < 1) refuse(c, QStringLiteral("it is not a date and time"));
       PX_put_data_double(doc_, p, 8,
-                         double(dt.date().toJulianDay() - kDayOffset) * kMsPerDay + dt.time().msecsSinceStartOfDay());
+                         double(dt.date().toJulianDay() - kDayOffset) * double(kMsPerDay) + dt.time().msecsSinceStartOfDay());
       return;
     }
     case pxfShort: {

@@ -21,8 +21,6 @@ class PersistProvider final : public Provider {
   void open(const ConnectionString&, const OpenOptions&) override {}
   void close() override {}
 
-  bool hasFeature(Feature f) const override { return f == Feature::RecordCountKnown; }
-
   std::optional<QVariant> property(const QString& n) const override {
     if (n.compare(QLatin1String("Provider Friendly Name"), Qt::CaseInsensitive) == 0)
       return QVariant(QStringLiteral("Lumbrook Persistence Provider"));

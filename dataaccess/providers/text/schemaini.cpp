@@ -1,6 +1,7 @@
 #include "schemaini.h"
 
 #include "../../error.h"
+#include "../../tablefolder.h"
 
 #include <QDir>
 #include <QFile>
@@ -143,12 +144,7 @@ QString decoderNameFor(const QString& characterSet) {
 }
 
 QString schemaIniPath(const QString& folder) {
-  const QDir dir(folder);
-  if (dir.exists(QStringLiteral("SCHEMA.INI"))) return dir.filePath(QStringLiteral("SCHEMA.INI"));
-  const QStringList names = dir.entryList({QStringLiteral("*")}, QDir::Files | QDir::Hidden);
-  for (const QString& n : names)
-    if (n.compare(QLatin1String("schema.ini"), Qt::CaseInsensitive) == 0) return dir.filePath(n);
-  return {};
+  return tablefolder::findFile(folder, QStringLiteral("SCHEMA.INI"));
 }
 
 TextSchema parseSchemaIni(const QString& iniText, const QString& fileName, const QString& iniPath) {

@@ -2,6 +2,7 @@
 
 #include "../../error.h"
 #include "../../fileprovider.h"
+#include "../../tablefolder.h"
 #include "../../values.h"
 #include "schemaini.h"
 #include "textreader.h"
@@ -23,14 +24,8 @@ class TextProvider : public FileProvider {
     if (folder.isEmpty())
       throw Error(err::kProviderFailure, QStringLiteral("Connection.Open"),
                   QStringLiteral("The connection string names no folder (DBQ=) of text files."));
-    const QFileInfo fi(folder);
-    if (!fi.exists())
-      throw Error(err::kProviderFailure, QStringLiteral("Connection.Open"),
-                  QStringLiteral("The folder '%1' does not exist.").arg(folder));
-    if (!fi.isDir())
-      throw Error(err::kProviderFailure, QStringLiteral("Connection.Open"),
-                  QStringLiteral("'%1' is not a folder: the text driver reads the files of a folder.").arg(folder));
-    folder_ = fi.absoluteFilePath();
+    folder_ = tablefolder::open(
+        folder, QStringLiteral("'%1' is not a folder: the text driver reads the files of a folder.").arg(folder));
     extensions_.clear();
     QString list = cs.value(QStringLiteral("Extensions"));
     if (!cs.contains(QStringLiteral("Extensions"))) list = QStringLiteral("txt,csv,tab,asc");
@@ -56,16 +51,9 @@ class TextProvider : public FileProvider {
   std::vector<TableEntry> listTables() override {
     // Listed afresh each time: files (a .log copy) may appear while connected.
     std::vector<TableEntry> tables;
-    const QDir dir(folder_);
-    const QFileInfoList files = dir.entryInfoList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
-    for (const QFileInfo& fi : files) {
-      const QString fileName = fi.fileName();
-      const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
-      if (fileName.startsWith(QLatin1Char('.')) || dot <= 0 || !fi.isFile()) continue;
-      const QString ext = fileName.mid(dot + 1);
-      if (!extensions_.contains(ext.toLower())) continue;
+    for (const QFileInfo& fi : tablefolder::tableFiles(folder_, extensions_)) {
       TableEntry t;
-      t.name = fileName.left(dot) + QLatin1Char('#') + ext;
+      t.name = fi.completeBaseName() + QLatin1Char('#') + fi.suffix();
       t.type = QStringLiteral("TABLE");
       // Naive local time, as every date of the data-access layer.
       const QDateTime modified = fi.lastModified();

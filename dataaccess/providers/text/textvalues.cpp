@@ -1,5 +1,7 @@
 #include "textvalues.h"
 
+#include "../../values.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -8,8 +10,6 @@
 namespace dataaccess::text {
 
 namespace {
-
-constexpr int64_t kMsPerDay = 86400000;
 
 inline bool isDigit(char c) { return c >= '0' && c <= '9'; }
 inline bool isBlank(char c) { return c == ' ' || c == '\t'; }
@@ -52,7 +52,8 @@ bool readNumber(const char*& p, const char* end, int maxDigits, int& value, int&
 }  // namespace
 
 int64_t oleDayNumber(int year, int month, int day) {
-  static const int64_t origin = daysFromCivil(1899, 12, 30);
+  // daysFromCivil counts from 1970-01-01, Julian day 2440588.
+  static const int64_t origin = kOleOriginJulianDay - 2440588;
   return daysFromCivil(year, unsigned(month), unsigned(day)) - origin;
 }
 

@@ -3,6 +3,7 @@
 #include "dbftable.h"
 
 #include "../../error.h"
+#include "../../tablefolder.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -48,10 +49,7 @@ QString resolveInFolder(const QString& folder, const QString& name) {
     const QDir subDir(dir.filePath(sub));
     if (subDir.exists()) dir = subDir;
   }
-  if (fileName.isEmpty()) return {};
-  for (const QString& entry : dir.entryList(QDir::Files | QDir::Hidden))
-    if (entry.compare(fileName, Qt::CaseInsensitive) == 0) return dir.absoluteFilePath(entry);
-  return {};
+  return tablefolder::findFile(dir.path(), fileName);
 }
 
 DbcContainer::DbcContainer(const QString& path) : path_(path) {

@@ -1,6 +1,7 @@
 #include "dbftable.h"
 
 #include "../../error.h"
+#include "../../tablefolder.h"
 #include "../../values.h"
 
 #include <QDate>
@@ -163,7 +164,7 @@ FieldInfo fieldInfoFor(const DbfColumn& c, bool visualFoxPro, bool nullable) {
 // for tables whose header carries no mark: "UTF-8", "LDID/87", "1252",
 // "88591", "ISO-8859-1", "CP1251" and the like.
 std::optional<CodePage> codePageOfCpgFile(const QString& tablePath) {
-  const QString cpg = MemoFile::findBeside(tablePath, {QStringLiteral("cpg")});
+  const QString cpg = tablefolder::findBeside(tablePath, {QStringLiteral("cpg")});
   if (cpg.isEmpty()) return std::nullopt;
   QFile f(cpg);
   if (!f.open(QIODevice::ReadOnly)) return std::nullopt;
@@ -268,7 +269,7 @@ DbfTable::DbfTable(const QString& path, bool update) : path_(path) {
         exts << QStringLiteral("fpt") << QStringLiteral("dbt");
       else
         exts << QStringLiteral("dbt") << QStringLiteral("fpt");
-      memoPath_ = MemoFile::findBeside(path, exts);
+      memoPath_ = tablefolder::findBeside(path, exts);
       memoKind_ = QFileInfo(memoPath_).suffix().compare(QLatin1String("dbt"), Qt::CaseInsensitive) == 0
                       ? MemoFile::Kind::Dbt
                       : MemoFile::Kind::Fpt;

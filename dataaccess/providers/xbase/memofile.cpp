@@ -2,7 +2,6 @@
 
 #include "../../error.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
@@ -119,17 +118,6 @@ uint32_t MemoFile::append(QFile& file, Kind kind, const QByteArray& data, bool t
     putLe32(free, uint32_t(next));
   if (!file.seek(0) || file.write(free, 4) != 4) return failed(QStringLiteral("header"));
   return uint32_t(first);
-}
-
-QString MemoFile::findBeside(const QString& tablePath, const QStringList& extensions) {
-  const QFileInfo fi(tablePath);
-  const QString base = fi.completeBaseName();
-  const QDir dir = fi.absoluteDir();
-  const QStringList names = dir.entryList(QDir::Files | QDir::Hidden);
-  for (const QString& ext : extensions)
-    for (const QString& n : names)
-      if (n.compare(base + QLatin1Char('.') + ext, Qt::CaseInsensitive) == 0) return dir.absoluteFilePath(n);
-  return {};
 }
 
 }  // namespace dataaccess

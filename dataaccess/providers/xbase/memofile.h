@@ -36,10 +36,6 @@ class MemoFile {
   // the file cannot be written.
   static uint32_t append(QFile& file, Kind kind, const QByteArray& data, bool text, QString* error);
 
-  // The memo file beside a table: `base` + one of the extensions, in any
-  // letter case. Empty when there is none.
-  static QString findBeside(const QString& tablePath, const QStringList& extensions);
-
  private:
   QString path_;
   Kind kind_;

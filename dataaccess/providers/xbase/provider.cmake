@@ -12,6 +12,5 @@ lumbrook_provider(xbase SOURCES
   ${_xb}/dbftable.cpp ${_xb}/dbftable.h
   ${_xb}/dbccontainer.cpp ${_xb}/dbccontainer.h
   ${_xb}/memofile.cpp ${_xb}/memofile.h
-  ${_xb}/filetransaction.cpp ${_xb}/filetransaction.h
   ${_xb}/shplazy.cpp
   LIBS lazyheaders_shapelib)

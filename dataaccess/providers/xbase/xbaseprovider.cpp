@@ -2,10 +2,11 @@
 
 #include "dbccontainer.h"
 #include "dbftable.h"
-#include "filetransaction.h"
 
 #include "../../error.h"
+#include "../../filetransaction.h"
 #include "../../fileprovider.h"
+#include "../../tablefolder.h"
 #include "../../values.h"
 
 #include <QDir>
@@ -62,10 +63,7 @@ class XBaseProvider : public FileProvider {
     } else {
       QString dir = cs.value(QStringLiteral("DBQ"));
       if (dir.isEmpty()) dir = cs.value(QStringLiteral("SourceDB"));
-      if (dir.isEmpty() || !QFileInfo(dir).isDir())
-        throw Error(err::kProviderFailure, QStringLiteral("Connection.Open"),
-                    QStringLiteral("The folder '%1' does not exist.").arg(dir));
-      folder_ = QFileInfo(dir).absoluteFilePath();
+      folder_ = tablefolder::open(dir);
       dataSource_ = dir;
     }
   }
@@ -74,11 +72,6 @@ class XBaseProvider : public FileProvider {
     FileProvider::close();
     container_.reset();
     folder_.clear();
-  }
-
-  bool hasFeature(Feature f) const override {
-    if (f == Feature::Updatable || f == Feature::Resync) return true;
-    return FileProvider::hasFeature(f);
   }
 
   std::optional<QVariant> property(const QString& name) const override {
@@ -100,14 +93,8 @@ class XBaseProvider : public FileProvider {
       for (const DbcContainer::View& v : container_->views()) out.push_back(entry(v.name, QStringLiteral("VIEW")));
       return out;
     }
-    QStringList names = QDir(folder_).entryList(QDir::Files);
-    names.sort(Qt::CaseInsensitive);
-    for (const QString& n : names) {
-      const QFileInfo fi(n);
-      if (fi.suffix().compare(QLatin1String("dbf"), Qt::CaseInsensitive) != 0 || n.startsWith(QLatin1Char('.')))
-        continue;
+    for (const QFileInfo& fi : tablefolder::tableFiles(folder_, {QStringLiteral("dbf")}))
       out.push_back(entry(fi.completeBaseName(), QStringLiteral("TABLE")));
-    }
     return out;
   }
 
@@ -125,7 +112,7 @@ class XBaseProvider : public FileProvider {
     }
     const QString path = pathOf(t.name);
     QStringList files{path};
-    const QString memo = MemoFile::findBeside(path, {QStringLiteral("fpt"), QStringLiteral("dbt")});
+    const QString memo = tablefolder::findBeside(path, {QStringLiteral("fpt"), QStringLiteral("dbt")});
     if (!memo.isEmpty()) files << memo;
     return files;
   }
@@ -146,13 +133,7 @@ class XBaseProvider : public FileProvider {
         if (t.name.compare(table, Qt::CaseInsensitive) == 0) return t.path;
       return {};
     }
-    for (const QString& n : QDir(folder_).entryList(QDir::Files)) {
-      const QFileInfo fi(n);
-      if (fi.suffix().compare(QLatin1String("dbf"), Qt::CaseInsensitive) == 0 &&
-          fi.completeBaseName().compare(table, Qt::CaseInsensitive) == 0)
-        return QDir(folder_).absoluteFilePath(n);
-    }
-    return {};
+    return tablefolder::tablePath(folder_, table, {QStringLiteral("dbf")});
   }
 
   std::unique_ptr<DbfTable> openTable(const TableEntry& t) const {

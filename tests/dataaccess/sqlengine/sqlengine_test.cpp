@@ -310,3 +310,50 @@ TEST(SqlEngine, JoinsHaveNoBaseTableAndNoKeys) {
 }
 
 }  // namespace
+
+// Values replaced after loading (saved edits) are staged as they read now,
+// in every storage kind, and compared by the same rules as loaded ones.
+TEST_F(AccessEngine, EditedValuesAreStagedInTheirStoredForm) {
+  engine.setDirectAnswers(false);
+  auto rows = tables.byName[QStringLiteral("order details")];
+  auto& store = const_cast<RowStore&>(*rows);
+  store.column(0).set(0, qlonglong(5));
+  store.column(1).set(2, dt(2006, 1, 1, 0, 0, 1));
+  store.column(2).set(3, QStringLiteral("Cherry"));
+  store.column(3).set(0, QStringLiteral("99.95"));
+  store.column(3).set(1, QVariant());
+  store.column(4).set(1, true);
+  store.column(5).set(2, QTime(23, 0));
+  EXPECT_EQ(ids(*run(QStringLiteral("SELECT * FROM [Order Details] WHERE OrderID = 5"))), Ids{5});
+  EXPECT_EQ(ids(*run(QStringLiteral("SELECT * FROM [Order Details] WHERE OrderDate > #1/1/2006#"))), Ids{3});
+  EXPECT_EQ(ids(*run(QStringLiteral("SELECT * FROM [Order Details] WHERE Product = 'cherry'"))), Ids{4});
+  EXPECT_EQ(ids(*run(QStringLiteral("SELECT * FROM [Order Details] WHERE Price > 50 AND Price < 1000"))), Ids{5});
+  EXPECT_EQ(ids(*run(QStringLiteral("SELECT * FROM [Order Details] WHERE Price IS NULL"))), (Ids{2, 3}));
+  EXPECT_EQ(ids(*run(QStringLiteral("SELECT * FROM [Order Details] WHERE Ok = True ORDER BY OrderID"))), (Ids{2, 3, 5}));
+  EXPECT_EQ(ids(*run(QStringLiteral("SELECT * FROM [Order Details] WHERE Shipped > #20:00:00#"))), Ids{3});
+  const auto r = run(QStringLiteral("SELECT Price FROM [Order Details] WHERE OrderID = 5"));
+  ASSERT_EQ(r->rowCount(), 1);
+  EXPECT_EQ(r->value(0, 0), QVariant(QStringLiteral("99.95")));
+}
+
+// The time limit stops a query that would never end, with a clear error,
+// and the engine answers the next statement normally.
+TEST(SqlEngine, ARunawayQueryIsStoppedAtTheTimeLimit) {
+  Tables tables;
+  auto t = std::make_shared<RowStore>(std::vector<FieldInfo>{FieldInfo("n", adInteger, 4)});
+  t->appendRow({qlonglong(1)});
+  tables.byName[QStringLiteral("t")] = t;
+  SqlEngine engine(SqlDialect::Text);
+  engine.setTimeLimit(std::chrono::seconds(1));
+  try {
+    engine.run(QStringLiteral("WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) "
+                              "SELECT count(*) FROM c, t"),
+               tables.loader());
+    ADD_FAILURE() << "the query was not stopped";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.number(), err::kCommandError);
+    EXPECT_TRUE(e.description().startsWith(QStringLiteral("The query was stopped after running for 1 seconds")))
+        << e.description().toStdString();
+  }
+  EXPECT_EQ(ids(*engine.run(QStringLiteral("SELECT n FROM t WHERE n = 1"), tables.loader())), Ids{1});
+}

@@ -110,3 +110,29 @@ TEST(SqlTranslate, MalformedStatementsGiveCommandErrors) {
 }
 
 }  // namespace
+
+// One decision, used by the keyed variant and by the engine for the base
+// table of a result.
+TEST(SqlTranslate, OuterTableIsTheOneReferenceOutsideSubqueriesElseTheOnlyTableRead) {
+  struct Case {
+    const char* sql;
+    bool traced;
+    const char* name;
+  };
+  for (const Case& c : {Case{"SELECT * FROM a", true, "a"},
+                        Case{"SELECT * FROM a WHERE x IN (SELECT y FROM b)", true, "a"},
+                        Case{"SELECT * FROM a x, A y", false, "a"},
+                        Case{"SELECT * FROM a JOIN b ON a.x = b.x", false, ""},
+                        Case{"SELECT (SELECT max(x) FROM t)", false, "t"},
+                        Case{"SELECT 1", false, ""}}) {
+    const QString sql = QString::fromLatin1(c.sql);
+    const auto tokens = tokenize(sql);
+    const auto uses = findTables(tokens);
+    const OuterTable outer = outerTable(uses);
+    EXPECT_EQ(outer.use != nullptr, c.traced) << c.sql;
+    EXPECT_EQ(outer.name, QString::fromLatin1(c.name)) << c.sql;
+    const Translation tr =
+        translate(sql, tokens, uses, SqlDialect::Access, [](const QString&) { return StagedInfo{QStringLiteral("_t1"), &kFields}; });
+    EXPECT_EQ(!tr.keyedSql.isEmpty(), c.traced) << c.sql;
+  }
+}

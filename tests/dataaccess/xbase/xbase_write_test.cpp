@@ -253,3 +253,23 @@ TEST(XBaseWriteShapelib, TableMadeByShapelibRoundTrips) {
   EXPECT_STREQ(DBFReadStringAttribute(h, 1, 0), "row1");
   DBFClose(h);
 }
+
+// The connection's cached rows go with a save, even when the file comes back
+// with the size and time stamp it had: the next read sees the new values.
+TEST_F(XBaseWrite, SavingDropsTheCachedRowsOfTheTable) {
+  auto rs = openTable(cn, "dbase_8b");
+  EXPECT_EQ(rs->Fields("CHARACTER").Value(), QVariant(QStringLiteral("One")));
+  const QDateTime stamp = QFileInfo(table).lastModified();
+  const qint64 size = QFileInfo(table).size();
+  rs->Fields("CHARACTER").setValue(QStringLiteral("Uno"));
+  rs->UpdateBatch();
+  QFile f(table);
+  ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+  ASSERT_TRUE(f.setFileTime(stamp, QFileDevice::FileModificationTime));
+  f.close();
+  ASSERT_EQ(QFileInfo(table).size(), size);
+  ASSERT_EQ(QFileInfo(table).lastModified(), stamp);
+
+  auto again = openTable(cn, "dbase_8b");
+  EXPECT_EQ(again->Fields("CHARACTER").Value(), QVariant(QStringLiteral("Uno")));
+}

@@ -1,6 +1,6 @@
 #include "filetransaction.h"
 
-#include "../../error.h"
+#include "error.h"
 
 #include <QDir>
 #include <QFile>
@@ -101,6 +101,10 @@ QString FileTransaction::stage(const QString& path) {
   return e.copy;
 }
 
+bool FileTransaction::replaceFile(const QString& from, const QString& to) {
+  return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+}
+
 void FileTransaction::commit() {
   for (Entry& e : entries_) {
     if (!syncFile(e.copy))
@@ -116,7 +120,7 @@ void FileTransaction::commit() {
   size_t done = 0;
   for (; done < entries_.size(); ++done) {
     const Entry& e = entries_[done];
-    if (std::rename(QFile::encodeName(e.copy).constData(), QFile::encodeName(e.original).constData()) != 0) break;
+    if (!replaceFile(e.copy, e.original)) break;
   }
   if (done < entries_.size()) {
     const QString why = errnoText();

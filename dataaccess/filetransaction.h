@@ -17,7 +17,7 @@ class FileTransaction {
  public:
   // `source` is the error source of the messages ("XBase.UpdateBatch", ...).
   explicit FileTransaction(QString source);
-  ~FileTransaction();  // removes copies and backups that are left
+  virtual ~FileTransaction();  // removes copies and backups that are left
   FileTransaction(const FileTransaction&) = delete;
   FileTransaction& operator=(const FileTransaction&) = delete;
 
@@ -28,6 +28,12 @@ class FileTransaction {
   // Flushes the copies to disk and swaps them in. Throws Error; the
   // originals are then as they were.
   void commit();
+
+ protected:
+  // Moves `from` over `to` (a rename); false with errno set when it fails.
+  // Tests override it to fail a chosen step, which no file permission can
+  // do for root.
+  virtual bool replaceFile(const QString& from, const QString& to);
 
  private:
   struct Entry {
