@@ -4,9 +4,13 @@
 #
 #   scripts/fuzz.sh [SECONDS] [TARGET...]
 #       Runs each target for SECONDS (default 60), seeded from its stored
-#       corpus and, when present, the fixtures; new inputs that add coverage
-#       are merged into tests/fuzz/corpus/<target>/ (files up to 64 KiB;
-#       files named seed-* and regression-* are always kept).
+#       corpus; new inputs that add coverage are merged into
+#       tests/fuzz/corpus/<target>/ (files up to 64 KiB; files named seed-*
+#       and regression-* are always kept).
+#       With LUMBROOK_FUZZ_FIXTURE_SEEDS=1 the fixture files (files other
+#       programs wrote) seed the run too; the corpus is then left as it is,
+#       since what grows from them is their content, which the project does
+#       not keep. A finding of such a run becomes a hand-built test.
 #       Crashes are kept in build-fuzz/artifacts/<target>/.
 #   scripts/fuzz.sh --replay [TARGET...]
 #       Runs each target over its stored corpus for a few seconds
@@ -109,7 +113,13 @@ for target in "${targets[@]}"; do
   seeds="$build/seeds/$name"
   rm -rf "$work" "$seeds"
   mkdir -p "$work"
-  fixture_seeds "$name" "$seeds"
+  from_fixtures=0
+  if [ "${LUMBROOK_FUZZ_FIXTURE_SEEDS:-0}" = 1 ]; then
+    fixture_seeds "$name" "$seeds"
+    from_fixtures=1
+  else
+    mkdir -p "$seeds"
+  fi
   echo "== fuzz $name for ${seconds}s"
   if ! "$bin" "${limits[@]}" -max_total_time="$seconds" -artifact_prefix="$build/artifacts/$name/" \
        "$work" "$corpus" "$seeds" >"$build/fuzz-$name.log" 2>&1; then
@@ -118,6 +128,10 @@ for target in "${targets[@]}"; do
     status=1
   fi
   grep -E "stat::number_of_executed_units|stat::peak_rss_mb" "$build/fuzz-$name.log" | sed "s/^/  /" || true
+  if [ "$from_fixtures" = 1 ]; then
+    echo "  corpus left as it was (the run grew from fixture files)"
+    continue
+  fi
   # Keep the named seeds and regression inputs, and of the rest only what
   # adds coverage to them (a fresh minimal set), and only small files.
   find "$work" -type f -size +${max_len}c -delete
