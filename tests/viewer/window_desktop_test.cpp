@@ -53,6 +53,8 @@ class DesktopWindowTest : public ::testing::Test {
   }
   static f_ViewDB* makeWindow() {
     auto* w = new f_ViewDB;
+    // Tables load on a worker thread; these tests look at the rows at once.
+    w->setContentViewWaits(true);
     w->resize(800, 500);
     w->show();
     return w;
