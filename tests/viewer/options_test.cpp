@@ -6,6 +6,7 @@
 #include "viewertestsupport.h"
 
 #include "dataaccess/error.h"
+#include "testsupport/confighome.h"
 #include "testsupport/tempdir.h"
 #include "viewer/datasource/sourcestate.h"
 #include "viewer/shell/options.h"
@@ -26,12 +27,9 @@ namespace {
 class OptionsApplyTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    saved_ = qgetenv("XDG_CONFIG_HOME");
-    qputenv("XDG_CONFIG_HOME", dir_.path().toLocal8Bit());
     viewertest::resetState();
   }
   void TearDown() override {
-    qputenv("XDG_CONFIG_HOME", saved_);
     viewertest::resetState();
   }
   QString file() const { return dir_.file("Fenwright/Lumbrook.conf"); }
@@ -40,7 +38,8 @@ class OptionsApplyTest : public ::testing::Test {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
   }
   TempDir dir_;
-  QByteArray saved_;
+  // Restored after TearDown, so whatever is written while closing stays here.
+  testsupport::ScopedConfigHome home_{dir_.path()};
 };
 
 }  // namespace

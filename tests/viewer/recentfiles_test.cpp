@@ -1,5 +1,6 @@
 // The recent-files list: order, duplicates, the limit of ten, missing files,
 // and the round trip through the settings file.
+#include "testsupport/confighome.h"
 #include "testsupport/tempdir.h"
 #include "viewer/shell/recentfiles.h"
 #include "viewer/shell/settings.h"
@@ -14,16 +15,12 @@ namespace {
 
 class RecentFilesTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    saved_ = qgetenv("XDG_CONFIG_HOME");
-    qputenv("XDG_CONFIG_HOME", config_.path().toLocal8Bit());
-  }
-  void TearDown() override { qputenv("XDG_CONFIG_HOME", saved_); }
   QString make(const QString& name) { return files_.write(name, "x"); }
 
   TempDir config_;
   TempDir files_;
-  QByteArray saved_;
+  // Restored after TearDown, so whatever is written while closing stays here.
+  testsupport::ScopedConfigHome home_{config_.path()};
 };
 
 QStringList numbered(int n) {

@@ -2,6 +2,7 @@
 
 #include "dataaccess/codepage.h"
 #include "dataaccess/error.h"
+#include "testsupport/confighome.h"
 #include "testsupport/tempdir.h"
 #include "viewer/shell/settings.h"
 
@@ -18,15 +19,13 @@ namespace {
 class SettingsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    saved_ = qgetenv("XDG_CONFIG_HOME");
-    qputenv("XDG_CONFIG_HOME", dir_.path().toLocal8Bit());
     viewertest::resetState();
   }
-  void TearDown() override { qputenv("XDG_CONFIG_HOME", saved_); }
   QString file() const { return dir_.file("Fenwright/Lumbrook.conf"); }
   const QString key = QString::fromLatin1(kSettingsKey);
   TempDir dir_;
-  QByteArray saved_;
+  // Restored after TearDown, so whatever is written while closing stays here.
+  testsupport::ScopedConfigHome home_{dir_.path()};
 };
 
 }  // namespace

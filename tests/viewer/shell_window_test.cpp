@@ -9,6 +9,7 @@
 #include "shell/frmoptions.h"
 #include "shell/settings.h"
 #include "shell/weblink.h"
+#include "testsupport/confighome.h"
 #include "testsupport/tempdir.h"
 #include "window_scriptedprompts.h"
 
@@ -37,8 +38,6 @@ namespace {
 class ShellTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    saved_ = qgetenv("XDG_CONFIG_HOME");
-    qputenv("XDG_CONFIG_HOME", dir_.path().toLocal8Bit());
     state() = SourceState{};
     setUrlOpener([this](const QUrl& url) {
       opened.push_back(url);
@@ -49,7 +48,6 @@ class ShellTest : public ::testing::Test {
     if (f_Splash* s = f_Splash::current()) delete s;
     setUrlOpener({});
     state() = SourceState{};
-    qputenv("XDG_CONFIG_HOME", saved_);
   }
   QString file() const { return dir_.file("Fenwright/Lumbrook.conf"); }
   QByteArray stored() const {
@@ -58,7 +56,8 @@ class ShellTest : public ::testing::Test {
   }
 
   TempDir dir_;
-  QByteArray saved_;
+  // Restored after TearDown, so whatever is written while closing stays here.
+  testsupport::ScopedConfigHome home_{dir_.path()};
   ScriptedPrompts prompts;
   std::vector<QUrl> opened;
 };

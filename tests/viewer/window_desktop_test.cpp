@@ -12,6 +12,7 @@
 #include "shell/help.h"
 #include "shell/recentfiles.h"
 #include "shell/settings.h"
+#include "testsupport/confighome.h"
 #include "testsupport/tempdir.h"
 #include "window_scriptedprompts.h"
 
@@ -36,8 +37,6 @@ class DesktopWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     state() = SourceState{};
-    saved_ = qgetenv("XDG_CONFIG_HOME");
-    qputenv("XDG_CONFIG_HOME", config_.path().toLocal8Bit());
     window = makeWindow();
     setSourceViewFactory([this] { return window.data(); });
   }
@@ -49,7 +48,6 @@ class DesktopWindowTest : public ::testing::Test {
     }
     setSourceViewFactory({});
     state() = SourceState{};
-    qputenv("XDG_CONFIG_HOME", saved_);
   }
   static f_ViewDB* makeWindow() {
     auto* w = new f_ViewDB;
@@ -76,7 +74,8 @@ class DesktopWindowTest : public ::testing::Test {
   }
 
   TempDir config_;
-  QByteArray saved_;
+  // Restored after TearDown, so whatever is written while closing stays here.
+  testsupport::ScopedConfigHome home_{config_.path()};
   ScriptedPrompts prompts;
   QPointer<f_ViewDB> window;
   QStringList ran_;
