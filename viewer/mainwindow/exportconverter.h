@@ -1,19 +1,26 @@
-// The one point where the export reaches the converter library for the two
-// standard XML shapes.
+// The one point where the viewer and the CLI reach the converter library
+// (libquillon): the two standard XML shapes and the encoding of converter
+// output. The library, with libxslt and libxml2, is opened at the first of
+// these calls, so opening and listing a source never loads it.
 #pragma once
 
 #include "dataaccess/recordset.h"
 
+#include <QByteArray>
 #include <QIODevice>
 #include <QString>
 
 namespace viewer {
 
 // The recordset as XML text in converter style `style` (103 entity form,
-// 101 attribute form), naming `encoding`. Throws dataaccess::Error.
+// 101 attribute form), naming `encoding`. Throws dataaccess::Error, also
+// when the converter library cannot be opened.
 QString ConvertRecordsetToXml(dataaccess::Recordset& rs, int style, const QString& encoding);
 
 // The same XML, already in `encoding`, written to `out` as it is made.
 void WriteRecordsetXml(dataaccess::Recordset& rs, int style, const QString& encoding, QIODevice& out);
+
+// Converter output as bytes in the encoding its declaration names.
+QByteArray EncodeConvertedXml(const QString& text);
 
 }  // namespace viewer

@@ -1,7 +1,6 @@
 #include "reportbuilder.h"
 
 #include "../mainwindow/exportconverter.h"
-#include "converter/xmltextfile.h"
 #include "dataaccess/error.h"
 #include "dataaccess/filewrite.h"
 
@@ -101,7 +100,7 @@ ReportFiles BuildReport(dataaccess::Recordset& rs, const QString& folder, int pa
   } else {
     files.html = ConvertRecordsetToXml(rs, 103, encoding);
     files.pagePath = folder + QStringLiteral("/report.xml");
-    bytes = quillon::encodeXmlText(files.html);
+    bytes = EncodeConvertedXml(files.html);
   }
   dataaccess::writeFileAtomically(files.pagePath, bytes, kSource);
   return files;
