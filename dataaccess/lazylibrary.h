@@ -9,6 +9,7 @@
 // first call and calls it from then on.
 #pragma once
 
+#include <QString>
 #include <mutex>
 
 namespace dataaccess {
@@ -24,6 +25,9 @@ class LazyLibrary {
   // The address of function `name`. Throws Error (kProviderNotFound) when
   // the library or the function cannot be found.
   void* symbol(const char* name);
+
+  // The soname, for messages.
+  QString name() const { return QString::fromLatin1(soname_); }
 
  private:
   const char* soname_;

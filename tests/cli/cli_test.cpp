@@ -24,10 +24,11 @@ struct CliRun {
 
 class CliTest : public ::testing::Test {
  protected:
-  CliRun run(const QStringList& args) {
+  CliRun run(const QStringList& args, const QStringList& extraEnv = {}) {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("XDG_CONFIG_HOME", config.path());
+    for (const QString& e : extraEnv) env.insert(e.section('=', 0, 0), e.section('=', 1));
     p.setProcessEnvironment(env);
     p.start(QStringLiteral(LUMBROOK_CLI_PATH), args);
     EXPECT_TRUE(p.waitForFinished(60000));
@@ -320,4 +321,67 @@ TEST_F(CliTest, SavedEditsAreWhatAnotherReaderSees) {
                            {table});
   ASSERT_TRUE(read);
   EXPECT_EQ(*read, QStringLiteral("Tea|3|False\nCocoa|17|False\n"));
+}
+
+// The libraries a run maps, from the dynamic loader's own account of the
+// files it opens (needed at start or opened by dlopen later).
+namespace {
+QStringList mappedLibraries(const QString& loaderLog) {
+  QStringList names;
+  static const QRegularExpression file(QStringLiteral("file=(\\S+)\\s+\\[\\d+\\];\\s+(needed|dynamically loaded)"));
+  for (auto it = file.globalMatch(loaderLog); it.hasNext();) names << it.next().captured(1);
+  return names;
+}
+const QStringList kLateLibraries = {"libodbc", "libxml2", "libxslt", "libexslt", "libquillon", "libgsf", "libpx.",
+                                    "libshp", "/plugins/"};
+QStringList lateLibrariesIn(const QStringList& names) {
+  QStringList found;
+  for (const QString& n : names)
+    for (const QString& late : kLateLibraries)
+      if (n.contains(late)) found << n;
+  return found;
+}
+}  // namespace
+
+TEST_F(CliTest, ListingAFileLoadsNoOdbcXmlConverterOrPlugInLibrary) {
+  const QString csv = dir.write("list.csv", "id,name\n1,Ann\n");
+  std::vector<QString> files = {csv};
+  const QString mdb = testsupport::fixture(QStringLiteral("access/nwind.mdb"));  // empty without the folder
+  if (!mdb.isEmpty()) files.push_back(mdb);
+  for (const QString& f : files) {
+    for (const char* command : {"tables", "catalog"}) {
+      const CliRun r = run({command, f}, {"LD_DEBUG=files"});
+      ASSERT_EQ(r.code, 0) << r.err.toStdString();
+      const QStringList mapped = mappedLibraries(r.err);
+      ASSERT_TRUE(mapped.join(' ').contains("libQt6Core")) << "no loader log: " << r.err.left(400).toStdString();
+      EXPECT_EQ(lateLibrariesIn(mapped), QStringList()) << command << " " << f.toStdString();
+    }
+  }
+}
+
+TEST_F(CliTest, XmlExportAndDataLinksOpenTheirLibrariesWhenUsed) {
+  const QString csv = dir.write("rows.csv", "id,name\n1,Ann\n2,Bo\n");
+  const QString out = dir.file("rows.xml");
+  CliRun r = run({"export", csv, "rows#csv", "xml_ent", out}, {"LD_DEBUG=files"});
+  ASSERT_EQ(r.code, 0) << r.err.right(400).toStdString();
+  QStringList late = lateLibrariesIn(mappedLibraries(r.err));
+  EXPECT_TRUE(late.join(' ').contains("libquillon")) << late.join(' ').toStdString();
+  EXPECT_TRUE(late.join(' ').contains("libxml2")) << late.join(' ').toStdString();
+  QFile written(out);
+  ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(written.readAll().contains("<name>Bo</name>"));
+
+  // A data link naming a driver that is not installed: libodbc is opened,
+  // and the driver manager's refusal is a numbered error.
+  QByteArray udl("\xff\xfe", 2);
+  const QString text = QStringLiteral("[oledb]\r\n; Everything after this line is an OLE DB initstring\r\n"
+                                      "Driver={Lumbrook No Such Driver};Database=x;\r\n");
+  udl.append(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+  const QString link = dir.write("nowhere.udl", udl);
+  r = run({"tables", link}, {"LD_DEBUG=files"});
+  EXPECT_EQ(r.code, 1);
+  late = lateLibrariesIn(mappedLibraries(r.err));
+  EXPECT_TRUE(late.join(' ').contains("libodbc")) << late.join(' ').toStdString();
+  EXPECT_FALSE(late.join(' ').contains("libquillon"));
+  EXPECT_TRUE(r.err.contains(QRegularExpression("(^|\\n)-?\\d+: \\S"))) << r.err.right(400).toStdString();
 }

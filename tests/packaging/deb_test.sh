@@ -21,7 +21,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ -n "$(field Maintainer)" ] || { echo "Maintainer"; fail=1; }
 # The libraries the programs link come from dpkg-shlibdeps.
 # The libraries the providers open at first use are named by hand.
-for dep in libqt6widgets6 libqt6core6 libxml2 libxslt1.1 libsqlite3-0 libc6 libgsf-1-114 pxlib1 libshp2; do
+for dep in libqt6widgets6 libqt6core6 libxml2 libxslt1.1 libsqlite3-0 libc6 libgsf-1-114 pxlib1 libshp2 libodbc2; do
   field Depends | grep -q "$dep" || { echo "Depends lacks $dep"; fail=1; }
 done
 contents=$(dpkg-deb -c "$deb")
@@ -31,6 +31,10 @@ for f in ./usr/bin/lumbrook ./usr/bin/lumbrook-cli ./usr/share/applications/lumb
   grep -q " $f\$" <<<"$contents" || { echo "package lacks $f"; fail=1; }
 done
 grep -q 'libquillon.so' <<<"$contents" || { echo "package lacks libquillon"; fail=1; }
+# The programs open libquillon by its soname at the first XML export: it must
+# lie in a folder the dynamic loader searches.
+grep -Eq ' \./usr/lib/([^/]+/)?libquillon\.so\.[0-9]+( |$)' <<<"$contents" ||
+  { echo "libquillon is not under /usr/lib"; fail=1; }
 report=$(lintian "$deb" 2>&1 | grep -v 'root privileges' || true)
 echo "$report"
 if grep -q '^E:' <<<"$report"; then echo "lintian reports errors"; fail=1; fi

@@ -6,6 +6,13 @@
 
 #include "dataaccess/recordset.h"
 
+namespace dataaccess {
+class LazyLibrary;
+}
+namespace quillon {
+struct EntryTable;
+}
+
 #include <QByteArray>
 #include <QIODevice>
 #include <QString>
@@ -22,5 +29,11 @@ void WriteRecordsetXml(dataaccess::Recordset& rs, int style, const QString& enco
 
 // Converter output as bytes in the encoding its declaration names.
 QByteArray EncodeConvertedXml(const QString& text);
+
+// The entry table of the converter library `library` (the calls above use
+// libquillon's). Throws dataaccess::Error (kProviderNotFound) naming the
+// library when it cannot be opened, lacks the table or is older than this
+// program.
+const quillon::EntryTable& ConverterEntryTable(dataaccess::LazyLibrary& library);
 
 }  // namespace viewer
