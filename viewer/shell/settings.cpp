@@ -135,13 +135,21 @@ QString settingsFilePath(Hive, const QString& key) {
   return configRoot() + QLatin1Char('/') + parts.join(QLatin1Char('/')) + QStringLiteral(".conf");
 }
 
-QString RegQueryKeyValue(Hive hive, const QString& key, const QString& name, const QString& defaultValue) {
-  const QStringList lines = readLines(settingsFilePath(hive, key));
+namespace {
+
+// Value `name` of a settings file already read as `lines`.
+QString valueIn(const QStringList& lines, const QString& name, const QString& defaultValue) {
   const qsizetype i = findValue(lines, name);
   if (i < 0) return defaultValue;
   const QString value = unescapeValue(lines[i].mid(lines[i].indexOf(QLatin1Char('=')) + 1));
   if (value.toUtf8().size() + 1 > kValueBufferBytes) return defaultValue;
   return value;
+}
+
+}  // namespace
+
+QString RegQueryKeyValue(Hive hive, const QString& key, const QString& name, const QString& defaultValue) {
+  return valueIn(readLines(settingsFilePath(hive, key)), name, defaultValue);
 }
 
 void RegSetKeyValue(Hive hive, const QString& key, const QString& name, const QString& value) {
@@ -184,18 +192,22 @@ void WriteSetting(const QString& key, const QString& name, const QString& value)
 }
 
 void LoadSettings() {
-  const QString key = QString::fromLatin1(kSettingsKey);
+  // One reading of the file for all the values (every program start does this).
+  const QStringList lines = readLines(settingsFilePath(Hive::CurrentUser, QString::fromLatin1(kSettingsKey)));
+  const auto read = [&lines](const char* name, const QString& defaultValue) {
+    return valueIn(lines, QString::fromLatin1(name), defaultValue);
+  };
   SourceState& s = state();
-  s.PageSize = toShort(ReadSetting(key, QStringLiteral("PAGESIZE"), QStringLiteral("40")), 40);
-  s.PageEncoding = ReadSetting(key, QStringLiteral("PAGEENCODING"), QStringLiteral("windows-1251"));
-  s.TextFormat = ReadSetting(key, QStringLiteral("TXTFormat"), QStringLiteral("TabDelimited"));
-  s.ShowSplash = toShort(ReadSetting(key, QStringLiteral("ShowSplash"), QStringLiteral("1")), 1);
-  s.LegacyCodePage = ReadSetting(key, QStringLiteral("LegacyCodePage"), QString());
+  s.PageSize = toShort(read("PAGESIZE", QStringLiteral("40")), 40);
+  s.PageEncoding = read("PAGEENCODING", QStringLiteral("windows-1251"));
+  s.TextFormat = read("TXTFormat", QStringLiteral("TabDelimited"));
+  s.ShowSplash = toShort(read("ShowSplash", QStringLiteral("1")), 1);
+  s.LegacyCodePage = read("LegacyCodePage", QString());
   dataaccess::CodePage::setLegacyCodePage(s.LegacyCodePage);
   // Folders (separated by ";") whose data links may name any ODBC driver and
   // keyword; set by editing the settings file.
   dataaccess::setTrustedDataLinkFolders(
-      ReadSetting(key, QStringLiteral("TrustedDataLinkFolders"), QString()).split(QLatin1Char(';'), Qt::SkipEmptyParts));
+      read("TrustedDataLinkFolders", QString()).split(QLatin1Char(';'), Qt::SkipEmptyParts));
 }
 
 void SaveSettings() {
