@@ -119,11 +119,11 @@ set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${LUMBROOK_PACKAGING_DIR}/triggers)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # Loaded at run time, so dpkg-shlibdeps cannot see them: the SVG icon
-# plug-in, and the Excel, Paradox, dBase and ODBC libraries the providers
-# open at first use (dataaccess/lazylibrary.h). libquillon, which the
+# plug-in, and the Excel, Paradox, dBase, ODBC and SQLite libraries the
+# data-access layer opens at first use (dataaccess/lazylibrary.h). libquillon, which the
 # programs also open at first use, is in this package, and dpkg-shlibdeps
 # reads its own libxslt and libxml2 needs.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6, libgsf-1-114, pxlib1, libshp2, libodbc2")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6, libgsf-1-114, pxlib1, libshp2, libodbc2, libsqlite3-0")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, shared-mime-info, desktop-file-utils")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "odbc-postgresql, odbc-mariadb")
 set(CPACK_STRIP_FILES ON)

@@ -333,7 +333,7 @@ QStringList mappedLibraries(const QString& loaderLog) {
   return names;
 }
 const QStringList kLateLibraries = {"libodbc", "libxml2", "libxslt", "libexslt", "libquillon", "libgsf", "libpx.",
-                                    "libshp", "/plugins/"};
+                                    "libshp", "libsqlite3", "/plugins/"};
 QStringList lateLibrariesIn(const QStringList& names) {
   QStringList found;
   for (const QString& n : names)
@@ -367,6 +367,7 @@ TEST_F(CliTest, XmlExportAndDataLinksOpenTheirLibrariesWhenUsed) {
   QStringList late = lateLibrariesIn(mappedLibraries(r.err));
   EXPECT_TRUE(late.join(' ').contains("libquillon")) << late.join(' ').toStdString();
   EXPECT_TRUE(late.join(' ').contains("libxml2")) << late.join(' ').toStdString();
+  EXPECT_FALSE(late.join(' ').contains("libsqlite3")) << "a whole table needs no SQL engine";
   QFile written(out);
   ASSERT_TRUE(written.open(QIODevice::ReadOnly));
   EXPECT_TRUE(written.readAll().contains("<name>Bo</name>"));
@@ -384,4 +385,14 @@ TEST_F(CliTest, XmlExportAndDataLinksOpenTheirLibrariesWhenUsed) {
   EXPECT_TRUE(late.join(' ').contains("libodbc")) << late.join(' ').toStdString();
   EXPECT_FALSE(late.join(' ').contains("libquillon"));
   EXPECT_TRUE(r.err.contains(QRegularExpression("(^|\\n)-?\\d+: \\S"))) << r.err.right(400).toStdString();
+}
+
+TEST_F(CliTest, AStatementOpensTheSqlEngineAndGivesItsRows) {
+  const QString csv = dir.write("nums.csv", "id,name\n3,c\n1,a\n2,b\n");
+  const CliRun r = run({"export", csv, "nums#csv", "txt_comma", "-", "--sql",
+                        "SELECT name, id * 2 AS twice FROM [nums#csv] WHERE id > 1 ORDER BY id DESC"},
+                       {"LD_DEBUG=files"});
+  ASSERT_EQ(r.code, 0) << r.err.right(400).toStdString();
+  EXPECT_TRUE(lateLibrariesIn(mappedLibraries(r.err)).join(' ').contains("libsqlite3"));
+  EXPECT_EQ(r.out, "name,twice\r\nc,6\r\nb,4\r\n");
 }
