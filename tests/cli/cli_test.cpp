@@ -396,3 +396,28 @@ TEST_F(CliTest, AStatementOpensTheSqlEngineAndGivesItsRows) {
   EXPECT_TRUE(lateLibrariesIn(mappedLibraries(r.err)).join(' ').contains("libsqlite3"));
   EXPECT_EQ(r.out, "name,twice\r\nc,6\r\nb,4\r\n");
 }
+
+// The listing commands run without a QCoreApplication: names outside ASCII
+// in paths, tables and columns must come out as the other commands (which
+// keep one) take them back.
+TEST_F(CliTest, ListedNonAsciiNamesAreTheNamesTheOtherCommandsTake) {
+  const QStringList utf8 = {"LC_ALL=C.UTF-8"};
+  const QString p = dir.write(QStringLiteral("Zählung – März.csv"), QStringLiteral("Größe,Ort\n1,Köln\n").toUtf8());
+  CliRun r = run({"tables", p}, utf8);
+  ASSERT_EQ(r.code, 0) << r.err.toStdString();
+  EXPECT_EQ(r.out, QStringLiteral("Zählung – März#csv\tTABLE\n"));
+  const QString table = r.out.section('\t', 0, 0);
+
+  r = run({"columns", p, table}, utf8);
+  ASSERT_EQ(r.code, 0) << r.err.toStdString();
+  EXPECT_TRUE(r.out.contains(QStringLiteral("\tGröße\t"))) << r.out.toStdString();
+
+  r = run({"export", p, table, "txt_comma", "-"}, utf8);
+  ASSERT_EQ(r.code, 0) << r.err.toStdString();
+  EXPECT_EQ(r.out, QStringLiteral("Größe,Ort\r\n1,Köln\r\n"));
+
+  r = run({"info", dir.file(QStringLiteral("Fehlt – März.csv"))}, utf8);
+  EXPECT_EQ(r.code, 1);
+  EXPECT_TRUE(r.err.startsWith("53: ")) << r.err.toStdString();
+  EXPECT_TRUE(r.err.contains(QStringLiteral("Fehlt – März.csv"))) << r.err.toStdString();
+}
