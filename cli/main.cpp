@@ -6,11 +6,8 @@
 
 #include <QCoreApplication>
 #include <QTextStream>
-#include <clocale>
 #include <cstdio>
-#include <cstring>
 #include <map>
-#include <optional>
 
 namespace {
 
@@ -33,17 +30,6 @@ const char kUsage[] =
     "                                        report page); prints their paths\n"
     "A saved recordset (.xml) has no tables: give - as TABLE.\n";
 
-// The listing commands open a source, print and end: they need no event
-// loop, and building a QCoreApplication (event dispatcher, thread and
-// application data) is a measurable part of their start-up, so they run
-// without one. The other commands (export streams, report runs a helper
-// process) keep it.
-bool runsWithoutApplication(const char* command) {
-  for (const char* listing : {"info", "tables", "catalog", "columns"})
-    if (std::strcmp(command, listing) == 0) return true;
-  return false;
-}
-
 int usage(const QString& problem) {
   if (!problem.isEmpty()) std::fprintf(stderr, "lumbrook-cli: %s\n", problem.toLocal8Bit().constData());
   std::fputs(kUsage, stderr);
@@ -53,17 +39,8 @@ int usage(const QString& problem) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::optional<QCoreApplication> app;
-  QStringList args;
-  if (argc > 1 && runsWithoutApplication(argv[1])) {
-    // What QCoreApplication would do for these commands: the user's locale
-    // for file names and messages, and the arguments in its encoding.
-    std::setlocale(LC_ALL, "");
-    for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
-  } else {
-    app.emplace(argc, argv);
-    args = QCoreApplication::arguments().mid(1);
-  }
+  QCoreApplication app(argc, argv);
+  QStringList args = QCoreApplication::arguments().mid(1);
   if (args.isEmpty()) return usage({});
   const QString command = args.takeFirst();
   using Runner = int (*)(const QStringList&, QTextStream&);

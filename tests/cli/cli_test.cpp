@@ -397,9 +397,8 @@ TEST_F(CliTest, AStatementOpensTheSqlEngineAndGivesItsRows) {
   EXPECT_EQ(r.out, "name,twice\r\nc,6\r\nb,4\r\n");
 }
 
-// The listing commands run without a QCoreApplication: names outside ASCII
-// in paths, tables and columns must come out as the other commands (which
-// keep one) take them back.
+// Names outside ASCII in paths, tables and columns come out of the listing
+// commands as the other commands take them back.
 TEST_F(CliTest, ListedNonAsciiNamesAreTheNamesTheOtherCommandsTake) {
   const QStringList utf8 = {"LC_ALL=C.UTF-8"};
   const QString p = dir.write(QStringLiteral("Zählung – März.csv"), QStringLiteral("Größe,Ort\n1,Köln\n").toUtf8());
