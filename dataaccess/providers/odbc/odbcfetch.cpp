@@ -331,6 +331,65 @@ void convertBlock(const std::vector<ResultColumn>& columns, const std::vector<SQ
   }
 }
 
+// Rows of a block fetch are converted into pieces of about kPieceRows rows
+// and joined once at the end into columns reserved at their final size:
+// growing one array per column by doubling and trimming it afterwards
+// copied (and faulted in) every byte two or three times.
+constexpr int64_t kPieceRows = 65536;
+
+// The text (or binary) bytes a column of a piece holds.
+int64_t arenaBytes(const ColumnStore& c) {
+  if (c.storage() != ColumnStore::Storage::Text && c.storage() != ColumnStore::Storage::Bytes) return 0;
+  for (int64_t r = c.size() - 1; r >= 0; --r) {
+    if (c.isNull(r)) continue;
+    const std::string_view last = c.bytesAt(r);
+    return int64_t(last.data() + last.size() - c.bytesAt(0).data());
+  }
+  return 0;
+}
+
+std::unique_ptr<RowStore> newPiece(const RowStore& rows, const std::vector<std::unique_ptr<RowStore>>& pieces) {
+  auto piece = std::make_unique<RowStore>(rows.fields());
+  for (int i = 0; i < rows.fieldCount(); ++i) {
+    // Text takes about as much room as in the piece before.
+    const int64_t bytes = pieces.empty() ? 0 : arenaBytes(pieces.back()->column(i)) / 8 * 9;
+    piece->column(i).reserve(kPieceRows + int64_t(kMaxBlockRows), bytes);
+  }
+  return piece;
+}
+
+void appendPiece(ColumnStore& to, const ColumnStore& from) {
+  const int64_t n = from.size();
+  for (int64_t r = 0; r < n; ++r) {
+    if (from.isNull(r)) {
+      to.appendNull();
+      continue;
+    }
+    switch (from.storage()) {
+      case ColumnStore::Storage::Integer: to.appendInteger(from.integerAt(r)); break;
+      case ColumnStore::Storage::Real: to.appendReal(from.realAt(r)); break;
+      case ColumnStore::Storage::Boolean: to.appendBoolean(from.booleanAt(r)); break;
+      case ColumnStore::Storage::DateTime: to.appendOleMsecs(from.oleMsecsAt(r)); break;
+      case ColumnStore::Storage::Text: case ColumnStore::Storage::Bytes: to.appendBytes(from.bytesAt(r)); break;
+    }
+  }
+}
+
+void joinPieces(std::vector<std::unique_ptr<RowStore>>& pieces, RowStore& rows) {
+  int64_t total = 0;
+  for (const auto& p : pieces) total += p->rowCount();
+  for (int i = 0; i < rows.fieldCount(); ++i) {
+    int64_t bytes = 0;
+    for (const auto& p : pieces) bytes += arenaBytes(p->column(i));
+    rows.column(i).reserve(total, bytes);
+  }
+  for (auto& p : pieces) {
+    for (int i = 0; i < rows.fieldCount(); ++i) appendPiece(rows.column(i), p->column(i));
+    for (int64_t r = 0; r < p->rowCount(); ++r) rows.commitRow();
+    p.reset();  // each piece goes as soon as it is copied
+  }
+}
+
 // Fetches many rows per call into bound column arrays. A second thread
 // talks to the driver (which mostly waits for the server) while this one
 // converts the previous block, so the two overlap.
@@ -417,6 +476,7 @@ void fetchInBlocks(const Statement& stmt, const std::vector<ResultColumn>& colum
   } join{fetcher, mutex, changed, stop};
 
   std::string scratch;
+  std::vector<std::unique_ptr<RowStore>> pieces;
   for (size_t k = 0;; k = 1 - k) {
     {
       std::unique_lock lock(mutex);
@@ -427,13 +487,15 @@ void fetchInBlocks(const Statement& stmt, const std::vector<ResultColumn>& colum
     if (b.end) break;
     // A load stopped from the window ends between blocks.
     throwIfLoadCancelled("Recordset.Open");
-    convertBlock(columns, elem, b, rows, scratch);
+    if (pieces.empty() || pieces.back()->rowCount() >= kPieceRows) pieces.push_back(newPiece(rows, pieces));
+    convertBlock(columns, elem, b, *pieces.back(), scratch);
     {
       std::lock_guard lock(mutex);
       ready[k] = false;
     }
     changed.notify_all();
   }
+  joinPieces(pieces, rows);
 }
 }  // namespace
 
