@@ -52,23 +52,25 @@ TEST(OdbcBlocks, PostgresRowsAcrossBlocksMatchTheCellByCellPath) {
   run(*cn, "CREATE TABLE blocks.t (id integer, name varchar(40), amount numeric(12,2), created timestamp(3), "
            "flag boolean, note varchar(60), memo text)");
   // Nulls at different rhythms in every column, so that they fall on the
-  // first and last rows of blocks too.
+  // first and last rows of blocks too; more rows than one piece of the
+  // store holds (65536).
   run(*cn, "INSERT INTO blocks.t SELECT g, CASE WHEN g % 7 = 0 THEN NULL ELSE 'name ' || g END, "
            "CASE WHEN g % 13 = 0 THEN NULL ELSE (g % 100000) / 100.0 - 50 END, "
            "CASE WHEN g % 17 = 0 THEN NULL ELSE timestamp '2000-01-01' + g * interval '61.25 seconds' END, "
            "CASE WHEN g % 19 = 0 THEN NULL ELSE g % 2 = 0 END, "
            "CASE WHEN g % 10 = 0 THEN NULL WHEN g % 3 = 0 THEN '' ELSE 'Grüße 東京 😀 ' || repeat('x', g % 40) END, "
-           "'m' FROM generate_series(1, 30000) g");
+           "'m' FROM generate_series(1, 70000) g");
   // The text column sends the second statement down the cell-by-cell path.
   auto fast = query(cn, "SELECT id, name, amount, created, flag, note FROM blocks.t ORDER BY id");
   auto slow = query(cn, "SELECT id, name, amount, created, flag, note, memo FROM blocks.t ORDER BY id");
-  ASSERT_EQ(fast->RecordCount(), 30000);
+  ASSERT_EQ(fast->RecordCount(), 70000);
   expectSameRows(*fast, *slow, 6);
   EXPECT_EQ(fast->valueAt(0, 1).toString(), "name 1");
   EXPECT_EQ(fast->valueAt(0, 2).toString(), "-49.99");
-  EXPECT_EQ(fast->valueAt(29999, 0).toLongLong(), 30000);
-  EXPECT_FALSE(fast->valueAt(29999, 5).isValid());  // row 30000: Null note
-  EXPECT_EQ(fast->valueAt(29998, 5).toString(), QString::fromUtf8("Grüße 東京 😀 ") + QString(39, 'x'));
+  EXPECT_EQ(fast->valueAt(69999, 0).toLongLong(), 70000);
+  EXPECT_FALSE(fast->valueAt(69999, 5).isValid());  // row 70000: Null note
+  EXPECT_EQ(fast->valueAt(69997, 5).toString(), QString::fromUtf8("Grüße 東京 😀 ") + QString(38, 'x'));
+  EXPECT_EQ(fast->valueAt(65536, 1).toString(), "name 65537");
   EXPECT_EQ(fast->valueAt(2, 5).toString(), "");  // empty, not Null
   EXPECT_EQ(fast->valueAt(3, 3).toDateTime(), QDateTime(QDate(2000, 1, 1), QTime(0, 4, 5), Qt::UTC));
 }
