@@ -1,16 +1,14 @@
 #include "odbcfetch.h"
 
+#include "odbcblocks.h"
+
 #include "../../loadcontrol.h"
 #include "../../values.h"
 
 #include <QDate>
 #include <QTime>
-#include <condition_variable>
 #include <cstring>
-#include <exception>
-#include <mutex>
 #include <string>
-#include <thread>
 
 namespace dataaccess::odbc {
 
@@ -19,9 +17,6 @@ namespace {
 // Columns declared wider than this (characters or bytes), or of unknown
 // size, are read in pieces rather than bound to a fixed buffer.
 constexpr SQLULEN kLongThreshold = 4000;
-// Bound buffers of one block stay around this size.
-constexpr size_t kBlockBytes = 1024 * 1024;
-constexpr SQLULEN kMaxBlockRows = 2048;
 constexpr SQLLEN kPieceBytes = 32 * 1024;
 
 const QString kSource = QStringLiteral("Recordset.Open");
@@ -54,6 +49,8 @@ SQLSMALLINT cTypeFor(DataTypeEnum t) {
   }
 }
 
+}  // namespace
+
 // Bytes of one bound element of a column (block fetches).
 SQLLEN elementBytes(const ResultColumn& c) {
   switch (c.cType) {
@@ -73,6 +70,8 @@ SQLLEN elementBytes(const ResultColumn& c) {
     }
   }
 }
+
+namespace {
 
 // UTF-16 to UTF-8 into a reused buffer: one conversion per cell without a
 // temporary QByteArray.
@@ -114,6 +113,8 @@ int64_t dateMsecs(const SQL_DATE_STRUCT& d, bool* ok) {
 int64_t timeMsecs(int h, int m, int s, SQLUINTEGER fractionNs) {
   return ((int64_t(h) * 60 + m) * 60 + s) * 1000 + fractionNs / 1000000;
 }
+
+}  // namespace
 
 // Appends a fixed-width value held in `p` (C type of the column).
 void appendFixed(ColumnStore& col, const ResultColumn& c, const char* p) {
@@ -192,6 +193,8 @@ void appendVariable(ColumnStore& col, const ResultColumn& c, const char* p, size
   }
 }
 
+namespace {
+
 // Reads one cell of the current row with SQLGetData: fixed types at once,
 // text and binary data in pieces of any length.
 void getCell(const Statement& stmt, SQLUSMALLINT number, const ResultColumn& c, ColumnStore& col,
@@ -236,267 +239,6 @@ void fetchRowByRow(const Statement& stmt, const std::vector<ResultColumn>& colum
   }
 }
 
-// One set of bound column arrays and what one SQLFetch left in it.
-struct Block {
-  std::vector<std::vector<char>> data;
-  std::vector<std::vector<SQLLEN>> ind;
-  std::vector<SQLUSMALLINT> status;
-  SQLULEN fetched = 0;
-  // Cells longer than their bound element, read again by position right
-  // after the fetch, in row then column order.
-  struct LongCell {
-    bool null = false;
-    std::string bytes;
-  };
-  std::vector<LongCell> longCells;
-  bool end = false;  // no more rows, or the fetch failed
-  std::exception_ptr failure;
-};
-
-// Whether a bound text or binary cell did not fit its element.
-bool overflows(const ResultColumn& c, SQLLEN n, SQLLEN elem) {
-  if (n == SQL_NULL_DATA || (c.cType != SQL_C_WCHAR && c.cType != SQL_C_BINARY)) return false;
-  const SQLLEN room = elem - (c.cType == SQL_C_WCHAR ? SQLLEN(sizeof(SQLWCHAR)) : 0);
-  return n == SQL_NO_TOTAL || n > room;
-}
-
-// Fetches the next rowset into `b` and reads its over-long cells while the
-// driver still stands on that rowset. Runs on the fetching thread.
-void fetchBlock(const Statement& stmt, const std::vector<ResultColumn>& columns, const std::vector<SQLLEN>& elem,
-                SQLULEN blockRows, Block& b, std::vector<char>& piece) {
-  b.fetched = 0;
-  b.longCells.clear();
-  // The two blocks take turns: binding again before each fetch points the
-  // driver at the block that is free.
-  for (size_t i = 0; i < columns.size(); ++i)
-    stmt.check(SQLBindCol(stmt, SQLUSMALLINT(i + 1), columns[i].cType, b.data[i].data(), elem[i], b.ind[i].data()),
-               QStringLiteral("Cannot bind the field '%1'.").arg(columns[i].field.name));
-  SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, &b.fetched, 0);
-  SQLSetStmtAttr(stmt, SQL_ATTR_ROW_STATUS_PTR, b.status.data(), 0);
-  const SQLRETURN rc = SQLFetch(stmt);
-  if (rc == SQL_NO_DATA) {
-    b.end = true;
-    return;
-  }
-  stmt.check(rc, QStringLiteral("Cannot read the rows."));
-  b.fetched = std::min(b.fetched, blockRows);
-  for (SQLULEN r = 0; r < b.fetched; ++r) {
-    if (b.status[r] == SQL_ROW_NOROW) continue;
-    if (b.status[r] == SQL_ROW_ERROR)
-      odbc::raiseDiagnostics(SQL_HANDLE_STMT, stmt, stmt.source(), QStringLiteral("Cannot read a row."));
-    bool positioned = false;
-    for (size_t i = 0; i < columns.size(); ++i) {
-      if (!overflows(columns[i], b.ind[i][r], elem[i])) continue;
-      // Longer than the driver declared: read the whole cell again by
-      // position (the driver said it can).
-      if (!positioned)
-        stmt.check(SQLSetPos(stmt, SQLSETPOSIROW(r + 1), SQL_POSITION, SQL_LOCK_NO_CHANGE),
-                   QStringLiteral("The field '%1' holds a value longer than its declared size.")
-                       .arg(columns[i].field.name));
-      positioned = true;
-      Block::LongCell cell;
-      cell.null = !readPieces(stmt, SQLUSMALLINT(i + 1), columns[i], cell.bytes, piece);
-      b.longCells.push_back(std::move(cell));
-    }
-  }
-}
-
-// Appends the rows of a fetched block to the store. Runs on the caller's
-// thread while the driver fills the other block.
-void convertBlock(const std::vector<ResultColumn>& columns, const std::vector<SQLLEN>& elem, const Block& b,
-                  RowStore& rows, std::string& scratch) {
-  size_t nextLong = 0;
-  for (SQLULEN r = 0; r < b.fetched; ++r) {
-    if (b.status[r] == SQL_ROW_NOROW) continue;
-    for (size_t i = 0; i < columns.size(); ++i) {
-      const ResultColumn& c = columns[i];
-      ColumnStore& col = rows.column(int(i));
-      const SQLLEN n = b.ind[i][r];
-      const char* p = b.data[i].data() + size_t(elem[i]) * r;
-      if (n == SQL_NULL_DATA) {
-        col.appendNull();
-      } else if (c.cType != SQL_C_WCHAR && c.cType != SQL_C_BINARY) {
-        appendFixed(col, c, p);
-      } else if (overflows(c, n, elem[i])) {
-        const Block::LongCell& cell = b.longCells.at(nextLong++);
-        if (cell.null)
-          col.appendNull();
-        else
-          appendVariable(col, c, cell.bytes.data(), cell.bytes.size(), scratch);
-      } else {
-        appendVariable(col, c, p, size_t(n), scratch);
-      }
-    }
-    rows.commitRow();
-  }
-}
-
-// Rows of a block fetch are converted into pieces of about kPieceRows rows
-// and joined once at the end into columns reserved at their final size:
-// growing one array per column by doubling and trimming it afterwards
-// copied (and faulted in) every byte two or three times.
-constexpr int64_t kPieceRows = 65536;
-
-// The text (or binary) bytes a column of a piece holds.
-int64_t arenaBytes(const ColumnStore& c) {
-  if (c.storage() != ColumnStore::Storage::Text && c.storage() != ColumnStore::Storage::Bytes) return 0;
-  for (int64_t r = c.size() - 1; r >= 0; --r) {
-    if (c.isNull(r)) continue;
-    const std::string_view last = c.bytesAt(r);
-    return int64_t(last.data() + last.size() - c.bytesAt(0).data());
-  }
-  return 0;
-}
-
-std::unique_ptr<RowStore> newPiece(const RowStore& rows, const std::vector<std::unique_ptr<RowStore>>& pieces) {
-  auto piece = std::make_unique<RowStore>(rows.fields());
-  for (int i = 0; i < rows.fieldCount(); ++i) {
-    // Text takes about as much room as in the piece before.
-    const int64_t bytes = pieces.empty() ? 0 : arenaBytes(pieces.back()->column(i)) / 8 * 9;
-    piece->column(i).reserve(kPieceRows + int64_t(kMaxBlockRows), bytes);
-  }
-  return piece;
-}
-
-void appendPiece(ColumnStore& to, const ColumnStore& from) {
-  const int64_t n = from.size();
-  for (int64_t r = 0; r < n; ++r) {
-    if (from.isNull(r)) {
-      to.appendNull();
-      continue;
-    }
-    switch (from.storage()) {
-      case ColumnStore::Storage::Integer: to.appendInteger(from.integerAt(r)); break;
-      case ColumnStore::Storage::Real: to.appendReal(from.realAt(r)); break;
-      case ColumnStore::Storage::Boolean: to.appendBoolean(from.booleanAt(r)); break;
-      case ColumnStore::Storage::DateTime: to.appendOleMsecs(from.oleMsecsAt(r)); break;
-      case ColumnStore::Storage::Text: case ColumnStore::Storage::Bytes: to.appendBytes(from.bytesAt(r)); break;
-    }
-  }
-}
-
-void joinPieces(std::vector<std::unique_ptr<RowStore>>& pieces, RowStore& rows) {
-  int64_t total = 0;
-  for (const auto& p : pieces) total += p->rowCount();
-  for (int i = 0; i < rows.fieldCount(); ++i) {
-    int64_t bytes = 0;
-    for (const auto& p : pieces) bytes += arenaBytes(p->column(i));
-    rows.column(i).reserve(total, bytes);
-  }
-  for (auto& p : pieces) {
-    for (int i = 0; i < rows.fieldCount(); ++i) appendPiece(rows.column(i), p->column(i));
-    for (int64_t r = 0; r < p->rowCount(); ++r) rows.commitRow();
-    p.reset();  // each piece goes as soon as it is copied
-  }
-}
-
-// Fetches many rows per call into bound column arrays. A second thread
-// talks to the driver (which mostly waits for the server) while this one
-// converts the previous block, so the two overlap.
-void fetchInBlocks(const Statement& stmt, const std::vector<ResultColumn>& columns, RowStore& rows) {
-  std::vector<SQLLEN> elem(columns.size());
-  size_t rowBytes = 0;
-  for (size_t i = 0; i < columns.size(); ++i) {
-    elem[i] = elementBytes(columns[i]);
-    rowBytes += size_t(elem[i]) + sizeof(SQLLEN);
-  }
-  SQLULEN blockRows = std::clamp<SQLULEN>(kBlockBytes / std::max<size_t>(rowBytes, 1), 1, kMaxBlockRows);
-  SQLSetStmtAttr(stmt, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQLULEN(SQL_BIND_BY_COLUMN)), 0);
-  SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(blockRows), 0);
-  // The driver may have chosen a smaller block.
-  SQLULEN granted = 0;
-  if (SQL_SUCCEEDED(SQLGetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, &granted, 0, nullptr)) && granted > 0 &&
-      granted < blockRows)
-    blockRows = granted;
-
-  Block blocks[2];
-  for (Block& b : blocks) {
-    b.data.resize(columns.size());
-    b.ind.resize(columns.size());
-    b.status.assign(blockRows, SQL_ROW_NOROW);
-    for (size_t i = 0; i < columns.size(); ++i) {
-      b.data[i].resize(size_t(elem[i]) * blockRows);
-      b.ind[i].resize(blockRows);
-    }
-  }
-  struct Reset {
-    SQLHSTMT h;
-    ~Reset() {
-      SQLFreeStmt(h, SQL_UNBIND);
-      SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
-      SQLSetStmtAttr(h, SQL_ATTR_ROW_STATUS_PTR, nullptr, 0);
-    }
-  } reset{stmt.handle()};
-
-  // Block k is filled by the fetching thread when ready[k % 2] is false and
-  // converted here when it is true.
-  std::mutex mutex;
-  std::condition_variable changed;
-  bool ready[2] = {false, false};
-  bool stop = false;
-  std::thread fetcher([&] {
-    std::vector<char> piece;
-    for (size_t k = 0;; k = 1 - k) {
-      {
-        std::unique_lock lock(mutex);
-        changed.wait(lock, [&] { return stop || !ready[k]; });
-        if (stop) return;
-      }
-      Block& b = blocks[k];
-      try {
-        fetchBlock(stmt, columns, elem, blockRows, b, piece);
-      } catch (...) {
-        b.failure = std::current_exception();
-        b.end = true;
-      }
-      const bool end = b.end;
-      {
-        std::lock_guard lock(mutex);
-        ready[k] = true;
-      }
-      changed.notify_all();
-      if (end) return;
-    }
-  });
-  // However this function ends, the fetching thread stops before the
-  // blocks and bindings go away.
-  struct Join {
-    std::thread& t;
-    std::mutex& m;
-    std::condition_variable& cv;
-    bool& stop;
-    ~Join() {
-      {
-        std::lock_guard lock(m);
-        stop = true;
-      }
-      cv.notify_all();
-      t.join();
-    }
-  } join{fetcher, mutex, changed, stop};
-
-  std::string scratch;
-  std::vector<std::unique_ptr<RowStore>> pieces;
-  for (size_t k = 0;; k = 1 - k) {
-    {
-      std::unique_lock lock(mutex);
-      changed.wait(lock, [&] { return ready[k]; });
-    }
-    Block& b = blocks[k];
-    if (b.failure) std::rethrow_exception(b.failure);
-    if (b.end) break;
-    // A load stopped from the window ends between blocks.
-    throwIfLoadCancelled("Recordset.Open");
-    if (pieces.empty() || pieces.back()->rowCount() >= kPieceRows) pieces.push_back(newPiece(rows, pieces));
-    convertBlock(columns, elem, b, *pieces.back(), scratch);
-    {
-      std::lock_guard lock(mutex);
-      ready[k] = false;
-    }
-    changed.notify_all();
-  }
-  joinPieces(pieces, rows);
-}
 }  // namespace
 
 DataTypeEnum fieldTypeFor(SQLSMALLINT sqlType, bool isUnsigned) {

@@ -52,8 +52,8 @@ TEST(OdbcBlocks, PostgresRowsAcrossBlocksMatchTheCellByCellPath) {
   run(*cn, "CREATE TABLE blocks.t (id integer, name varchar(40), amount numeric(12,2), created timestamp(3), "
            "flag boolean, note varchar(60), memo text)");
   // Nulls at different rhythms in every column, so that they fall on the
-  // first and last rows of blocks too; more rows than one piece of the
-  // store holds (65536).
+  // first and last rows of blocks too; many blocks and several of the
+  // driver's cursor batches.
   run(*cn, "INSERT INTO blocks.t SELECT g, CASE WHEN g % 7 = 0 THEN NULL ELSE 'name ' || g END, "
            "CASE WHEN g % 13 = 0 THEN NULL ELSE (g % 100000) / 100.0 - 50 END, "
            "CASE WHEN g % 17 = 0 THEN NULL ELSE timestamp '2000-01-01' + g * interval '61.25 seconds' END, "
