@@ -1,5 +1,7 @@
 #include "odbcfetch.h"
 
+#include "odbcblocks.h"
+
 #include "../../loadcontrol.h"
 #include "../../values.h"
 
@@ -15,9 +17,6 @@ namespace {
 // Columns declared wider than this (characters or bytes), or of unknown
 // size, are read in pieces rather than bound to a fixed buffer.
 constexpr SQLULEN kLongThreshold = 4000;
-// Bound buffers of one block stay around this size.
-constexpr size_t kBlockBytes = 1024 * 1024;
-constexpr SQLULEN kMaxBlockRows = 2048;
 constexpr SQLLEN kPieceBytes = 32 * 1024;
 
 const QString kSource = QStringLiteral("Recordset.Open");
@@ -50,6 +49,8 @@ SQLSMALLINT cTypeFor(DataTypeEnum t) {
   }
 }
 
+}  // namespace
+
 // Bytes of one bound element of a column (block fetches).
 SQLLEN elementBytes(const ResultColumn& c) {
   switch (c.cType) {
@@ -69,6 +70,8 @@ SQLLEN elementBytes(const ResultColumn& c) {
     }
   }
 }
+
+namespace {
 
 // UTF-16 to UTF-8 into a reused buffer: one conversion per cell without a
 // temporary QByteArray.
@@ -110,6 +113,8 @@ int64_t dateMsecs(const SQL_DATE_STRUCT& d, bool* ok) {
 int64_t timeMsecs(int h, int m, int s, SQLUINTEGER fractionNs) {
   return ((int64_t(h) * 60 + m) * 60 + s) * 1000 + fractionNs / 1000000;
 }
+
+}  // namespace
 
 // Appends a fixed-width value held in `p` (C type of the column).
 void appendFixed(ColumnStore& col, const ResultColumn& c, const char* p) {
@@ -155,12 +160,47 @@ void appendFixed(ColumnStore& col, const ResultColumn& c, const char* p) {
   }
 }
 
+// Reads a text or binary cell of the current row with SQLGetData in pieces
+// of any length into `bytes` (UTF-16 for text). Returns false for Null.
+bool readPieces(const Statement& stmt, SQLUSMALLINT number, const ResultColumn& c, std::string& bytes,
+                std::vector<char>& piece) {
+  const bool text = c.cType == SQL_C_WCHAR;
+  const SQLLEN terminator = text ? SQLLEN(sizeof(SQLWCHAR)) : 0;
+  if (piece.size() < size_t(kPieceBytes)) piece.resize(size_t(kPieceBytes));
+  bytes.clear();
+  SQLLEN ind = 0;
+  for (bool first = true;; first = false) {
+    const SQLRETURN rc = SQLGetData(stmt, number, c.cType, piece.data(), SQLLEN(piece.size()), &ind);
+    if (rc == SQL_NO_DATA) break;
+    stmt.check(rc, QStringLiteral("Cannot read the field '%1'.").arg(c.field.name));
+    if (ind == SQL_NULL_DATA) return !first;
+    const SQLLEN room = SQLLEN(piece.size()) - terminator;
+    const bool more = ind == SQL_NO_TOTAL || ind > room;
+    const SQLLEN got = more ? room : ind;
+    bytes.append(piece.data(), size_t(got));
+    if (!more) break;
+  }
+  return true;
+}
+
+// Appends a text (UTF-16) or binary cell.
+void appendVariable(ColumnStore& col, const ResultColumn& c, const char* p, size_t bytes, std::string& scratch) {
+  if (c.cType == SQL_C_WCHAR) {
+    appendUtf8(scratch, reinterpret_cast<const char16_t*>(p), bytes / sizeof(char16_t));
+    col.appendBytes(scratch);
+  } else {
+    col.appendBytes(std::string_view(p, bytes));
+  }
+}
+
+namespace {
+
 // Reads one cell of the current row with SQLGetData: fixed types at once,
 // text and binary data in pieces of any length.
 void getCell(const Statement& stmt, SQLUSMALLINT number, const ResultColumn& c, ColumnStore& col,
              std::string& scratch, std::vector<char>& piece) {
-  SQLLEN ind = 0;
   if (c.cType != SQL_C_WCHAR && c.cType != SQL_C_BINARY) {
+    SQLLEN ind = 0;
     alignas(8) char buffer[64] = {};
     stmt.check(SQLGetData(stmt, number, c.cType, buffer, sizeof buffer, &ind),
                QStringLiteral("Cannot read the field '%1'.").arg(c.field.name));
@@ -170,33 +210,11 @@ void getCell(const Statement& stmt, SQLUSMALLINT number, const ResultColumn& c, 
       appendFixed(col, c, buffer);
     return;
   }
-  const bool text = c.cType == SQL_C_WCHAR;
-  const SQLLEN terminator = text ? SQLLEN(sizeof(SQLWCHAR)) : 0;
-  if (piece.size() < size_t(kPieceBytes)) piece.resize(size_t(kPieceBytes));
-  std::string bytes;  // raw bytes of the cell (UTF-16 for text)
-  bool null = false;
-  for (bool first = true;; first = false) {
-    const SQLRETURN rc = SQLGetData(stmt, number, c.cType, piece.data(), SQLLEN(piece.size()), &ind);
-    if (rc == SQL_NO_DATA) break;
-    stmt.check(rc, QStringLiteral("Cannot read the field '%1'.").arg(c.field.name));
-    if (ind == SQL_NULL_DATA) {
-      null = first;
-      break;
-    }
-    const SQLLEN room = SQLLEN(piece.size()) - terminator;
-    const bool more = ind == SQL_NO_TOTAL || ind > room;
-    const SQLLEN got = more ? room : ind;
-    bytes.append(piece.data(), size_t(got));
-    if (!more) break;
-  }
-  if (null) {
+  std::string bytes;
+  if (readPieces(stmt, number, c, bytes, piece))
+    appendVariable(col, c, bytes.data(), bytes.size(), scratch);
+  else
     col.appendNull();
-  } else if (text) {
-    appendUtf8(scratch, reinterpret_cast<const char16_t*>(bytes.data()), bytes.size() / sizeof(char16_t));
-    col.appendBytes(scratch);
-  } else {
-    col.appendBytes(bytes);
-  }
 }
 
 std::shared_ptr<RowStore> emptyStore(const std::vector<ResultColumn>& columns) {
@@ -218,92 +236,6 @@ void fetchRowByRow(const Statement& stmt, const std::vector<ResultColumn>& colum
     for (size_t i = 0; i < columns.size(); ++i)
       getCell(stmt, SQLUSMALLINT(i + 1), columns[i], rows.column(int(i)), scratch, piece);
     rows.commitRow();
-  }
-}
-
-void fetchInBlocks(const Statement& stmt, const std::vector<ResultColumn>& columns, RowStore& rows) {
-  std::vector<SQLLEN> elem(columns.size());
-  size_t rowBytes = 0;
-  for (size_t i = 0; i < columns.size(); ++i) {
-    elem[i] = elementBytes(columns[i]);
-    rowBytes += size_t(elem[i]) + sizeof(SQLLEN);
-  }
-  SQLULEN blockRows = std::clamp<SQLULEN>(kBlockBytes / std::max<size_t>(rowBytes, 1), 1, kMaxBlockRows);
-  SQLSetStmtAttr(stmt, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQLULEN(SQL_BIND_BY_COLUMN)), 0);
-  SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(blockRows), 0);
-  // The driver may have chosen a smaller block.
-  SQLULEN granted = 0;
-  if (SQL_SUCCEEDED(SQLGetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, &granted, 0, nullptr)) && granted > 0 &&
-      granted < blockRows)
-    blockRows = granted;
-
-  std::vector<std::vector<char>> data(columns.size());
-  std::vector<std::vector<SQLLEN>> ind(columns.size());
-  std::vector<SQLUSMALLINT> status(blockRows);
-  SQLULEN fetched = 0;
-  SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0);
-  SQLSetStmtAttr(stmt, SQL_ATTR_ROW_STATUS_PTR, status.data(), 0);
-  struct Reset {
-    SQLHSTMT h;
-    ~Reset() {
-      SQLFreeStmt(h, SQL_UNBIND);
-      SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
-      SQLSetStmtAttr(h, SQL_ATTR_ROW_STATUS_PTR, nullptr, 0);
-    }
-  } reset{stmt.handle()};
-  for (size_t i = 0; i < columns.size(); ++i) {
-    data[i].resize(size_t(elem[i]) * blockRows);
-    ind[i].resize(blockRows);
-    stmt.check(SQLBindCol(stmt, SQLUSMALLINT(i + 1), columns[i].cType, data[i].data(), elem[i], ind[i].data()),
-               QStringLiteral("Cannot bind the field '%1'.").arg(columns[i].field.name));
-  }
-
-  std::string scratch;
-  std::vector<char> piece;
-  for (;;) {
-    throwIfLoadCancelled("Recordset.Open");
-    fetched = 0;
-    const SQLRETURN rc = SQLFetch(stmt);
-    if (rc == SQL_NO_DATA) break;
-    stmt.check(rc, QStringLiteral("Cannot read the rows."));
-    for (SQLULEN r = 0; r < fetched; ++r) {
-      if (status[r] == SQL_ROW_NOROW) continue;
-      if (status[r] == SQL_ROW_ERROR)
-        odbc::raiseDiagnostics(SQL_HANDLE_STMT, stmt, stmt.source(), QStringLiteral("Cannot read a row."));
-      bool positioned = false;
-      for (size_t i = 0; i < columns.size(); ++i) {
-        const ResultColumn& c = columns[i];
-        ColumnStore& col = rows.column(int(i));
-        const SQLLEN n = ind[i][r];
-        const char* p = data[i].data() + size_t(elem[i]) * r;
-        if (n == SQL_NULL_DATA) {
-          col.appendNull();
-          continue;
-        }
-        if (c.cType != SQL_C_WCHAR && c.cType != SQL_C_BINARY) {
-          appendFixed(col, c, p);
-          continue;
-        }
-        const SQLLEN room = elem[i] - (c.cType == SQL_C_WCHAR ? SQLLEN(sizeof(SQLWCHAR)) : 0);
-        if (n == SQL_NO_TOTAL || n > room) {
-          // Longer than the driver declared: read the whole cell again by
-          // position (the driver said it can).
-          if (!positioned)
-            stmt.check(SQLSetPos(stmt, SQLSETPOSIROW(r + 1), SQL_POSITION, SQL_LOCK_NO_CHANGE),
-                       QStringLiteral("The field '%1' holds a value longer than its declared size.").arg(c.field.name));
-          positioned = true;
-          getCell(stmt, SQLUSMALLINT(i + 1), c, col, scratch, piece);
-          continue;
-        }
-        if (c.cType == SQL_C_WCHAR) {
-          appendUtf8(scratch, reinterpret_cast<const char16_t*>(p), size_t(n) / sizeof(char16_t));
-          col.appendBytes(scratch);
-        } else {
-          col.appendBytes(std::string_view(p, size_t(n)));
-        }
-      }
-      rows.commitRow();
-    }
   }
 }
 

@@ -14,6 +14,7 @@ if(ODBC_FOUND)
       ${_odbc_dir}/odbcupdate.cpp
       ${_odbc_dir}/odbcconnection.h ${_odbc_dir}/odbcconnection.cpp
       ${_odbc_dir}/odbcfetch.h ${_odbc_dir}/odbcfetch.cpp
+      ${_odbc_dir}/odbcblocks.h ${_odbc_dir}/odbcblocks.cpp
       ${_odbc_dir}/odbcsupport.h ${_odbc_dir}/odbcsupport.cpp
       ${_odbc_dir}/linkpolicy.h ${_odbc_dir}/linkpolicy.cpp
       ${_odbc_dir}/odbclazy.cpp

@@ -1,0 +1,216 @@
+#include "odbcblocks.h"
+
+#include "../../loadcontrol.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <thread>
+
+namespace dataaccess::odbc {
+
+namespace {
+
+// One set of bound column arrays and what one SQLFetch left in it.
+struct Block {
+  std::vector<std::vector<char>> data;
+  std::vector<std::vector<SQLLEN>> ind;
+  std::vector<SQLUSMALLINT> status;
+  SQLULEN fetched = 0;
+  // Cells longer than their bound element, read again by position right
+  // after the fetch, in row then column order.
+  struct LongCell {
+    bool null = false;
+    std::string bytes;
+  };
+  std::vector<LongCell> longCells;
+  bool end = false;  // no more rows, or the fetch failed
+  std::exception_ptr failure;
+};
+
+// Whether a bound text or binary cell did not fit its element.
+bool overflows(const ResultColumn& c, SQLLEN n, SQLLEN elem) {
+  if (n == SQL_NULL_DATA || (c.cType != SQL_C_WCHAR && c.cType != SQL_C_BINARY)) return false;
+  const SQLLEN room = elem - (c.cType == SQL_C_WCHAR ? SQLLEN(sizeof(SQLWCHAR)) : 0);
+  return n == SQL_NO_TOTAL || n > room;
+}
+
+// Fetches the next rowset into `b` and reads its over-long cells while the
+// driver still stands on that rowset. Runs on the fetching thread.
+void fetchBlock(const Statement& stmt, const std::vector<ResultColumn>& columns, const std::vector<SQLLEN>& elem,
+                SQLULEN blockRows, Block& b, std::vector<char>& piece) {
+  b.fetched = 0;
+  b.longCells.clear();
+  // The two blocks take turns: binding again before each fetch points the
+  // driver at the block that is free.
+  for (size_t i = 0; i < columns.size(); ++i)
+    stmt.check(SQLBindCol(stmt, SQLUSMALLINT(i + 1), columns[i].cType, b.data[i].data(), elem[i], b.ind[i].data()),
+               QStringLiteral("Cannot bind the field '%1'.").arg(columns[i].field.name));
+  SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, &b.fetched, 0);
+  SQLSetStmtAttr(stmt, SQL_ATTR_ROW_STATUS_PTR, b.status.data(), 0);
+  const SQLRETURN rc = SQLFetch(stmt);
+  if (rc == SQL_NO_DATA) {
+    b.end = true;
+    return;
+  }
+  stmt.check(rc, QStringLiteral("Cannot read the rows."));
+  b.fetched = std::min(b.fetched, blockRows);
+  for (SQLULEN r = 0; r < b.fetched; ++r) {
+    if (b.status[r] == SQL_ROW_NOROW) continue;
+    if (b.status[r] == SQL_ROW_ERROR)
+      odbc::raiseDiagnostics(SQL_HANDLE_STMT, stmt, stmt.source(), QStringLiteral("Cannot read a row."));
+    bool positioned = false;
+    for (size_t i = 0; i < columns.size(); ++i) {
+      if (!overflows(columns[i], b.ind[i][r], elem[i])) continue;
+      // Longer than the driver declared: read the whole cell again by
+      // position (the driver said it can).
+      if (!positioned)
+        stmt.check(SQLSetPos(stmt, SQLSETPOSIROW(r + 1), SQL_POSITION, SQL_LOCK_NO_CHANGE),
+                   QStringLiteral("The field '%1' holds a value longer than its declared size.")
+                       .arg(columns[i].field.name));
+      positioned = true;
+      Block::LongCell cell;
+      cell.null = !readPieces(stmt, SQLUSMALLINT(i + 1), columns[i], cell.bytes, piece);
+      b.longCells.push_back(std::move(cell));
+    }
+  }
+}
+
+// Appends the rows of a fetched block to the store. Runs on the caller's
+// thread while the driver fills the other block.
+void convertBlock(const std::vector<ResultColumn>& columns, const std::vector<SQLLEN>& elem, const Block& b,
+                  RowStore& rows, std::string& scratch) {
+  size_t nextLong = 0;
+  for (SQLULEN r = 0; r < b.fetched; ++r) {
+    if (b.status[r] == SQL_ROW_NOROW) continue;
+    for (size_t i = 0; i < columns.size(); ++i) {
+      const ResultColumn& c = columns[i];
+      ColumnStore& col = rows.column(int(i));
+      const SQLLEN n = b.ind[i][r];
+      const char* p = b.data[i].data() + size_t(elem[i]) * r;
+      if (n == SQL_NULL_DATA) {
+        col.appendNull();
+      } else if (c.cType != SQL_C_WCHAR && c.cType != SQL_C_BINARY) {
+        appendFixed(col, c, p);
+      } else if (overflows(c, n, elem[i])) {
+        const Block::LongCell& cell = b.longCells.at(nextLong++);
+        if (cell.null)
+          col.appendNull();
+        else
+          appendVariable(col, c, cell.bytes.data(), cell.bytes.size(), scratch);
+      } else {
+        appendVariable(col, c, p, size_t(n), scratch);
+      }
+    }
+    rows.commitRow();
+  }
+}
+
+}  // namespace
+
+// Fetches many rows per call into bound column arrays. A second thread
+// talks to the driver (which mostly waits for the server) while this one
+// converts the previous block, so the two overlap.
+void fetchInBlocks(const Statement& stmt, const std::vector<ResultColumn>& columns, RowStore& rows) {
+  std::vector<SQLLEN> elem(columns.size());
+  size_t rowBytes = 0;
+  for (size_t i = 0; i < columns.size(); ++i) {
+    elem[i] = elementBytes(columns[i]);
+    rowBytes += size_t(elem[i]) + sizeof(SQLLEN);
+  }
+  SQLULEN blockRows = std::clamp<SQLULEN>(kBlockBytes / std::max<size_t>(rowBytes, 1), 1, kMaxBlockRows);
+  SQLSetStmtAttr(stmt, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQLULEN(SQL_BIND_BY_COLUMN)), 0);
+  SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(blockRows), 0);
+  // The driver may have chosen a smaller block.
+  SQLULEN granted = 0;
+  if (SQL_SUCCEEDED(SQLGetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, &granted, 0, nullptr)) && granted > 0 &&
+      granted < blockRows)
+    blockRows = granted;
+
+  Block blocks[2];
+  for (Block& b : blocks) {
+    b.data.resize(columns.size());
+    b.ind.resize(columns.size());
+    b.status.assign(blockRows, SQL_ROW_NOROW);
+    for (size_t i = 0; i < columns.size(); ++i) {
+      b.data[i].resize(size_t(elem[i]) * blockRows);
+      b.ind[i].resize(blockRows);
+    }
+  }
+  struct Reset {
+    SQLHSTMT h;
+    ~Reset() {
+      SQLFreeStmt(h, SQL_UNBIND);
+      SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
+      SQLSetStmtAttr(h, SQL_ATTR_ROW_STATUS_PTR, nullptr, 0);
+    }
+  } reset{stmt.handle()};
+
+  // Block k is filled by the fetching thread when ready[k % 2] is false and
+  // converted here when it is true.
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool ready[2] = {false, false};
+  bool stop = false;
+  std::thread fetcher([&] {
+    std::vector<char> piece;
+    for (size_t k = 0;; k = 1 - k) {
+      {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return stop || !ready[k]; });
+        if (stop) return;
+      }
+      Block& b = blocks[k];
+      try {
+        fetchBlock(stmt, columns, elem, blockRows, b, piece);
+      } catch (...) {
+        b.failure = std::current_exception();
+        b.end = true;
+      }
+      const bool end = b.end;
+      {
+        std::lock_guard lock(mutex);
+        ready[k] = true;
+      }
+      changed.notify_all();
+      if (end) return;
+    }
+  });
+  // However this function ends, the fetching thread stops before the
+  // blocks and bindings go away.
+  struct Join {
+    std::thread& t;
+    std::mutex& m;
+    std::condition_variable& cv;
+    bool& stop;
+    ~Join() {
+      {
+        std::lock_guard lock(m);
+        stop = true;
+      }
+      cv.notify_all();
+      t.join();
+    }
+  } join{fetcher, mutex, changed, stop};
+
+  std::string scratch;
+  for (size_t k = 0;; k = 1 - k) {
+    {
+      std::unique_lock lock(mutex);
+      changed.wait(lock, [&] { return ready[k]; });
+    }
+    Block& b = blocks[k];
+    if (b.failure) std::rethrow_exception(b.failure);
+    if (b.end) break;
+    // A load stopped from the window ends between blocks.
+    throwIfLoadCancelled("Recordset.Open");
+    convertBlock(columns, elem, b, rows, scratch);
+    {
+      std::lock_guard lock(mutex);
+      ready[k] = false;
+    }
+    changed.notify_all();
+  }
+}
+}  // namespace dataaccess::odbc
