@@ -200,7 +200,7 @@ bool encodeSingleByte(const QByteArray& utf8, const SingleByteMap& map, XmlTextE
     }
     switch (region) {
       case Region::Content:
-        if (c == '<') {
+        if (c == '<' && p + 1 < end && (p[1] == '!' || p[1] == '?')) {
           const QByteArrayView rest(p, end - p);
           QString& opaqueEnd = scan.opaqueEnd;
           if (rest.startsWith("<!--")) opaqueEnd = QStringLiteral("-->");
@@ -208,6 +208,9 @@ bool encodeSingleByte(const QByteArray& utf8, const SingleByteMap& map, XmlTextE
           else if (rest.startsWith("<?")) opaqueEnd = QStringLiteral("?>");
           else opaqueEnd.clear();
           region = opaqueEnd.isEmpty() ? Region::Tag : Region::Opaque;
+        } else if (c == '<') {
+          scan.opaqueEnd.clear();
+          region = Region::Tag;
         }
         break;
       case Region::Tag:
