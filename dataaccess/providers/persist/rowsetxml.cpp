@@ -57,6 +57,9 @@ DataTypeEnum typeFrom(const QString& dtType, const QString& dbType, bool isLong,
   return adVarWChar;
 }
 
+// Rows read before the rest of the file's rows are estimated.
+constexpr int64_t kRowsBeforeEstimate = 1024;
+
 struct ColumnDef {
   QString attrName;
   FieldInfo field;
@@ -225,12 +228,32 @@ std::shared_ptr<RowStore> readRowsetXml(QIODevice& device, const QString& source
   std::vector<Cell> cells;       // how each value of the row is stored
   std::vector<bool> direct;      // text columns stored as they are read
 
+  // Once the first rows are in, the columns are given room for as many
+  // rows as the rest of the file likely holds, rather than growing by
+  // doubling (each step a copy of all so far).
+  std::vector<int64_t> textUnits;  // UTF-16 units of text stored per column so far
+  const qint64 deviceSize = device.isSequential() ? 0 : device.size();
+  auto reserveForTheRest = [&]() {
+    const qint64 read = xml.characterOffset();
+    if (deviceSize <= 0 || read <= 0 || read >= deviceSize) return;
+    const double scale = double(deviceSize) / double(read) * 1.05;
+    const int64_t expected = int64_t(double(rows->rowCount()) * scale) + 16;
+    // First rows unlike the rest could suggest far too much: then growing
+    // as the rows come is the safer way.
+    double total = 0;
+    for (size_t i = 0; i < columns.size(); ++i) total += double(expected) * 8 + double(textUnits[i]) * scale;
+    if (total > 2.0 * double(deviceSize) + 64.0 * 1024 * 1024) return;
+    for (size_t i = 0; i < columns.size(); ++i)
+      rows->column(int(i)).reserve(expected, int64_t(double(textUnits[i]) * scale) + 64);
+  };
+
   auto startRows = [&]() {
     if (rows) return;
     if (!sawSchema) invalid(source, QStringLiteral("the rows come before the schema"), xml.lineNumber());
     std::vector<FieldInfo> fields;
     for (const ColumnDef& c : columns) fields.push_back(c.field);
     rows = std::make_shared<RowStore>(std::move(fields));
+    textUnits.assign(columns.size(), 0);
     for (size_t i = 0; i < columns.size(); ++i)
       direct.push_back(isTextType(columns[i].field.type) &&
                        rows->column(int(i)).storage() == ColumnStore::Storage::Text);
@@ -339,7 +362,10 @@ std::shared_ptr<RowStore> readRowsetXml(QIODevice& device, const QString& source
         const Cell& cell = cells[i];
         switch (cell.held) {
           case Held::Null: out.appendNull(); break;
-          case Held::Text: out.appendText(attributes[cell.attribute].value()); break;
+          case Held::Text:
+            out.appendText(attributes[cell.attribute].value());
+            textUnits[i] += attributes[cell.attribute].value().size();
+            break;
           case Held::Integer:
             if (out.storage() == ColumnStore::Storage::Boolean)
               out.appendBoolean(cell.integer != 0);
@@ -352,6 +378,7 @@ std::shared_ptr<RowStore> readRowsetXml(QIODevice& device, const QString& source
         }
       }
       rows->commitRow();
+      if (rows->rowCount() == kRowsBeforeEstimate) reserveForTheRest();
       continue;
     }
     if (ns == QLatin1String(kNsRowset) && name == QLatin1String("data")) {

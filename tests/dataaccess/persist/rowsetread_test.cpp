@@ -205,3 +205,33 @@ TEST(RowsetRead, MarkupVariationsGiveTheSameRows) {
   EXPECT_EQ(store->value(4, 1), QVariant(QString("")));
   for (int f = 0; f < 5; ++f) EXPECT_FALSE(store->value(5, f).isValid());
 }
+
+// After the first rows the reader sizes its columns from how far into the
+// file it is; rows that differ from the first ones (much longer or much
+// shorter, or Null) must still all come back whole.
+TEST(RowsetRead, RowsUnlikeTheFirstOnesAreAllKept) {
+  const std::vector<Column> columns = {{"id", "int", adInteger}, {"name", "string", adVarWChar, "dt:maxLength='255'"}};
+  const auto nameOf = [](int i, bool longFirst) {
+    const bool isLong = (i < 1500) == longFirst;
+    return isLong ? QString(200, QLatin1Char('y')) + QString::number(i) : QStringLiteral("n%1").arg(i);
+  };
+  for (const bool longFirst : {false, true}) {
+    QByteArray rows;
+    for (int i = 0; i < 6000; ++i) {
+      if (i % 7 == 3)
+        rows += "<z:row/>\n";
+      else
+        rows += "<z:row id='" + QByteArray::number(i) + "' name='" + nameOf(i, longFirst).toUtf8() + "'/>\n";
+    }
+    const auto store = readRowsetXml(document(columns, rows), "grow.xml");
+    ASSERT_EQ(store->rowCount(), 6000);
+    int wrong = 0;
+    for (int i = 0; i < 6000; ++i) {
+      const bool null = i % 7 == 3;
+      const QVariant id = store->value(i, 0), name = store->value(i, 1);
+      if (null ? id.isValid() || name.isValid() : id != QVariant(qlonglong(i)) || name != QVariant(nameOf(i, longFirst)))
+        ++wrong;
+    }
+    EXPECT_EQ(wrong, 0) << (longFirst ? "long rows first" : "short rows first");
+  }
+}
