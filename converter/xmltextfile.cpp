@@ -172,14 +172,24 @@ char32_t decodeUtf8(const uchar* p, const uchar* end, int& width) {
     width = 3;
     return code;
   }
-  return 0;  // four-byte characters are never in a single-byte set
+  if (c >= 0xF0 && c <= 0xF4 && cont(1) && cont(2) && cont(3)) {
+    const char32_t code =
+        char32_t(c & 0x07) << 18 | char32_t(p[1] & 0x3F) << 12 | char32_t(p[2] & 0x3F) << 6 | (p[3] & 0x3F);
+    if (code < 0x10000 || code > 0x10FFFF) return 0;
+    width = 4;
+    return code;
+  }
+  return 0;
 }
 
-// What withReferences and the encoder give for `utf8` when every character
-// is in `map`: the same bytes and the same scan state. Returns false (and
-// leaves `scan` part-way) when a character is not, or the text is not clean
-// UTF-8, for the general path to handle.
-bool encodeSingleByte(const QByteArray& utf8, const SingleByteMap& map, XmlTextEncoder::Scan& scan, QByteArray& out) {
+// What withReferences and the encoder give for `utf8`: the same bytes and
+// the same scan state. A character the encoding cannot hold becomes a
+// character reference in text and attribute values. Returns false (and
+// leaves `scan` part-way) for what the general path must handle: such a
+// character elsewhere (an error), text that is not clean UTF-8, or a
+// character the table lacks that the encoding holds after all.
+bool encodeSingleByte(const QByteArray& utf8, const SingleByteMap& map, Encodability& encodability,
+                      XmlTextEncoder::Scan& scan, QByteArray& out) {
   using Region = XmlTextEncoder::Region;
   const uchar* const begin = reinterpret_cast<const uchar*>(utf8.constData());
   const uchar* const end = begin + utf8.size();
@@ -192,10 +202,22 @@ bool encodeSingleByte(const QByteArray& utf8, const SingleByteMap& map, XmlTextE
     if (c >= 0x80) {
       int width = 0;
       const char32_t code = decodeUtf8(p, end, width);
-      const uchar b = code ? map.byteFor(code) : 0;
-      if (!b) return false;
-      *w++ = char(b);
+      if (!code) return false;
+      const uchar b = map.byteFor(code);
       p += width;
+      if (b) {
+        *w++ = char(b);
+        continue;
+      }
+      if ((region != Region::Content && region != Region::AttributeValue) || encodability.canEncode(code)) return false;
+      // "&#x" and up to six hex digits and ";" in place of two to four bytes.
+      const qsizetype at = w - out.constData();
+      out.resize(out.size() + 8);
+      w = out.data() + at;
+      const QByteArray hex = QByteArray::number(uint(code), 16).toUpper();
+      *w++ = '&', *w++ = '#', *w++ = 'x';
+      for (const char h : hex) *w++ = h;
+      *w++ = ';';
       continue;
     }
     switch (region) {
@@ -293,7 +315,7 @@ QByteArray XmlTextEncoder::encodeUtf8(const QByteArray& utf8) {
     if (singleByte_) {
       const Scan before = scan_;
       QByteArray bytes;
-      if (encodeSingleByte(utf8, *singleByte_, scan_, bytes)) return bytes;
+      if (encodeSingleByte(utf8, *singleByte_, *encodability_, scan_, bytes)) return bytes;
       scan_ = before;
     }
   }

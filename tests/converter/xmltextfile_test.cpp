@@ -101,6 +101,7 @@ TEST(XmlTextFile, Utf8PiecesEncodeAsTheirText) {
       {"bad UTF-8", {filler + "<R>\xC3 \xED\xA0\x80 \xC0\xAF \xFF</R>" + filler}},
       {"byte-order mark", {"\xEF\xBB\xBF" + filler}},
       {"unheld in a name", {filler + "<Цена>1</Цена>" + filler}},
+      {"references, then a name", {filler + "<R N='Zoë 𝄞'>ë€</R><Ж/>" + filler, filler + "<R>ë</R>"}},
       {"unheld in a comment", {filler + "<!-- 中 -->" + filler}},
       // A piece ending inside a tag, an attribute value and a comment: the
       // next piece's characters are judged where they stand.
