@@ -29,6 +29,7 @@ QUILLON_EXPORT QString declaredEncoding(const QString& text);
 QUILLON_EXPORT QByteArray encodeXmlText(const QString& text);
 
 class Encodability;
+class SingleByteMap;
 
 // Encodes one XML document piece by piece, giving the same bytes as
 // encodeXmlText on the whole text (and the same errors). A piece must not
@@ -61,6 +62,8 @@ class QUILLON_EXPORT XmlTextEncoder {
   bool utf8_ = false;
   QStringEncoder encoder_;
   std::unique_ptr<Encodability> encodability_;  // set for encodings that are not Unicode
+  std::unique_ptr<SingleByteMap> singleByte_;   // set for single-byte encodings, once probed
+  bool singleByteProbed_ = false;
   Scan scan_;
 };
 

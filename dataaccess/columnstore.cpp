@@ -2,6 +2,7 @@
 
 #include "values.h"
 
+#include <algorithm>
 #include <sys/mman.h>
 
 namespace dataaccess {
@@ -115,8 +116,26 @@ void ColumnStore::appendBytes(std::string_view bytes) {
 }
 
 void ColumnStore::appendText(QStringView text) {
-  const QByteArray utf8 = text.toUtf8();
-  appendBytes(std::string_view(utf8.constData(), size_t(utf8.size())));
+  // ASCII text (the usual case) is narrowed straight into the arena, in
+  // pieces through a small buffer; other text goes through the UTF-8 encoder.
+  const char16_t* p = text.utf16();
+  const qsizetype n = text.size();
+  char16_t high = 0;
+  for (qsizetype k = 0; k < n; ++k) high |= p[k];
+  if (high >= 0x80) {
+    const QByteArray utf8 = text.toUtf8();
+    appendBytes(std::string_view(utf8.constData(), size_t(utf8.size())));
+    return;
+  }
+  char buf[256];
+  for (qsizetype k = 0; k < n;) {
+    const qsizetype m = std::min<qsizetype>(n - k, qsizetype(sizeof buf));
+    for (qsizetype j = 0; j < m; ++j) buf[j] = char(p[k + j]);
+    arena_.append(buf, size_t(m));
+    k += m;
+  }
+  ends_.push_back(arena_.size());
+  ++size_;
 }
 
 void ColumnStore::appendValue(const QVariant& v) {

@@ -4,8 +4,8 @@
 #include "values.h"
 
 #include <QSet>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 
 namespace dataaccess {
 
@@ -166,8 +166,12 @@ void appendValueText(QByteArray& out, const QVariant& v, DataTypeEnum t, TextEsc
 void appendStoredValue(QByteArray& out, const ColumnStore& c, int64_t row, DataTypeEnum t, TextEscaper escape) {
   switch (c.storage()) {
     case ColumnStore::Storage::Integer:
-      out.append(QByteArray::number(qlonglong(c.integerAt(row))));
+    {
+      char buf[24];
+      const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, c.integerAt(row));
+      out.append(buf, end - buf);
       return;
+    }
     case ColumnStore::Storage::Real: {
       const double d = t == adSingle ? singleAsDecimal(c.realAt(row)) : c.realAt(row);
       if (std::isfinite(d)) {
@@ -197,17 +201,22 @@ void appendStoredValue(QByteArray& out, const ColumnStore& c, int64_t row, DataT
       oleDate(days).getDate(&y, &m, &d);
       if (y < 1 || y > 9999) break;
       char buf[32];
+      char* w = buf;
+      // Fixed-width decimal digits (the values are in range: no sign, no overflow).
+      const auto put = [&w](int v, int width) {
+        for (int k = width - 1; k >= 0; --k, v /= 10) w[k] = char('0' + v % 10);
+        w += width;
+      };
       const int h = rest / 3600000, mi = rest / 60000 % 60, sec = rest / 1000 % 60, z = rest % 1000;
-      int n = 0;
-      if (t == adDBTime)
-        n = std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", h, mi, sec);
-      else if (t == adDBDate)
-        n = std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", y, m, d);
-      else if (z)
-        n = std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d.%03d", y, m, d, h, mi, sec, z);
-      else
-        n = std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d", y, m, d, h, mi, sec);
-      out.append(buf, n);
+      if (t != adDBTime) {
+        put(y, 4), *w++ = '-', put(m, 2), *w++ = '-', put(d, 2);
+        if (t != adDBDate) *w++ = 'T';
+      }
+      if (t != adDBDate) {
+        put(h, 2), *w++ = ':', put(mi, 2), *w++ = ':', put(sec, 2);
+        if (z && t != adDBTime) *w++ = '.', put(z, 3);
+      }
+      out.append(buf, w - buf);
       return;
     }
   }

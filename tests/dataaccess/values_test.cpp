@@ -143,6 +143,28 @@ TEST(ColumnStore, KeepsNullsApartFromEmptyAndZero) {
   EXPECT_EQ(ints.value(151), QVariant(qlonglong(149)));
 }
 
+TEST(ColumnStore, TextIsStoredAsItsUtf8WhateverItsLengthAndCharacters) {
+  // Lengths around the narrowing buffer's size, ASCII and not, control
+  // characters, a character outside the BMP, a lone surrogate at the end.
+  const QString texts[] = {QString(),
+                           QString(255, 'a'),
+                           QString(256, 'b'),
+                           QString(257, 'c'),
+                           QString(1000, 'd') + QChar(0x7F) + QChar(0),
+                           QString(300, 'e') + QStringLiteral("é"),
+                           QStringLiteral("Ж") + QString(300, 'f'),
+                           QStringLiteral("tab\tline\n\u00a0\U0001D11E"),
+                           QString(10, 'g') + QChar(0xD800)};
+  ColumnStore u(adVarWChar);
+  for (const QString& t : texts) u.appendText(t);
+  for (int i = 0; i < int(std::size(texts)); ++i) {
+    const std::string_view stored = u.bytesAt(i);
+    EXPECT_EQ(QByteArray(stored.data(), qsizetype(stored.size())), texts[i].toUtf8()) << i;
+  }
+  EXPECT_EQ(u.value(2), QVariant(QString(256, 'b')));
+  EXPECT_EQ(u.value(5), QVariant(QString(300, 'e') + QStringLiteral("é")));
+}
+
 TEST(ColumnStore, StoresEachKindInItsCanonicalForm) {
   ColumnStore d(adDBDate), t(adDBTime), ts(adDate), b(adLongVarBinary), u(adVarWChar);
   d.appendValue(QDate(2001, 2, 3));

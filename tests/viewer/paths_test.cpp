@@ -52,6 +52,40 @@ TEST(TextFiles, ReadWholeFileAndRaiseForMissing) {
   EXPECT_THROW(ReadTextFile(dir.path()), dataaccess::Error) << "a folder is not a text file";
 }
 
+TEST(TextFiles, ContainsLooksPastTheFirstPieceOnlyWhenItMustAndAgreesWithTheWholeText) {
+  TempDir dir;
+  const QLatin1StringView needle("urn:rowset-marker");
+  const QByteArray marker("urn:rowset-marker");
+  // The needle early, far in, straddling the first 64 KiB, cut short at the
+  // very end, and absent; non-ASCII text around it.
+  const QByteArray filler = QByteArray("\xc3\xa9t\xc3\xa9 ").repeated(20000);
+  const struct {
+    const char* name;
+    QByteArray bytes;
+  } cases[] = {
+      {"early.xml", "<xml a='" + marker + "'>" + filler},
+      {"late.xml", filler + marker},
+      {"straddle.xml", QByteArray(64 * 1024 - 5, 'x') + marker + "tail"},
+      {"cut.xml", QByteArray(64 * 1024 - 5, 'x') + marker.left(10)},
+      {"absent.xml", filler},
+      {"small.xml", "<xml/>"},
+      {"empty.xml", ""},
+  };
+  for (const auto& c : cases) {
+    const QString p = dir.write(c.name, c.bytes);
+    EXPECT_EQ(TextFileContains(p, needle), ReadTextFile(p).contains(needle)) << c.name;
+  }
+  EXPECT_TRUE(TextFileContains(dir.file("straddle.xml"), needle));
+  EXPECT_FALSE(TextFileContains(dir.file("cut.xml"), needle));
+  try {
+    TextFileContains(dir.file("missing.xml"), needle);
+    FAIL() << "a missing file must raise";
+  } catch (const dataaccess::Error& e) {
+    EXPECT_EQ(e.number(), 53);
+  }
+  EXPECT_THROW(TextFileContains(dir.path(), needle), dataaccess::Error);
+}
+
 TEST(TextFiles, WriteReplacesLongerFileExactly) {
   TempDir dir;
   const QString p = dir.write("out.txt", QByteArray(10000, 'x'));

@@ -135,7 +135,7 @@ std::shared_ptr<Connection> BuildConnection(const QString& path, QString& ext) {
     const QString cs = ConnectionStringFor(path, ext, &newKind);
     if (newKind < 0) return nullptr;
     if (ext == QLatin1String("xml")) {
-      if (ReadTextFile(path).contains(QLatin1String(kRowsetNamespace)))
+      if (TextFileContains(path, QLatin1StringView(kRowsetNamespace)))
         s.SourceKind = kind::PersistedRecordset;
       else
         prompts().message(QString::fromLatin1(kUnsupportedXmlMessage), Prompts::Information, Prompts::OkOnly);

@@ -95,6 +95,24 @@ QString ReadTextFile(const QString& path) {
   return decodeText(bytes);
 }
 
+bool TextFileContains(const QString& path, QLatin1StringView needle) {
+  // Decoding runs from the start of the text, so the text of a leading piece
+  // is a leading piece of the whole text (short of a character cut at its
+  // end): what the piece holds, the whole file holds. Only when the piece
+  // lacks the needle is the rest read. Saves decoding a large file whole.
+  constexpr qint64 kHead = 64 * 1024;
+  QFile f(path);
+  errno = 0;
+  if (QFileInfo(path).isDir()) raiseFileError(EISDIR, path, QStringLiteral("ReadTextFile"));
+  if (!f.open(QIODevice::ReadOnly)) raiseFileError(errno, path, QStringLiteral("ReadTextFile"));
+  const QByteArray head = f.read(kHead);
+  if (f.error() != QFileDevice::NoError) raiseFileError(errno, path, QStringLiteral("ReadTextFile"));
+  if (decodeText(head).contains(needle)) return true;
+  if (head.size() < kHead) return false;
+  f.close();
+  return ReadTextFile(path).contains(needle);
+}
+
 bool WriteTextFile(const QString& path, const QString& text) {
   try {
     dataaccess::writeFileAtomically(path, encodeText(text), QStringLiteral("WriteTextFile"));

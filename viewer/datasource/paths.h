@@ -34,6 +34,9 @@ QByteArray encodeText(const QString& text);
 // The whole file as text. Throws dataaccess::Error (number: the file
 // system's failure) when the file cannot be read.
 QString ReadTextFile(const QString& path);
+// Whether the file's text (as ReadTextFile gives it) contains `needle`,
+// reading no more of the file than it needs to tell. Throws as ReadTextFile.
+bool TextFileContains(const QString& path, QLatin1StringView needle);
 
 // Makes `text` the whole content of `path`: it goes to a temporary file in
 // the same folder that then replaces the target, so a failure leaves the old

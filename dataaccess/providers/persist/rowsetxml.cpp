@@ -7,6 +7,10 @@
 #include <QBuffer>
 #include <QHash>
 #include <QXmlStreamReader>
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <utility>
 
 namespace dataaccess {
 
@@ -53,6 +57,9 @@ DataTypeEnum typeFrom(const QString& dtType, const QString& dbType, bool isLong,
   return adVarWChar;
 }
 
+// Rows read before the rest of the file's rows are estimated.
+constexpr int64_t kRowsBeforeEstimate = 1024;
+
 struct ColumnDef {
   QString attrName;
   FieldInfo field;
@@ -84,6 +91,123 @@ QVariant parseValue(const QString& text, const ColumnDef& c, const QString& sour
   }
 }
 
+// How one value of the row being read is to be stored.
+enum class Held : uint8_t { Null, Text, Integer, Real, OleMsecs, Variant };
+struct Cell {
+  Held held = Held::Null;
+  qsizetype attribute = 0;  // Text: the attribute holding it
+  int64_t integer = 0;      // Integer, OleMsecs
+  double real = 0;          // Real
+};
+
+bool isDigit(QChar c) { return c.unicode() >= '0' && c.unicode() <= '9'; }
+
+// A run of exactly `n` ASCII digits at `at`, as a number; -1 otherwise.
+int fixedDigits(QStringView s, qsizetype at, int n) {
+  if (at + n > s.size()) return -1;
+  int v = 0;
+  for (int k = 0; k < n; ++k) {
+    const QChar c = s[at + k];
+    if (!isDigit(c)) return -1;
+    v = v * 10 + (c.unicode() - '0');
+  }
+  return v;
+}
+
+// The values the writer writes, in the forms it writes them, are read here
+// without the general conversion (which takes QString, trims, tries the
+// locale's notations and builds dates through regular expressions). Returns
+// false for anything else, which then takes the general path: the result
+// is the same either way, and so are the errors.
+bool parseTypedFast(QStringView text, DataTypeEnum t, Cell& cell) {
+  switch (ColumnStore::storageFor(t)) {
+    case ColumnStore::Storage::Integer: {
+      // -?[0-9]{1,18}: always within 64 bits.
+      const bool negative = !text.isEmpty() && text[0] == QLatin1Char('-');
+      const qsizetype digits = text.size() - (negative ? 1 : 0);
+      if (digits < 1 || digits > 18) return false;
+      int64_t v = 0;
+      for (qsizetype k = negative ? 1 : 0; k < text.size(); ++k) {
+        if (!isDigit(text[k])) return false;
+        v = v * 10 + (text[k].unicode() - '0');
+      }
+      if (negative) v = -v;
+      int64_t lo = std::numeric_limits<int64_t>::min(), hi = std::numeric_limits<int64_t>::max();
+      switch (t) {
+        case adTinyInt: lo = -128; hi = 127; break;
+        case adUnsignedTinyInt: lo = 0; hi = 255; break;
+        case adSmallInt: lo = -32768; hi = 32767; break;
+        case adUnsignedSmallInt: lo = 0; hi = 65535; break;
+        case adInteger: lo = std::numeric_limits<int32_t>::min(); hi = std::numeric_limits<int32_t>::max(); break;
+        case adUnsignedInt: lo = 0; hi = 4294967295LL; break;
+        case adUnsignedBigInt: lo = 0; break;
+        default: break;
+      }
+      if (v < lo || v > hi) return false;  // the general path names the column
+      cell.held = Held::Integer;
+      cell.integer = v;
+      return true;
+    }
+    case ColumnStore::Storage::Real: {
+      // -?[0-9]+(.[0-9]+)?: parsed exactly (correctly rounded) as the C
+      // locale parses it.
+      if (text.isEmpty() || text.size() > 64) return false;
+      char buf[64];
+      qsizetype k = 0, n = text.size();
+      if (text[0] == QLatin1Char('-')) buf[k++] = '-';
+      const qsizetype intStart = k;
+      while (k < n && isDigit(text[k])) buf[k] = char(text[k].unicode()), ++k;
+      if (k == intStart) return false;
+      if (k < n) {
+        if (text[k] != QLatin1Char('.')) return false;
+        buf[k] = '.';
+        const qsizetype fracStart = ++k;
+        while (k < n && isDigit(text[k])) buf[k] = char(text[k].unicode()), ++k;
+        if (k == fracStart || k < n) return false;
+      }
+      double d = 0;
+      const auto [end, ec] = std::from_chars(buf, buf + n, d);
+      if (ec != std::errc() || end != buf + n) return false;
+      if (t == adSingle) d = double(float(d));
+      else if (t == adCurrency) d = std::round(d * 10000.0) / 10000.0;
+      cell.held = Held::Real;
+      cell.real = d;
+      return true;
+    }
+    case ColumnStore::Storage::Boolean: {
+      if (t != adBoolean) return false;
+      const bool yes = text == QLatin1String("true") || text == QLatin1String("1") || text == QLatin1String("-1");
+      if (!yes && text != QLatin1String("false") && text != QLatin1String("0")) return false;
+      cell.held = Held::Integer;
+      cell.integer = yes ? 1 : 0;
+      return true;
+    }
+    case ColumnStore::Storage::DateTime: {
+      // yyyy-mm-dd, or yyyy-mm-ddThh:mm:ss, for the types read as a date and time.
+      if (t != adDate && t != adDBTimeStamp && t != adFileTime) return false;
+      if (text.size() != 10 && text.size() != 19) return false;
+      const int y = fixedDigits(text, 0, 4), mo = fixedDigits(text, 5, 2), d = fixedDigits(text, 8, 2);
+      if (y <= 0 || mo < 0 || d < 0 || text[4] != QLatin1Char('-') || text[7] != QLatin1Char('-')) return false;
+      const QDate date(y, mo, d);
+      if (!date.isValid()) return false;
+      QTime time(0, 0);
+      if (text.size() == 19) {
+        const int h = fixedDigits(text, 11, 2), mi = fixedDigits(text, 14, 2), sec = fixedDigits(text, 17, 2);
+        if (h < 0 || mi < 0 || sec < 0 || text[10] != QLatin1Char('T') || text[13] != QLatin1Char(':') ||
+            text[16] != QLatin1Char(':'))
+          return false;
+        time = QTime(h, mi, sec);
+        if (!time.isValid()) return false;
+      }
+      cell.held = Held::OleMsecs;
+      cell.integer = toOleMsecs(date) + toOleMsecs(time);
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
 }  // namespace
 
 std::shared_ptr<RowStore> readRowsetXml(const QByteArray& data, const QString& source) {
@@ -100,11 +224,28 @@ std::shared_ptr<RowStore> readRowsetXml(QIODevice& device, const QString& source
   QHash<QString, int> byAttr;
   std::shared_ptr<RowStore> rows;
   bool sawRoot = false, sawSchema = false;
-  std::vector<QVariant> values;
-  // Per column of a row: the attribute holding its text (for text columns,
-  // stored straight from the parser's text), or -1.
-  std::vector<qsizetype> textAt;
-  std::vector<bool> direct;  // text columns stored as they are read
+  std::vector<QVariant> values;  // values of the row that took the general path
+  std::vector<Cell> cells;       // how each value of the row is stored
+  std::vector<bool> direct;      // text columns stored as they are read
+
+  // Once the first rows are in, the columns are given room for as many
+  // rows as the rest of the file likely holds, rather than growing by
+  // doubling (each step a copy of all so far).
+  std::vector<int64_t> textUnits;  // UTF-16 units of text stored per column so far
+  const qint64 deviceSize = device.isSequential() ? 0 : device.size();
+  auto reserveForTheRest = [&]() {
+    const qint64 read = xml.characterOffset();
+    if (deviceSize <= 0 || read <= 0 || read >= deviceSize) return;
+    const double scale = double(deviceSize) / double(read) * 1.05;
+    const int64_t expected = int64_t(double(rows->rowCount()) * scale) + 16;
+    // First rows unlike the rest could suggest far too much: then growing
+    // as the rows come is the safer way.
+    double total = 0;
+    for (size_t i = 0; i < columns.size(); ++i) total += double(expected) * 8 + double(textUnits[i]) * scale;
+    if (total > 2.0 * double(deviceSize) + 64.0 * 1024 * 1024) return;
+    for (size_t i = 0; i < columns.size(); ++i)
+      rows->column(int(i)).reserve(expected, int64_t(double(textUnits[i]) * scale) + 64);
+  };
 
   auto startRows = [&]() {
     if (rows) return;
@@ -112,6 +253,7 @@ std::shared_ptr<RowStore> readRowsetXml(QIODevice& device, const QString& source
     std::vector<FieldInfo> fields;
     for (const ColumnDef& c : columns) fields.push_back(c.field);
     rows = std::make_shared<RowStore>(std::move(fields));
+    textUnits.assign(columns.size(), 0);
     for (size_t i = 0; i < columns.size(); ++i)
       direct.push_back(isTextType(columns[i].field.type) &&
                        rows->column(int(i)).storage() == ColumnStore::Storage::Text);
@@ -187,8 +329,7 @@ std::shared_ptr<RowStore> readRowsetXml(QIODevice& device, const QString& source
     }
     if (ns == QLatin1String(kNsRow) && name == QLatin1String("row")) {
       startRows();
-      values.assign(columns.size(), QVariant());
-      textAt.assign(columns.size(), -1);
+      cells.assign(columns.size(), Cell());
       const QXmlStreamAttributes attributes = xml.attributes();
       size_t next = 0;  // rows name their values in column order: that column is tried first
       for (qsizetype k = 0; k < attributes.size(); ++k) {
@@ -203,19 +344,41 @@ std::shared_ptr<RowStore> readRowsetXml(QIODevice& device, const QString& source
           index = size_t(*it);
         }
         next = index + 1;
-        if (direct[index])
-          textAt[index] = k;
-        else
-          values[index] = parseValue(a.value().toString(), columns[index], source, xml.lineNumber());
+        Cell& cell = cells[index];
+        const QStringView text = a.value();
+        if (direct[index]) {
+          cell.held = Held::Text;
+          cell.attribute = k;
+        } else if (text.isEmpty() && !isTextType(columns[index].field.type)) {
+          cell.held = Held::Null;
+        } else if (columns[index].base64 || !parseTypedFast(text, columns[index].field.type, cell)) {
+          if (values.size() < columns.size()) values.resize(columns.size());
+          values[index] = parseValue(text.toString(), columns[index], source, xml.lineNumber());
+          cell.held = Held::Variant;
+        }
       }
       for (size_t i = 0; i < columns.size(); ++i) {
         ColumnStore& out = rows->column(int(i));
-        if (textAt[i] >= 0)
-          out.appendText(attributes[textAt[i]].value());
-        else
-          out.appendValue(values[i]);
+        const Cell& cell = cells[i];
+        switch (cell.held) {
+          case Held::Null: out.appendNull(); break;
+          case Held::Text:
+            out.appendText(attributes[cell.attribute].value());
+            textUnits[i] += attributes[cell.attribute].value().size();
+            break;
+          case Held::Integer:
+            if (out.storage() == ColumnStore::Storage::Boolean)
+              out.appendBoolean(cell.integer != 0);
+            else
+              out.appendInteger(cell.integer);
+            break;
+          case Held::Real: out.appendReal(cell.real); break;
+          case Held::OleMsecs: out.appendOleMsecs(cell.integer); break;
+          case Held::Variant: out.appendValue(std::exchange(values[i], QVariant())); break;
+        }
       }
       rows->commitRow();
+      if (rows->rowCount() == kRowsBeforeEstimate) reserveForTheRest();
       continue;
     }
     if (ns == QLatin1String(kNsRowset) && name == QLatin1String("data")) {

@@ -174,3 +174,25 @@ TEST(Persist, OpeningAMissingFileOrFolderFailsClearly) {
                Error);
   EXPECT_EQ(rs.State(), adStateClosed);
 }
+
+TEST(Persist, WritesDatesAndWholeNumbersDigitForDigit) {
+  testsupport::TempDir dir;
+  auto rows = std::make_shared<RowStore>(std::vector<FieldInfo>{
+      {"W", adDate, 8}, {"D", adDBDate, 6}, {"T", adDBTime, 6}, {"N", adBigInt, 8}});
+  rows->appendRow({makeDateTime(QDate(1, 1, 1), QTime(0, 0, 0, 5)), QDate(33, 4, 5), QTime(1, 2, 3, 456),
+                   qlonglong(-9223372036854775807LL - 1)});
+  rows->appendRow({makeDateTime(QDate(9999, 12, 31), QTime(23, 59, 59, 999)), QDate(1899, 12, 29), QTime(0, 0),
+                   qlonglong(9223372036854775807LL)});
+  rows->appendRow({makeDateTime(QDate(1899, 12, 29), QTime(6, 0, 0, 120)), QDate(2024, 2, 29), QTime(23, 59, 59),
+                   qlonglong(0)});
+  auto back = roundTrip(rows, dir);
+  const QByteArray xml = dir.read("t.xml");
+  EXPECT_TRUE(xml.contains("<z:row W='0001-01-01T00:00:00.005' D='0033-04-05' T='01:02:03' N='-9223372036854775808'/>"))
+      << xml.toStdString();
+  EXPECT_TRUE(xml.contains("<z:row W='9999-12-31T23:59:59.999' D='1899-12-29' T='00:00:00' N='9223372036854775807'/>"));
+  EXPECT_TRUE(xml.contains("<z:row W='1899-12-29T06:00:00.120' D='2024-02-29' T='23:59:59' N='0'/>"));
+  ASSERT_EQ(back->RecordCount(), 3);
+  EXPECT_EQ(back->valueAt(0, 0), QVariant(makeDateTime(QDate(1, 1, 1), QTime(0, 0, 0, 5))));
+  EXPECT_EQ(back->valueAt(1, 3), QVariant(qlonglong(9223372036854775807LL)));
+  EXPECT_EQ(back->valueAt(2, 0), QVariant(makeDateTime(QDate(1899, 12, 29), QTime(6, 0, 0, 120))));
+}
