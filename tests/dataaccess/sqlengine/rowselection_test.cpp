@@ -247,3 +247,25 @@ TEST(TextSelection, SortedTextTableSharesTheCachedColumnsAndEditsDoNotReachThem)
   ASSERT_EQ(filtered->RecordCount(), 1);
   EXPECT_EQ(filtered->valueAt(0, 1), QVariant(QStringLiteral("rex")));
 }
+
+TEST(LargeSelection, ExportOfManyScatteredRowsMatchesTheCopiedResult) {
+  // More rows than one block the export reads ahead, and a count that does
+  // not divide into blocks.
+  auto base = std::make_shared<RowStore>(std::vector<FieldInfo>{
+      FieldInfo("k", adInteger, 4), FieldInfo("t", adVarWChar, 20), FieldInfo("r", adDouble, 8),
+      FieldInfo("b", adBoolean, 2), FieldInfo("d", adDate, 8)});
+  for (int i = 0; i < 1001; ++i)
+    base->appendRow({qlonglong((i * 7919) % 1001), i % 13 ? QVariant(QStringLiteral("v%1").arg(i % 97)) : QVariant(),
+                     i % 5 ? QVariant(i / 3.0) : QVariant(), i % 2 == 0, makeDateTime(QDate(2000, 1, 1).addDays(i))});
+  const QString sql = QStringLiteral("SELECT * FROM t WHERE t LIKE 'v%' ORDER BY t DESC, k");
+  const auto direct = sql::runDirect(*sql::parseDirect(sql::tokenize(sql), SqlDialect::Text), base, SqlDialect::Text);
+  ASSERT_TRUE(direct);
+  ASSERT_TRUE(direct->column(0).isView());
+  SqlEngine engine(SqlDialect::Text);
+  engine.setDirectAnswers(false);
+  const auto copied = engine.run(sql, [&](const QString&) { return RowStorePtr(base); });
+  ASSERT_GT(direct->rowCount(), 800);
+  auto a = attached(direct, {});
+  auto b = attached(copied, {});
+  EXPECT_EQ(delimited(*a), delimited(*b));
+}
