@@ -9,6 +9,30 @@ namespace dataaccess {
 
 ColumnStore::ColumnStore(DataTypeEnum type) : type_(type), storage_(storageFor(type)) {}
 
+ColumnStore ColumnStore::viewOf(const ColumnStore& base, std::shared_ptr<const std::vector<uint32_t>> rows) {
+  ColumnStore view(base.type_);
+  if (base.base_ && !base.replaced_.empty()) {
+    // The view's own replacements cannot be composed: copy the values.
+    view.reserve(int64_t(rows->size()));
+    for (uint32_t r : *rows) view.appendValue(base.value(r));
+    return view;
+  }
+  if (base.base_) {
+    // Rows of a view of a view: compose the two lists.
+    auto composed = std::make_shared<std::vector<uint32_t>>();
+    composed->reserve(rows->size());
+    for (uint32_t r : *rows) composed->push_back(base.map_[r]);
+    view.base_ = base.base_;
+    rows = std::move(composed);
+  } else {
+    view.base_ = &base;
+  }
+  view.rows_ = std::move(rows);
+  view.map_ = view.rows_->data();
+  view.size_ = int64_t(view.rows_->size());
+  return view;
+}
+
 ColumnStore::Storage ColumnStore::storageFor(DataTypeEnum type) {
   switch (type) {
     case adSmallInt: case adInteger: case adTinyInt: case adUnsignedTinyInt:
@@ -42,6 +66,7 @@ void preferLargePages(const void* data, size_t bytes) {
 }  // namespace
 
 void ColumnStore::reserve(int64_t rows, int64_t bytes) {
+  materialize();
   switch (storage_) {
     case Storage::Integer: case Storage::DateTime:
       ints_.reserve(size_t(rows));
@@ -79,6 +104,7 @@ void ColumnStore::markNull() {
 }
 
 void ColumnStore::appendNull() {
+  materialize();
   markNull();
   switch (storage_) {
     case Storage::Integer: case Storage::DateTime: ints_.push_back(0); break;
@@ -90,26 +116,31 @@ void ColumnStore::appendNull() {
 }
 
 void ColumnStore::appendInteger(int64_t v) {
+  if (base_) materialize();
   ints_.push_back(v);
   ++size_;
 }
 
 void ColumnStore::appendReal(double v) {
+  if (base_) materialize();
   reals_.push_back(v);
   ++size_;
 }
 
 void ColumnStore::appendBoolean(bool v) {
+  if (base_) materialize();
   bools_.push_back(v ? 1 : 0);
   ++size_;
 }
 
 void ColumnStore::appendOleMsecs(int64_t ms) {
+  if (base_) materialize();
   ints_.push_back(ms);
   ++size_;
 }
 
 void ColumnStore::appendBytes(std::string_view bytes) {
+  if (base_) materialize();
   arena_.append(bytes.data(), bytes.size());
   ends_.push_back(arena_.size());
   ++size_;
@@ -164,9 +195,38 @@ void ColumnStore::appendValue(const QVariant& v) {
   }
 }
 
+void ColumnStore::appendStoredRow(const ColumnStore& from, int64_t row) {
+  if (from.isNull(row)) {
+    appendNull();
+    return;
+  }
+  switch (storage_) {
+    case Storage::Integer: appendInteger(from.integerAt(row)); break;
+    case Storage::Real: appendReal(from.realAt(row)); break;
+    case Storage::Boolean: appendBoolean(from.booleanAt(row)); break;
+    case Storage::DateTime: appendOleMsecs(from.oleMsecsAt(row)); break;
+    case Storage::Text: case Storage::Bytes: appendBytes(from.bytesAt(row)); break;
+  }
+}
+
+void ColumnStore::materialize() {
+  if (!base_) return;
+  const ColumnStore* base = base_;
+  const auto rows = std::move(rows_);
+  base_ = nullptr;
+  map_ = nullptr;
+  size_ = 0;
+  const bool replacedBase = base->hasReplacements();
+  for (uint32_t r : *rows) {
+    if (replacedBase) appendValue(base->value(r));
+    else appendStoredRow(*base, r);
+  }
+}
+
 bool ColumnStore::replacedIsNull(int64_t row) const {
   auto it = replaced_.find(row);
   if (it != replaced_.end()) return !it->second.isValid();
+  if (base_) return base_->isNull(map_[row]);
   const size_t word = size_t(row / 64);
   return word < nullBits_.size() && (nullBits_[word] >> (row % 64)) & 1;
 }
@@ -177,6 +237,7 @@ QVariant ColumnStore::value(int64_t row) const {
     auto it = replaced_.find(row);
     if (it != replaced_.end()) return it->second;
   }
+  if (base_) return base_->value(map_[row]);
   if (isNull(row)) return {};
   switch (storage_) {
     case Storage::Integer: return QVariant(qlonglong(ints_[size_t(row)]));

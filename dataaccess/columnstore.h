@@ -3,6 +3,11 @@
 // binary data, in one byte arena with an end offset per row, so that a table
 // of millions of rows costs a few bytes per cell and no heap object per cell.
 // Text is kept as UTF-8.
+//
+// A column can also be a view: a list of rows of another column (a sorted or
+// filtered result over a cached table), reading that column's values without
+// copying them. Replacing a value in a view (set) keeps the replacement in
+// the view; appending to one first copies the rows it shows.
 #pragma once
 
 #include "adtypes.h"
@@ -10,6 +15,7 @@
 #include <QString>
 #include <QVariant>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -24,6 +30,13 @@ class ColumnStore {
   explicit ColumnStore(DataTypeEnum type);
 
   static Storage storageFor(DataTypeEnum type);
+
+  // A view of the rows `rows` of `base`, in that order. A view of a view
+  // reads the first column directly. REQUIRES: `base` (or the column it
+  // views) outlives the view and is not changed while the view exists; every
+  // entry of `rows` is below base.size().
+  static ColumnStore viewOf(const ColumnStore& base, std::shared_ptr<const std::vector<uint32_t>> rows);
+  bool isView() const { return base_ != nullptr; }
 
   DataTypeEnum type() const { return type_; }
   Storage storage() const { return storage_; }
@@ -47,6 +60,7 @@ class ColumnStore {
 
   bool isNull(int64_t row) const {
     if (!replaced_.empty()) return replacedIsNull(row);
+    if (base_) return base_->isNull(map_[row]);
     const size_t word = size_t(row / 64);
     return word < nullBits_.size() && (nullBits_[word] >> (row % 64)) & 1;
   }
@@ -56,18 +70,21 @@ class ColumnStore {
   // Fast typed reads for writers and the SQL engine.
   // REQUIRES: !isNull(row), the storage matches, and no value of the row was
   // replaced with set() (see hasReplacements()).
-  int64_t integerAt(int64_t row) const { return ints_[size_t(row)]; }
-  double realAt(int64_t row) const { return reals_[size_t(row)]; }
-  bool booleanAt(int64_t row) const { return bools_[size_t(row)] != 0; }
-  int64_t oleMsecsAt(int64_t row) const { return ints_[size_t(row)]; }
+  int64_t integerAt(int64_t row) const { return base_ ? base_->ints_[map_[row]] : ints_[size_t(row)]; }
+  double realAt(int64_t row) const { return base_ ? base_->reals_[map_[row]] : reals_[size_t(row)]; }
+  bool booleanAt(int64_t row) const { return (base_ ? base_->bools_[map_[row]] : bools_[size_t(row)]) != 0; }
+  int64_t oleMsecsAt(int64_t row) const { return integerAt(row); }
   std::string_view bytesAt(int64_t row) const {
+    if (base_) return base_->bytesAt(map_[row]);
     const uint64_t end = ends_[size_t(row)];
     const uint64_t begin = row == 0 ? 0 : ends_[size_t(row - 1)];
     return std::string_view(arena_.data() + begin, size_t(end - begin));
   }
-  bool hasReplacements() const { return !replaced_.empty(); }
+  bool hasReplacements() const { return !replaced_.empty() || (base_ && base_->hasReplacements()); }
 
   // Replaces the value of a row after loading (a re-read or a saved edit).
+  // On a view the replacement stays in the view; the viewed column keeps
+  // its value.
   void set(int64_t row, const QVariant& canonical);
 
   size_t memoryUsage() const;
@@ -75,6 +92,10 @@ class ColumnStore {
  private:
   void markNull();
   bool replacedIsNull(int64_t row) const;
+  // Turns a view into a column of its own, copying the rows it shows
+  // (replacements stay as they are). Does nothing to a column of its own.
+  void materialize();
+  void appendStoredRow(const ColumnStore& from, int64_t row);
 
   DataTypeEnum type_;
   Storage storage_;
@@ -86,6 +107,10 @@ class ColumnStore {
   std::vector<uint64_t> ends_;    // Text, Bytes: end offset of each row
   std::vector<uint64_t> nullBits_;  // allocated at the first Null
   std::unordered_map<int64_t, QVariant> replaced_;
+  // A view: the column read and, for each row of the view, its row there.
+  const ColumnStore* base_ = nullptr;
+  std::shared_ptr<const std::vector<uint32_t>> rows_;
+  const uint32_t* map_ = nullptr;  // rows_->data()
 };
 
 }  // namespace dataaccess

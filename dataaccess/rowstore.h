@@ -1,6 +1,9 @@
 // The rows a provider returns: field descriptions plus one ColumnStore per
 // field. A RowStore is filled once by a provider (or the SQL engine) and then
 // only read; recordsets share it and keep their edits apart (see Recordset).
+// A sorted or filtered result can be a selection of another store's rows
+// (selectRows): its columns are views over the shared columns of that store,
+// which it keeps alive, so the result costs four bytes a row.
 #pragma once
 
 #include "columnstore.h"
@@ -16,6 +19,10 @@ namespace dataaccess {
 class RowStore {
  public:
   explicit RowStore(std::vector<FieldInfo> fields);
+
+  // The rows `rows` of `base`, in that order, as views over its columns.
+  // REQUIRES: every entry is below base->rowCount().
+  static std::shared_ptr<RowStore> selectRows(std::shared_ptr<const RowStore> base, std::vector<uint32_t> rows);
 
   RowStore(const RowStore&) = delete;
   RowStore& operator=(const RowStore&) = delete;
@@ -55,6 +62,9 @@ class RowStore {
   std::vector<ColumnStore> columns_;
   std::vector<int64_t> rowKeys_;
   int64_t rows_ = 0;
+  // For a selection: the store whose columns this one's view, and the rows.
+  std::shared_ptr<const RowStore> selectedFrom_;
+  std::shared_ptr<const std::vector<uint32_t>> selection_;
 };
 
 using RowStorePtr = std::shared_ptr<const RowStore>;

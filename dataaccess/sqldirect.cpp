@@ -215,26 +215,6 @@ void sortRows(RowList& rows, const std::vector<SortKey>& keys, int threads) {
   for (size_t i = 0; i < items.size(); ++i) rows[i] = items[i].row;
 }
 
-void gather(const ColumnStore& src, const RowList& rows, ColumnStore& dst) {
-  int64_t bytes = 0;
-  if (src.storage() == Storage::Text || src.storage() == Storage::Bytes)
-    for (uint32_t r : rows) bytes += int64_t(src.bytesAt(r).size());
-  dst.reserve(int64_t(rows.size()), bytes);
-  for (uint32_t r : rows) {
-    if (src.isNull(r)) {
-      dst.appendNull();
-      continue;
-    }
-    switch (src.storage()) {
-      case Storage::Integer: dst.appendInteger(src.integerAt(r)); break;
-      case Storage::Real: dst.appendReal(src.realAt(r)); break;
-      case Storage::Boolean: dst.appendBoolean(src.booleanAt(r)); break;
-      case Storage::DateTime: dst.appendOleMsecs(src.oleMsecsAt(r)); break;
-      case Storage::Text: case Storage::Bytes: dst.appendBytes(src.bytesAt(r)); break;
-    }
-  }
-}
-
 }  // namespace
 
 std::optional<DirectQuery> parseDirect(const std::vector<Token>& tokens, SqlDialect) {
@@ -332,7 +312,8 @@ std::optional<DirectQuery> parseDirect(const std::vector<Token>& tokens, SqlDial
   return q;
 }
 
-std::shared_ptr<RowStore> runDirect(const DirectQuery& q, const RowStore& rows, SqlDialect dialect, int threads) {
+std::shared_ptr<RowStore> runDirect(const DirectQuery& q, const RowStorePtr& stored, SqlDialect dialect, int threads) {
+  const RowStore& rows = *stored;
   const std::vector<QString> names = stagedColumnNames(rows.fields());
   auto find = [&](const QString& column) -> int {
     for (size_t i = 0; i < names.size(); ++i)
@@ -380,17 +361,8 @@ std::shared_ptr<RowStore> runDirect(const DirectQuery& q, const RowStore& rows, 
   for (size_t p = 1; p < found.size(); ++p) selected.insert(selected.end(), found[p].begin(), found[p].end());
   if (!keys.empty()) sortRows(selected, keys, threads);
 
-  auto result = std::make_shared<RowStore>(rows.fields());
-  const int fields = rows.fieldCount();
-  parallel(fields, int64_t(selected.size()) < kParallelRows ? 1 : threads, [&](int, int64_t b, int64_t e) {
-    for (int64_t f = b; f < e; ++f) gather(rows.column(int(f)), selected, result->column(int(f)));
-  });
-  for (size_t i = 0; i < selected.size(); ++i) result->commitRow();
-  if (!rows.rowKeys().empty()) {
-    result->rowKeys().reserve(selected.size());
-    for (uint32_t r : selected) result->rowKeys().push_back(rows.rowKey(r));
-  }
-  result->baseTable = rows.baseTable.isEmpty() ? q.table : rows.baseTable;
+  auto result = RowStore::selectRows(stored, std::move(selected));
+  if (result->baseTable.isEmpty()) result->baseTable = q.table;
   return result;
 }
 

@@ -43,8 +43,10 @@ std::optional<DirectQuery> parseDirect(const std::vector<Token>& tokens, SqlDial
 
 // The rows of `rows` the query selects, in its order, or nullptr when the
 // comparison is one the direct path does not decide (the caller then runs
-// the statement on SQLite). `threads` bounds the threads used.
-std::shared_ptr<RowStore> runDirect(const DirectQuery& query, const RowStore& rows, SqlDialect dialect,
+// the statement on SQLite). The result is a selection of `rows`
+// (RowStore::selectRows): it shares their columns and keeps them alive.
+// `threads` bounds the threads used.
+std::shared_ptr<RowStore> runDirect(const DirectQuery& query, const RowStorePtr& rows, SqlDialect dialect,
                                     int threads = 2);
 
 }  // namespace dataaccess::sql

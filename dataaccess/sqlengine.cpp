@@ -359,7 +359,7 @@ std::shared_ptr<RowStore> SqlEngine::run(const QString& statement, const TableLo
   if (d_->direct) {
     if (const auto query = sql::parseDirect(tokens, d_->dialect)) {
       RowStorePtr rows = load(query->table);
-      if (auto result = sql::runDirect(*query, *rows, d_->dialect)) return result;
+      if (auto result = sql::runDirect(*query, rows, d_->dialect)) return result;
       sources.emplace(query->table.toLower(), std::move(rows));
     }
   }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <new>
+#include <cstring>
 #include <sys/mman.h>
 
 namespace dataaccess::text {
@@ -18,28 +19,44 @@ size_t utf8Chars(std::string_view s) {
 
 }  // namespace
 
-MappedBlock::MappedBlock(size_t capacity) : capacity_(capacity) {
-  // Not filled in advance: after a stretch read on another thread is joined
-  // on, the block before it keeps unused room that costs nothing unless touched.
-  void* p = ::mmap(nullptr, capacity, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (p == MAP_FAILED) throw std::bad_alloc();
-  data_ = static_cast<char*>(p);
-}
-
-void MappedBlock::release() {
-  if (data_) ::munmap(data_, capacity_);
-  data_ = nullptr;
-}
-
 void CellArena::grow(size_t need) {
   constexpr size_t kPage = 4096;
-  blocks_.emplace_back((std::max(nextCapacity_, need) + kPage - 1) / kPage * kPage);
-  nextCapacity_ = std::min<size_t>(nextCapacity_ * 2, size_t(1) << 20);
+  // Doubling: untouched pages of the mapping cost address space only.
+  const size_t want = (std::max({capacity_ * 2, used_ + need, size_t(64) << 10}) + kPage - 1) / kPage * kPage;
+  void* p = data_ ? ::mremap(data_, capacity_, want, MREMAP_MAYMOVE)
+                  : ::mmap(nullptr, want, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (p == MAP_FAILED) throw std::bad_alloc();
+  data_ = static_cast<char*>(p);
+  capacity_ = want;
+}
+
+void CellArena::forgetBefore(const char* p) {
+  constexpr size_t kPage = 4096;
+  const size_t upTo = size_t(p - data_) / kPage * kPage;
+  if (upTo <= forgotten_) return;
+  ::madvise(data_ + forgotten_, upTo - forgotten_, MADV_DONTNEED);
+  forgotten_ = upTo;
+}
+
+void CellArena::release() {
+  if (data_) ::munmap(data_, capacity_);
+  data_ = nullptr;
+  used_ = capacity_ = forgotten_ = 0;
 }
 
 void CellArena::take(CellArena& other) {
-  for (MappedBlock& b : other.blocks_) blocks_.push_back(std::move(b));
-  other.blocks_.clear();
+  if (other.used_ == 0) return;
+  if (used_ == 0 && forgotten_ == 0 && capacity_ < other.used_) {
+    // Nothing here yet: take the other's mapping whole.
+    std::swap(data_, other.data_);
+    std::swap(capacity_, other.capacity_);
+    used_ = other.used_;
+    other.used_ = 0;
+    return;
+  }
+  std::memcpy(room(other.used_), other.data_, other.used_);
+  used_ += other.used_;
+  other.used_ = 0;
 }
 
 void RawColumn::add(std::string_view v, bool scanning, const ValueParser& values) {
@@ -94,9 +111,14 @@ void addRecord(std::vector<RawColumn>& cols, int64_t rows, const std::vector<std
 }
 
 void startSegment(std::vector<RawColumn>& segment, const std::vector<RawColumn>& cols) {
-  segment.clear();
   segment.resize(cols.size());
-  for (size_t i = 0; i < cols.size(); ++i) segment[i].possible = segment[i].startPossible = cols[i].possible;
+  for (size_t i = 0; i < cols.size(); ++i) {
+    RawColumn& s = segment[i];
+    s.cells.clear();
+    s.possible = s.startPossible = cols[i].possible;
+    s.scannedValue = s.over255 = false;
+    s.bytes = 0;
+  }
 }
 
 void appendSegment(std::vector<RawColumn>& cols, int64_t rows, std::vector<RawColumn>& segment, int64_t segmentRows,
@@ -129,7 +151,6 @@ void appendSegment(std::vector<RawColumn>& cols, int64_t rows, std::vector<RawCo
     c.bytes += s.bytes;
     c.cells.take(s.cells);
   }
-  segment.clear();
 }
 
 }  // namespace dataaccess::text

@@ -15,41 +15,36 @@
 
 namespace dataaccess::text {
 
-// Memory for the cell lists, taken straight from the system so that each
-// block goes back to it as soon as it has been converted: from the general
-// heap it would stay with the process and add to the peak.
-class MappedBlock {
- public:
-  MappedBlock() = default;
-  explicit MappedBlock(size_t capacity);
-  MappedBlock(MappedBlock&& o) noexcept : data_(o.data_), capacity_(o.capacity_), used(o.used) { o.data_ = nullptr; }
-  MappedBlock& operator=(MappedBlock&& o) noexcept {
-    std::swap(data_, o.data_);
-    std::swap(capacity_, o.capacity_);
-    std::swap(used, o.used);
-    return *this;
-  }
-  ~MappedBlock() { release(); }
-  void release();
-  char* data() const { return data_; }
-  size_t capacity() const { return capacity_; }
-
- private:
-  char* data_ = nullptr;
-  size_t capacity_ = 0;
-
- public:
-  size_t used = 0;
-};
-
 // The cells of one column while the file is read: each cell is a varint of
-// its length + 1 (0 for an empty cell) followed by its UTF-8 bytes, packed
-// into blocks that grow up to 1 MB, so a cell costs its text plus a byte.
+// its length + 1 (0 for an empty cell) followed by its UTF-8 bytes, so a
+// cell costs its text plus a byte. They lie end to end in one mapping taken
+// straight from the system, which grows by moving its pages (no copy) and
+// gives its pages back a few megabytes at a time while it is drained, so
+// that they do not add to the peak. One mapping per column, rather than many
+// blocks, keeps the calls that hand memory back (each of which stops every
+// thread of the process to flush its address cache) to a few per column.
 class CellArena {
  public:
+  CellArena() = default;
+  CellArena(CellArena&& o) noexcept
+      : data_(o.data_), used_(o.used_), capacity_(o.capacity_), forgotten_(o.forgotten_) {
+    o.data_ = nullptr;
+    o.used_ = o.capacity_ = o.forgotten_ = 0;
+  }
+  CellArena& operator=(CellArena&& o) noexcept {
+    std::swap(data_, o.data_);
+    std::swap(used_, o.used_);
+    std::swap(capacity_, o.capacity_);
+    std::swap(forgotten_, o.forgotten_);
+    return *this;
+  }
+  CellArena(const CellArena&) = delete;
+  CellArena& operator=(const CellArena&) = delete;
+  ~CellArena() { release(); }
+
   void appendNull() {
     *room(1) = 0;
-    ++blocks_.back().used;
+    ++used_;
   }
   void appendNulls(int64_t n) {
     for (int64_t i = 0; i < n; ++i) appendNull();
@@ -64,33 +59,41 @@ class CellArena {
     }
     *p++ = char(x);
     std::memcpy(p, v.data(), v.size());
-    blocks_.back().used += size_t(p - start) + v.size();
+    used_ += size_t(p - start) + v.size();
   }
-  // Moves the cells of `other` after these ones; `other` is left empty.
+  // Copies the cells of `other` after these ones; `other` is left empty
+  // and keeps its memory, to be filled again.
   void take(CellArena& other);
+  // Forgets the cells, keeping the memory.
+  void clear() { used_ = 0; }
+  size_t bytesUsed() const { return used_; }
 
   // Calls f(cell, isNull) for every cell in order.
   template <class F>
   void forEach(F&& f) const {
-    for (const MappedBlock& b : blocks_) readBlock(b, f);
+    if (used_) readCells(data_, data_ + used_, f);
   }
-  // Like forEach, releasing each block once it has been read.
+  // Like forEach, giving the memory back as the cells are read; the arena
+  // is left empty.
   template <class F>
   void drain(F&& f) {
-    for (MappedBlock& b : blocks_) {
-      readBlock(b, f);
-      b.release();
+    constexpr size_t kStep = size_t(4) << 20;
+    const char* p = data_;
+    const char* const end = data_ + used_;
+    while (p < end) {
+      const char* stop = end - p > ptrdiff_t(kStep) ? p + kStep : end;
+      p = readCells(p, stop, f);
+      forgetBefore(p);
     }
-    blocks_.clear();
-    blocks_.shrink_to_fit();
+    release();
   }
 
  private:
+  // Reads the cells that start before `stop` (the last may run on past
+  // it); returns where the next cell starts.
   template <class F>
-  static void readBlock(const MappedBlock& b, F& f) {
-    const char* p = b.data();
-    const char* const end = p + b.used;
-    while (p < end) {
+  static const char* readCells(const char* p, const char* stop, F& f) {
+    while (p < stop) {
       uint64_t x = 0;
       int shift = 0;
       uint8_t c;
@@ -106,15 +109,21 @@ class CellArena {
         p += x - 1;
       }
     }
+    return p;
   }
   char* room(size_t need) {
-    if (blocks_.empty() || blocks_.back().used + need > blocks_.back().capacity()) grow(need);
-    return blocks_.back().data() + blocks_.back().used;
+    if (used_ + need > capacity_) grow(need);
+    return data_ + used_;
   }
   void grow(size_t need);
+  // Gives back the whole pages before `p` not given back yet.
+  void forgetBefore(const char* p);
+  void release();
 
-  std::vector<MappedBlock> blocks_;
-  size_t nextCapacity_ = 4096;
+  char* data_ = nullptr;
+  size_t used_ = 0;
+  size_t capacity_ = 0;
+  size_t forgotten_ = 0;  // bytes at the start already given back while draining
 };
 
 // One column while reading: its cells and what its type can still be.
@@ -137,12 +146,14 @@ struct RawColumn {
 void addRecord(std::vector<RawColumn>& cols, int64_t rows, const std::vector<std::string_view>& fields,
                bool scanning, const ValueParser& values);
 
-// Prepares `segment` to read the records that follow those in `cols`.
+// Prepares `segment` to read the records that follow those in `cols`,
+// reusing the memory of its columns' cells from the stretch before.
 void startSegment(std::vector<RawColumn>& segment, const std::vector<RawColumn>& cols);
 
 // Joins the `segmentRows` rows read into `segment` (after startSegment)
 // onto the `rows` rows of `cols`, guessing types as if one reader had read
-// them all in order; `segment` is left empty.
+// them all in order; the cells of `segment` are left empty, their memory
+// kept for the next stretch.
 void appendSegment(std::vector<RawColumn>& cols, int64_t rows, std::vector<RawColumn>& segment, int64_t segmentRows,
                    bool scanning, const ValueParser& values);
 

@@ -71,7 +71,7 @@ class DirectBesideSqlite : public ::testing::TestWithParam<SqlDialect> {
     const auto viaSqlite = engine.run(sql, [&](const QString&) { return rows; });
     const auto query = sql::parseDirect(sql::tokenize(sql), GetParam());
     if (!query) return false;
-    const auto direct = sql::runDirect(*query, *rows, GetParam(), threads);
+    const auto direct = sql::runDirect(*query, rows, GetParam(), threads);
     if (!direct) return false;
     expectSameRows(*direct, *viaSqlite, sql);
     return true;
@@ -129,7 +129,7 @@ TEST(DirectAnswers, LargeTablesSplitAcrossThreadsGiveTheSameRows) {
     const auto query = sql::parseDirect(sql::tokenize(sql), SqlDialect::Text);
     ASSERT_TRUE(query) << text;
     for (int threads : {1, 2}) {
-      const auto direct = sql::runDirect(*query, *rows, SqlDialect::Text, threads);
+      const auto direct = sql::runDirect(*query, rows, SqlDialect::Text, threads);
       ASSERT_TRUE(direct) << text;
       EXPECT_EQ(direct->rowKeys(), viaSqlite->rowKeys()) << text << " threads " << threads;
     }
@@ -158,7 +158,7 @@ TEST_P(DirectBesideSqlite, OtherShapesAreLeftToSqlite) {
     } catch (const Error&) {
       // SQLite refuses it; the direct path must not have answered either.
       const auto query = sql::parseDirect(sql::tokenize(sql), GetParam());
-      EXPECT_TRUE(!query || !sql::runDirect(*query, *rows, GetParam())) << sql.toStdString();
+      EXPECT_TRUE(!query || !sql::runDirect(*query, rows, GetParam())) << sql.toStdString();
     }
   }
 }

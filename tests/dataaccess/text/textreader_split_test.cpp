@@ -4,13 +4,16 @@
 // cells, same line numbers in errors. Small read and split sizes put the
 // split points everywhere, also inside quoted fields that hold line breaks.
 #include "dataaccess/error.h"
+#include "dataaccess/providers/text/rawcolumns.h"
 #include "dataaccess/providers/text/textreader.h"
 #include "testsupport/tempdir.h"
 
 #include <QLocale>
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <random>
+#include <string>
 
 using namespace dataaccess;
 using dataaccess::text::TextReadTuning;
@@ -160,4 +163,54 @@ TEST(TextReaderSplit, UnclosedQuoteNamesTheSameLine) {
   const QString expected = message(kOneThread);
   EXPECT_TRUE(expected.contains(QStringLiteral("line %1 ").arg(line))) << expected.toStdString();
   for (const TextReadTuning& t : kSplits) EXPECT_EQ(message(t), expected);
+}
+
+TEST(CellArena, EveryCellComesBackThroughGrowthJoinsReuseAndDrain) {
+  using dataaccess::text::CellArena;
+  std::vector<std::optional<std::string>> want;
+  CellArena table, stretch, fresh;
+  std::mt19937 rnd(5);
+  auto fill = [&](CellArena& a, int cells, std::vector<std::optional<std::string>>& expect, bool huge = false) {
+    for (int i = 0; i < cells; ++i) {
+      const unsigned pick = rnd() % 50;
+      if (pick == 0) {
+        a.appendNull();
+        expect.emplace_back();
+      } else {
+        // One cell of megabytes, crossing a step in which a drain gives
+        // memory back and growing the mapping far past its size at once.
+        const size_t size = huge && i == cells / 2 ? (size_t(5) << 20) + 3 : rnd() % 300;
+        std::string s(size, char('a' + pick % 26));
+        if (!s.empty()) s.back() = '|';
+        a.append(s);
+        expect.emplace_back(std::move(s));
+      }
+    }
+  };
+  for (int round = 0; round < 6; ++round) {
+    fill(table, 2000, want, round == 2);
+    std::vector<std::optional<std::string>> part;
+    fill(stretch, 1500 + round * 100, part, round == 4);
+    table.take(stretch);  // the stretch keeps its memory for the next round
+    EXPECT_EQ(stretch.bytesUsed(), 0u);
+    want.insert(want.end(), part.begin(), part.end());
+  }
+  // A join onto an empty arena hands the mapping over.
+  std::vector<std::optional<std::string>> alone;
+  fill(stretch, 300, alone);
+  fresh.take(stretch);
+
+  auto collect = [](auto&& walk) {
+    std::vector<std::optional<std::string>> got;
+    walk([&](std::string_view v, bool null) {
+      if (null) got.emplace_back();
+      else got.emplace_back(std::string(v));
+    });
+    return got;
+  };
+  EXPECT_EQ(collect([&](auto f) { fresh.forEach(f); }), alone);
+  ASSERT_EQ(collect([&](auto f) { table.forEach(f); }), want);
+  ASSERT_EQ(collect([&](auto f) { table.drain(f); }), want);
+  EXPECT_EQ(table.bytesUsed(), 0u);
+  EXPECT_TRUE(collect([&](auto f) { table.forEach(f); }).empty());
 }
