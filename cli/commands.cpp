@@ -10,6 +10,9 @@
 #include "viewer/mainwindow/export.h"
 #include "viewer/editor/fieldassign.h"
 #include "viewer/report/reportbuilder.h"
+#include "viewer/shell/options.h"
+#include "viewer/shell/settings.h"
+#include "viewer/shell/splashinfo.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -234,6 +237,43 @@ int runReport(const QStringList& args, QTextStream& out) {
     writeReportPdf(files.pagePath, pdf);
     out << QDir::toNativeSeparators(QFileInfo(pdf).absoluteFilePath()) << '\n';
   }
+  return 0;
+}
+
+int runOptions(const QStringList& args, QTextStream& out) {
+  static const char kUsage[] =
+      "options [--encoding TEXT] [--rows-on-page TEXT] [--text-format TEXT] [--show-splash 0|1]";
+  viewer::OptionsChange change;
+  bool changing = false;
+  for (qsizetype i = 0; i < args.size(); i += 2) {
+    const QString& option = args[i];
+    if (i + 1 >= args.size()) throw UsageError{QStringLiteral("%1 needs a value").arg(option)};
+    const QString& value = args[i + 1];
+    if (option == QLatin1String("--encoding")) {
+      change.encoding = value;
+    } else if (option == QLatin1String("--rows-on-page")) {
+      change.pageSize = value;
+    } else if (option == QLatin1String("--text-format")) {
+      change.textFormat = value;
+    } else if (option == QLatin1String("--show-splash")) {
+      // The check box writes 0 or 1 and nothing else.
+      if (value != QLatin1String("0") && value != QLatin1String("1"))
+        throw UsageError{QStringLiteral("--show-splash takes 0 or 1")};
+      change.showSplash = int16_t(value.toShort());
+    } else {
+      throw UsageError{QString::fromLatin1(kUsage)};
+    }
+    changing = true;
+  }
+  viewer::LoadSettings();
+  if (changing) viewer::ApplyOptionsChange(change);
+  for (const auto& [caption, value] : viewer::OptionsListing()) out << caption << '\t' << value << '\n';
+  return 0;
+}
+
+int runAbout(const QStringList& args, QTextStream& out) {
+  requireArgs(args, 0, 0, "about");
+  for (const QString& line : viewer::AboutTexts()) out << line << '\n';
   return 0;
 }
 
