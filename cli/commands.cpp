@@ -43,6 +43,18 @@ std::shared_ptr<dataaccess::Connection> requireConnection(const Session& session
   return cn;
 }
 
+// The value of option `name` (removed from `rest` with its value), or an
+// empty string when it is not given. Throws UsageError `needs` when it is
+// given without a value.
+QString takeOption(QStringList& rest, const QString& name, const char* needs) {
+  const qsizetype at = rest.indexOf(name);
+  if (at < 0) return {};
+  if (at + 1 >= rest.size() || rest[at + 1].isEmpty()) throw UsageError{QString::fromLatin1(needs)};
+  const QString value = rest[at + 1];
+  rest.remove(at, 2);
+  return value;
+}
+
 // A rowset as the grid shows it: the field names, then one line per row
 // with each value's ordinary text, all separated by TAB.
 void printRowset(Recordset& rs, QTextStream& out) {
@@ -157,14 +169,7 @@ int runColumns(const QStringList& args, QTextStream& out) {
 
 int runExport(const QStringList& args, QTextStream& out) {
   QStringList rest = args;
-  QString sql;
-  const qsizetype sqlAt = rest.indexOf(QStringLiteral("--sql"));
-  if (sqlAt >= 0) {
-    if (sqlAt + 1 >= rest.size()) throw UsageError{QStringLiteral("--sql needs a statement")};
-    sql = rest[sqlAt + 1];
-    if (sql.isEmpty()) throw UsageError{QStringLiteral("--sql needs a statement")};
-    rest.remove(sqlAt, 2);
-  }
+  const QString sql = takeOption(rest, QStringLiteral("--sql"), "--sql needs a statement");
   const ReshapeOptions reshape = takeReshapeOptions(rest);
   requireArgs(rest, 4, 4, "export PATH TABLE FORMAT OUT|- [--sql TEXT] [--filter ROW:FIELD[:TEXT]] [--sort F]...");
   bool known = false;
@@ -212,13 +217,7 @@ int runEdit(const QStringList& args, QTextStream&) {
 
 int runReport(const QStringList& args, QTextStream& out) {
   QStringList rest = args;
-  QString pdf;
-  const qsizetype pdfAt = rest.indexOf(QStringLiteral("--pdf"));
-  if (pdfAt >= 0) {
-    if (pdfAt + 1 >= rest.size() || rest[pdfAt + 1].isEmpty()) throw UsageError{QStringLiteral("--pdf needs a file")};
-    pdf = rest[pdfAt + 1];
-    rest.remove(pdfAt, 2);
-  }
+  const QString pdf = takeOption(rest, QStringLiteral("--pdf"), "--pdf needs a file");
   requireArgs(rest, 2, 2, "report PATH TABLE [--pdf OUT.pdf]");
   Session session(rest[0]);
   auto rs = openContent(session, rest[1], QString());
