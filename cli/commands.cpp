@@ -10,6 +10,9 @@
 #include "viewer/mainwindow/export.h"
 #include "viewer/editor/fieldassign.h"
 #include "viewer/report/reportbuilder.h"
+#include "viewer/shell/options.h"
+#include "viewer/shell/settings.h"
+#include "viewer/shell/splashinfo.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -38,6 +41,18 @@ std::shared_ptr<dataaccess::Connection> requireConnection(const Session& session
   auto cn = session.connection();
   if (!cn) throw Error(dataaccess::err::kObjectClosed, kSource, QStringLiteral("The source has no connection."));
   return cn;
+}
+
+// The value of option `name` (removed from `rest` with its value), or an
+// empty string when it is not given. Throws UsageError `needs` when it is
+// given without a value.
+QString takeOption(QStringList& rest, const QString& name, const char* needs) {
+  const qsizetype at = rest.indexOf(name);
+  if (at < 0) return {};
+  if (at + 1 >= rest.size() || rest[at + 1].isEmpty()) throw UsageError{QString::fromLatin1(needs)};
+  const QString value = rest[at + 1];
+  rest.remove(at, 2);
+  return value;
 }
 
 // A rowset as the grid shows it: the field names, then one line per row
@@ -154,14 +169,7 @@ int runColumns(const QStringList& args, QTextStream& out) {
 
 int runExport(const QStringList& args, QTextStream& out) {
   QStringList rest = args;
-  QString sql;
-  const qsizetype sqlAt = rest.indexOf(QStringLiteral("--sql"));
-  if (sqlAt >= 0) {
-    if (sqlAt + 1 >= rest.size()) throw UsageError{QStringLiteral("--sql needs a statement")};
-    sql = rest[sqlAt + 1];
-    if (sql.isEmpty()) throw UsageError{QStringLiteral("--sql needs a statement")};
-    rest.remove(sqlAt, 2);
-  }
+  const QString sql = takeOption(rest, QStringLiteral("--sql"), "--sql needs a statement");
   const ReshapeOptions reshape = takeReshapeOptions(rest);
   requireArgs(rest, 4, 4, "export PATH TABLE FORMAT OUT|- [--sql TEXT] [--filter ROW:FIELD[:TEXT]] [--sort F]...");
   bool known = false;
@@ -209,13 +217,7 @@ int runEdit(const QStringList& args, QTextStream&) {
 
 int runReport(const QStringList& args, QTextStream& out) {
   QStringList rest = args;
-  QString pdf;
-  const qsizetype pdfAt = rest.indexOf(QStringLiteral("--pdf"));
-  if (pdfAt >= 0) {
-    if (pdfAt + 1 >= rest.size() || rest[pdfAt + 1].isEmpty()) throw UsageError{QStringLiteral("--pdf needs a file")};
-    pdf = rest[pdfAt + 1];
-    rest.remove(pdfAt, 2);
-  }
+  const QString pdf = takeOption(rest, QStringLiteral("--pdf"), "--pdf needs a file");
   requireArgs(rest, 2, 2, "report PATH TABLE [--pdf OUT.pdf]");
   Session session(rest[0]);
   auto rs = openContent(session, rest[1], QString());
@@ -234,6 +236,43 @@ int runReport(const QStringList& args, QTextStream& out) {
     writeReportPdf(files.pagePath, pdf);
     out << QDir::toNativeSeparators(QFileInfo(pdf).absoluteFilePath()) << '\n';
   }
+  return 0;
+}
+
+int runOptions(const QStringList& args, QTextStream& out) {
+  static const char kUsage[] =
+      "options [--encoding TEXT] [--rows-on-page TEXT] [--text-format TEXT] [--show-splash 0|1]";
+  viewer::OptionsChange change;
+  bool changing = false;
+  for (qsizetype i = 0; i < args.size(); i += 2) {
+    const QString& option = args[i];
+    if (i + 1 >= args.size()) throw UsageError{QStringLiteral("%1 needs a value").arg(option)};
+    const QString& value = args[i + 1];
+    if (option == QLatin1String("--encoding")) {
+      change.encoding = value;
+    } else if (option == QLatin1String("--rows-on-page")) {
+      change.pageSize = value;
+    } else if (option == QLatin1String("--text-format")) {
+      change.textFormat = value;
+    } else if (option == QLatin1String("--show-splash")) {
+      // The check box writes 0 or 1 and nothing else.
+      if (value != QLatin1String("0") && value != QLatin1String("1"))
+        throw UsageError{QStringLiteral("--show-splash takes 0 or 1")};
+      change.showSplash = int16_t(value.toShort());
+    } else {
+      throw UsageError{QString::fromLatin1(kUsage)};
+    }
+    changing = true;
+  }
+  viewer::LoadSettings();
+  if (changing) viewer::ApplyOptionsChange(change);
+  for (const auto& [caption, value] : viewer::OptionsListing()) out << caption << '\t' << value << '\n';
+  return 0;
+}
+
+int runAbout(const QStringList& args, QTextStream& out) {
+  requireArgs(args, 0, 0, "about");
+  for (const QString& line : viewer::AboutTexts()) out << line << '\n';
   return 0;
 }
 

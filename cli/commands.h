@@ -20,5 +20,10 @@ int runColumns(const QStringList& args, QTextStream& out);
 int runExport(const QStringList& args, QTextStream& out);
 int runEdit(const QStringList& args, QTextStream& out);
 int runReport(const QStringList& args, QTextStream& out);
+// Prints the settings the Options dialog shows (caption TAB value); with
+// options, first applies them as the dialog's Apply does.
+int runOptions(const QStringList& args, QTextStream& out);
+// Prints the texts of the About window, one a line.
+int runAbout(const QStringList& args, QTextStream& out);
 
 }  // namespace cli

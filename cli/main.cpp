@@ -1,5 +1,6 @@
 // lumbrook-cli: opens a data file exactly as the Lumbrook window does and
-// lists, exports or edits it from the shell.
+// lists, exports or edits it from the shell; also shows and changes the
+// settings of the Options dialog and prints the About texts.
 #include "clisession.h"
 #include "commands.h"
 #include "dataaccess/error.h"
@@ -28,6 +29,14 @@ const char kUsage[] =
     "  edit    PATH TABLE ROW FIELD=VALUE... change a record (1-based ROW) and save it\n"
     "  report  PATH TABLE [--pdf OUT.pdf]    write the report files (and a PDF of every\n"
     "                                        report page); prints their paths\n"
+    "  options [--encoding TEXT] [--rows-on-page TEXT]\n"
+    "          [--text-format TEXT] [--show-splash 0|1]\n"
+    "                                        print the settings of the Options dialog\n"
+    "                                        (caption TAB value); the options change and\n"
+    "                                        save them first, as the dialog's Apply does\n"
+    "  about                                 the About window's texts: product, version,\n"
+    "                                        platform, copyright, company (also: version,\n"
+    "                                        --version)\n"
     "A saved recordset (.xml) has no tables: give - as TABLE.\n";
 
 int usage(const QString& problem) {
@@ -48,7 +57,9 @@ int main(int argc, char** argv) {
       {QStringLiteral("info"), cli::runInfo},       {QStringLiteral("tables"), cli::runTables},
       {QStringLiteral("catalog"), cli::runCatalog}, {QStringLiteral("columns"), cli::runColumns},
       {QStringLiteral("export"), cli::runExport},   {QStringLiteral("edit"), cli::runEdit},
-      {QStringLiteral("report"), cli::runReport},
+      {QStringLiteral("report"), cli::runReport},   {QStringLiteral("options"), cli::runOptions},
+      {QStringLiteral("about"), cli::runAbout},     {QStringLiteral("version"), cli::runAbout},
+      {QStringLiteral("--version"), cli::runAbout},
   };
   const auto it = commands.find(command);
   if (it == commands.end()) return usage(QStringLiteral("unknown command '%1'").arg(command));

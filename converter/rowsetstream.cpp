@@ -19,32 +19,11 @@ constexpr int kOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNI
 
 bool equals(const xmlChar* a, const char* b) { return a && std::strcmp(reinterpret_cast<const char*>(a), b) == 0; }
 
-// Escaping of libxml2's serialiser for attribute values (documents with an
-// encoding: non-ASCII is written as it is).
-void appendAttributeValue(QByteArray& out, const xmlChar* v) {
-  const char* s = reinterpret_cast<const char*>(v);
-  const char* start = s;
-  for (; *s; ++s) {
-    const char* rep = nullptr;
-    switch (*s) {
-      case '<': rep = "&lt;"; break;
-      case '>': rep = "&gt;"; break;
-      case '&': rep = "&amp;"; break;
-      case '"': rep = "&quot;"; break;
-      case '\n': rep = "&#10;"; break;
-      case '\r': rep = "&#13;"; break;
-      case '\t': rep = "&#9;"; break;
-      default: continue;
-    }
-    out.append(start, s - start);
-    out.append(rep);
-    start = s + 1;
-  }
-  out.append(start, s - start);
-}
-
-// Escaping of libxml2's serialiser for text content.
-void appendText(QByteArray& out, const xmlChar* v) {
+// Escaping of libxml2's serialiser (documents with an encoding: non-ASCII
+// is written as it is). Text content escapes <, >, & and CR; attribute
+// values also the double quote, LF and TAB, which a reader would otherwise
+// normalise to blanks.
+void appendEscaped(QByteArray& out, const xmlChar* v, bool attribute) {
   const char* s = reinterpret_cast<const char*>(v);
   const char* start = s;
   for (; *s; ++s) {
@@ -54,8 +33,12 @@ void appendText(QByteArray& out, const xmlChar* v) {
       case '>': rep = "&gt;"; break;
       case '&': rep = "&amp;"; break;
       case '\r': rep = "&#13;"; break;
-      default: continue;
+      case '"': rep = attribute ? "&quot;" : nullptr; break;
+      case '\n': rep = attribute ? "&#10;" : nullptr; break;
+      case '\t': rep = attribute ? "&#9;" : nullptr; break;
+      default: break;
     }
+    if (!rep) continue;
     out.append(start, s - start);
     out.append(rep);
     start = s + 1;
@@ -81,14 +64,14 @@ bool writeRow(xmlTextReaderPtr reader, int style, QByteArray& out) {
       if (!name || !value) return false;
       if (style == 101) {
         out.append(' ').append(reinterpret_cast<const char*>(name)).append("=\"");
-        appendAttributeValue(out, value);
+        appendEscaped(out, value, true);
         out.append('"');
       } else {
         empty = false;
         children.append('<').append(reinterpret_cast<const char*>(name));
         if (*value) {
           children.append('>');
-          appendText(children, value);
+          appendEscaped(children, value, false);
           children.append("</").append(reinterpret_cast<const char*>(name)).append('>');
         } else {
           children.append("/>");

@@ -15,6 +15,19 @@ void FileProvider::close() {
   engine_.reset();
 }
 
+FileProvider::SourceProperties FileProvider::sourceProperties() const { return {}; }
+
+std::optional<QVariant> FileProvider::property(const QString& name) const {
+  const auto is = [&](const char* key) { return name.compare(QLatin1String(key), Qt::CaseInsensitive) == 0; };
+  const SourceProperties p = sourceProperties();
+  if (is("Provider Friendly Name") && !p.friendlyName.isEmpty()) return QVariant(p.friendlyName);
+  if (is("DBMS Name") && !p.dbmsName.isEmpty()) return QVariant(p.dbmsName);
+  if (is("DBMS Version")) return p.dbmsVersion;
+  if (is("Data Source")) return p.dataSource;
+  if (is("User Name")) return p.userName;
+  return std::nullopt;
+}
+
 QString FileProvider::plainSelectTable(const QString& statement) {
   static const QRegularExpression plain(
       QString::fromLatin1(R"re(^\s*SELECT\s+\*\s+FROM\s+(\[([^\]]+)\]|"([^"]+)"|`([^`]+)`|([^\s\[\]"`;,()]+))\s*;?\s*$)re"),
@@ -31,6 +44,13 @@ TableEntry FileProvider::findTable(const QString& name) {
     if (t.name.compare(name, Qt::CaseInsensitive) == 0) return t;
   throw Error(err::kTableNotFound, QStringLiteral("Recordset.Open"),
               QStringLiteral("The table '%1' does not exist in this source.").arg(name));
+}
+
+TableEntry FileProvider::editableTable(const RowStore& rows, const QString& source) {
+  if (rows.baseTable.isEmpty() || rows.rowKeys().size() != size_t(rows.rowCount()))
+    throw Error(err::kFeatureNotAvailable, source,
+                QStringLiteral("These rows cannot be updated: they do not come from one table."));
+  return findTable(rows.baseTable);
 }
 
 QList<QDateTime> FileProvider::stampsOf(const TableEntry& t) const {

@@ -14,6 +14,7 @@
 #include <QStringList>
 #include <map>
 #include <memory>
+#include <optional>
 
 namespace dataaccess {
 
@@ -23,6 +24,8 @@ class FileProvider : public Provider {
   ~FileProvider() override;
 
   void close() override;
+  // Answers the names of sourceProperties(), ignoring letter case.
+  std::optional<QVariant> property(const QString& name) const override;
   RowStorePtr openSchema(SchemaEnum schema, const QVariantList& restrictions) override;
   RowStorePtr execute(const QString& statement, int options) override;
   // Plain "SELECT * FROM t": the cached rows while they are fresh, else the
@@ -35,6 +38,18 @@ class FileProvider : public Provider {
   static QString plainSelectTable(const QString& statement);
 
  protected:
+  // The connection properties a file source answers; a property left
+  // unset (nullopt) is not answered.
+  struct SourceProperties {
+    QString friendlyName;                  // "Provider Friendly Name"
+    QString dbmsName;                      // "DBMS Name"
+    std::optional<QVariant> dbmsVersion;   // "DBMS Version"
+    std::optional<QVariant> dataSource;    // "Data Source"
+    std::optional<QVariant> userName;      // "User Name"
+  };
+  // The default answers nothing.
+  virtual SourceProperties sourceProperties() const;
+
   // The tables of the source in catalogue order.
   virtual std::vector<TableEntry> listTables() = 0;
   // Reads a whole table.
@@ -51,6 +66,10 @@ class FileProvider : public Provider {
   // Finds a listed table by name, ignoring letter case. Throws Error
   // (kTableNotFound) naming the table when there is none.
   TableEntry findTable(const QString& name);
+  // The listed table that editable rows came from. Throws Error
+  // (kFeatureNotAvailable, `source`) when the rows do not come from one
+  // table with a record behind every row, and as findTable.
+  TableEntry editableTable(const RowStore& rows, const QString& source);
   // The rows of a table, from the cache while its files are unchanged.
   RowStorePtr cachedTable(const QString& name);
   // Drops cached and staged rows (after the provider wrote a table itself).

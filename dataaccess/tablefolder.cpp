@@ -30,6 +30,17 @@ QFileInfoList tableFiles(const QString& folder, const QStringList& extensions) {
   return out;
 }
 
+std::vector<TableEntry> tableEntries(const QString& folder, const QStringList& extensions) {
+  std::vector<TableEntry> out;
+  for (const QFileInfo& fi : tableFiles(folder, extensions)) {
+    TableEntry e;
+    e.name = fi.completeBaseName();
+    e.type = QStringLiteral("TABLE");
+    out.push_back(std::move(e));
+  }
+  return out;
+}
+
 QString findFile(const QString& folder, const QString& fileName) {
   const QDir dir(folder);
   if (fileName.isEmpty()) return {};

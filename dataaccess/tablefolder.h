@@ -5,9 +5,12 @@
 // ignoring case.
 #pragma once
 
+#include "schemarowsets.h"
+
 #include <QFileInfoList>
 #include <QString>
 #include <QStringList>
+#include <vector>
 
 namespace dataaccess::tablefolder {
 
@@ -20,6 +23,9 @@ QString open(const QString& dir, const QString& notAFolder = {});
 // The visible files of `folder` whose extension is one of `extensions`
 // (lower case, no dot), in name order ignoring case.
 QFileInfoList tableFiles(const QString& folder, const QStringList& extensions);
+
+// One "TABLE" entry per file of tableFiles(), named by the file's base name.
+std::vector<TableEntry> tableEntries(const QString& folder, const QStringList& extensions);
 
 // The file of `folder` named `fileName` ignoring case, as an absolute path;
 // an exact match wins. Empty when there is none.

@@ -3,6 +3,7 @@
 #include "testsupport/fixtures.h"
 #include "testsupport/tempdir.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -419,4 +420,58 @@ TEST_F(CliTest, ListedNonAsciiNamesAreTheNamesTheOtherCommandsTake) {
   EXPECT_EQ(r.code, 1);
   EXPECT_TRUE(r.err.startsWith("53: ")) << r.err.toStdString();
   EXPECT_TRUE(r.err.contains(QStringLiteral("Fehlt – März.csv"))) << r.err.toStdString();
+}
+
+// The Options dialog's settings from the shell: printed as the dialog would
+// show them, changed through the dialog's rules, refused with its message.
+TEST_F(CliTest, OptionsPrintApplyAndRefuseAsTheDialogDoes) {
+  CliRun r = run({"options"});
+  EXPECT_EQ(r.code, 0) << r.err.toStdString();
+  EXPECT_EQ(r.out, "XML Encoding:\twindows-1251\nRows on page:\t40\nText format:\tTabDelimited\nShow at next time\t1\n");
+
+  r = run({"options", "--rows-on-page", "2 5", "--text-format", " CSVDelimited ", "--show-splash", "0"});
+  EXPECT_EQ(r.code, 0) << r.err.toStdString();
+  EXPECT_EQ(r.out, "XML Encoding:\twindows-1251\nRows on page:\t25\nText format:\tCSVDelimited\nShow at next time\t0\n");
+  QFile settings(config.file("Fenwright/Lumbrook.conf"));
+  ASSERT_TRUE(settings.open(QIODevice::ReadOnly));
+  const QByteArray saved = settings.readAll();
+  EXPECT_EQ(saved, "PAGESIZE=25\nPAGEENCODING=windows-1251\nTXTFormat=CSVDelimited\nShowSplash=0\n");
+  settings.close();
+
+  r = run({"options", "--rows-on-page", "32767.5", "--encoding", "utf-8", "--show-splash", "1"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.err.trimmed(), "6: Rows on page cannot be more than 32767");
+  EXPECT_TRUE(r.out.isEmpty());
+  ASSERT_TRUE(settings.open(QIODevice::ReadOnly));
+  EXPECT_EQ(settings.readAll(), saved) << "a refused change wrote the settings";
+  settings.close();
+  EXPECT_TRUE(run({"options"}).out.contains("Rows on page:\t25\n"));
+
+  // A settings file that cannot be replaced: the store's message, status 1.
+  ASSERT_TRUE(settings.remove());
+  ASSERT_TRUE(QDir().mkpath(config.file("Fenwright/Lumbrook.conf")));
+  r = run({"options", "--encoding", "utf-8"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_TRUE(QRegularExpression("^-2147221504: Error [1-9][0-9]*, Line 0$").match(r.err.trimmed()).hasMatch())
+      << r.err.toStdString();
+
+  for (const QStringList& wrong : {QStringList{"options", "--show-splash", "2"}, QStringList{"options", "--rows-on-page"},
+                                   QStringList{"options", "--colour", "red"}})
+    EXPECT_EQ(run(wrong).code, 2) << wrong.join(' ').toStdString();
+}
+
+TEST_F(CliTest, AboutPrintsTheSplashTexts) {
+  const CliRun r = run({"about"});
+  EXPECT_EQ(r.code, 0);
+  const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
+  ASSERT_EQ(lines.size(), 5) << r.out.toStdString();
+  EXPECT_EQ(lines[0], "Lumbrook");
+  // The build's version, with " Beta" only before 1.0.
+  EXPECT_TRUE(QRegularExpression("^Version ([1-9][0-9]*\\.[0-9]+\\.[0-9]+|0\\.[0-9]+\\.[0-9]+ Beta)$").match(lines[1]).hasMatch())
+      << lines[1].toStdString();
+  EXPECT_NE(lines[2], "Win NT/2000/XP");
+  EXPECT_TRUE(lines[3].contains(lines[4])) << "the copyright names the company";
+  EXPECT_EQ(run({"--version"}).out, r.out);
+  EXPECT_EQ(run({"version"}).out, r.out);
+  EXPECT_EQ(run({"about", "extra"}).code, 2);
 }

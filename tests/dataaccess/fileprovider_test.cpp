@@ -1,7 +1,10 @@
 // The row cache of the file providers: rows stay cached while the table's
 // files keep their size and time stamp, and are read again when either
-// changes or the provider drops them itself.
+// changes or the provider drops them itself. Also the connection properties
+// and the check that rows can be written back.
 #include "dataaccess/fileprovider.h"
+
+#include "dataaccess/error.h"
 
 #include "testsupport/tempdir.h"
 
@@ -19,6 +22,7 @@ class LinesProvider : public FileProvider {
   explicit LinesProvider(QString path) : path_(std::move(path)) {}
   QString name() const override { return QStringLiteral("lines"); }
   void open(const ConnectionString&, const OpenOptions&) override {}
+  using FileProvider::editableTable;
   using FileProvider::invalidate;
   int loads = 0;
 
@@ -97,4 +101,62 @@ TEST(FileProviderCache, ReloadsWhenSizeOrTimeStampChangesAndAfterInvalidate) {
   p.invalidate();
   p.execute(all, adCmdText);
   EXPECT_EQ(p.loads, 6);
+}
+
+namespace {
+
+// A provider that answers some properties and leaves the others unset.
+class NamedProvider : public LinesProvider {
+ public:
+  NamedProvider() : LinesProvider(QString()) {}
+
+ protected:
+  SourceProperties sourceProperties() const override {
+    return {QStringLiteral("Lines Driver"), QStringLiteral("LINES"), QVariant(), QVariant(QStringLiteral("/data")),
+            std::nullopt};
+  }
+};
+
+}  // namespace
+
+TEST(FileProviderProperties, AnswersWhatTheFormatSetsIgnoringCase) {
+  const NamedProvider p;
+  EXPECT_EQ(p.property(QStringLiteral("provider friendly name")), QVariant(QStringLiteral("Lines Driver")));
+  EXPECT_EQ(p.property(QStringLiteral("DBMS Name")), QVariant(QStringLiteral("LINES")));
+  // Set to Null: answered, as Null.
+  ASSERT_TRUE(p.property(QStringLiteral("DBMS Version")).has_value());
+  EXPECT_TRUE(p.property(QStringLiteral("DBMS Version"))->isNull());
+  EXPECT_EQ(p.property(QStringLiteral("Data Source")), QVariant(QStringLiteral("/data")));
+  EXPECT_FALSE(p.property(QStringLiteral("User Name")).has_value());
+  EXPECT_FALSE(p.property(QStringLiteral("Current Catalog")).has_value());
+  // A format that sets nothing answers nothing.
+  const LinesProvider plain{QString()};
+  EXPECT_FALSE(plain.property(QStringLiteral("Provider Friendly Name")).has_value());
+  EXPECT_FALSE(plain.property(QStringLiteral("Data Source")).has_value());
+}
+
+TEST(FileProviderEdits, OnlyRowsOfOneTableWithARecordEachCanBeWritten) {
+  testsupport::TempDir dir;
+  LinesProvider p(dir.write(QStringLiteral("t.txt"), "alpha\nbeta\n"));
+  RowStore rows(std::vector<FieldInfo>{FieldInfo("line", adVarWChar, 50)});
+  rows.appendRow({QStringLiteral("alpha")});
+  rows.appendRow({QStringLiteral("beta")});
+  const auto refused = [&](const char* why) {
+    try {
+      p.editableTable(rows, QStringLiteral("Lines.UpdateBatch"));
+      ADD_FAILURE() << why;
+    } catch (const Error& e) {
+      EXPECT_EQ(e.number(), err::kFeatureNotAvailable) << why;
+      EXPECT_EQ(e.source(), QStringLiteral("Lines.UpdateBatch")) << why;
+    }
+  };
+  refused("rows of no table");
+  rows.baseTable = QStringLiteral("T");
+  refused("rows without record keys (a join or computed rows)");
+  rows.rowKeys() = {0};
+  refused("a key for one row of two");
+  rows.rowKeys() = {0, 1};
+  EXPECT_EQ(p.editableTable(rows, QStringLiteral("Lines.UpdateBatch")).name, QStringLiteral("t"));
+  rows.baseTable = QStringLiteral("gone");
+  EXPECT_THROW(p.editableTable(rows, QStringLiteral("Lines.UpdateBatch")), Error);
 }

@@ -130,6 +130,48 @@ TEST_F(OptionsApplyTest, UnwritableSettingsRaiseTheStoreErrorAfterMemoryChanged)
   EXPECT_TRUE(QFileInfo(file()).isDir());
 }
 
+// The shell's change: unset fields keep their settings, set ones follow the
+// dialog's rules, ShowSplash goes along, and the listing reads it all back.
+TEST_F(OptionsApplyTest, ChangeKeepsUnsetFieldsAndSavesShowSplash) {
+  ApplyOptions({"utf-8", "30", "CSVDelimited"});
+  OptionsChange change;
+  change.pageSize = "12.5";
+  change.showSplash = 0;
+  ApplyOptionsChange(change);
+  EXPECT_EQ(stored(), QByteArray("PAGESIZE=12\nPAGEENCODING=utf-8\nTXTFormat=CSVDelimited\nShowSplash=0\n"));
+
+  // What the next start reads is what the listing shows.
+  viewertest::resetState();
+  LoadSettings();
+  const QList<std::pair<QString, QString>> expected = {
+      {"XML Encoding:", "utf-8"}, {"Rows on page:", "12"}, {"Text format:", "CSVDelimited"}, {"Show at next time", "0"}};
+  EXPECT_EQ(OptionsListing(), expected);
+
+  OptionsChange blanks;
+  blanks.textFormat = "  ";
+  blanks.encoding = "";
+  ApplyOptionsChange(blanks);
+  EXPECT_EQ(stored(), QByteArray("PAGESIZE=12\nPAGEENCODING=\nTXTFormat=TabDelimited\nShowSplash=0\n"));
+}
+
+TEST_F(OptionsApplyTest, RefusedChangeLeavesShowSplashToo) {
+  ApplyOptions({"utf-8", "30", "CSVDelimited"});
+  const QByteArray before = stored();
+  OptionsChange change;
+  change.pageSize = "40000";
+  change.showSplash = 0;
+  change.encoding = "koi8-r";
+  try {
+    ApplyOptionsChange(change);
+    FAIL() << "no error";
+  } catch (const dataaccess::Error& e) {
+    EXPECT_EQ(e.message(), "6: Rows on page cannot be more than 32767");
+  }
+  EXPECT_EQ(state().ShowSplash, 1);
+  EXPECT_EQ(state().PageEncoding, "utf-8");
+  EXPECT_EQ(stored(), before);
+}
+
 TEST(SplashInfo, VersionTextFollowsTheBuildAndTheBetaRule) {
   EXPECT_EQ(VersionText(1, 0, 75), "Version 1.0.75");
   EXPECT_EQ(VersionText(0, 9, 3), "Version 0.9.3 Beta");
@@ -140,6 +182,9 @@ TEST(SplashInfo, VersionTextFollowsTheBuildAndTheBetaRule) {
   EXPECT_EQ(info.productName, "Lumbrook");
   EXPECT_FALSE(info.company.isEmpty());
   EXPECT_TRUE(info.copyright.contains(info.company));
+  EXPECT_FALSE(info.platform.isEmpty());
+  EXPECT_NE(info.platform, "Win NT/2000/XP");
+  EXPECT_EQ(AboutTexts(), QStringList({info.productName, info.version, info.platform, info.copyright, info.company}));
 }
 
 TEST(SplashInfo, FourthTickClosesAndAnyNonZeroSettingShows) {

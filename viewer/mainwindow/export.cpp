@@ -50,16 +50,6 @@ QByteArray DelimitedHeaderUtf8(dataaccess::Recordset& rs, const QByteArray& sep)
   return out;
 }
 
-// Header line and rows as UTF-8, built straight from the stored rows so that
-// large tables export without a wide-character copy of the whole text. Every
-// row from the first is written; a value (or name) holding the separator, a
-// quote or a line break is quoted so that other programs read it back whole.
-QByteArray DelimitedUtf8(dataaccess::Recordset& rs, const QString& separator) {
-  QByteArray out = DelimitedHeaderUtf8(rs, separator.toUtf8());
-  rs.AppendDelimitedRowsUtf8(out, separator, QStringLiteral("\r\n"), QString());
-  return out;
-}
-
 bool IsUtf8Charset() {
   const QString charset = textCharset();
   return charset.compare(QLatin1String("UTF-8"), Qt::CaseInsensitive) == 0 ||
@@ -112,33 +102,11 @@ class KeepPosition {
 }  // namespace
 
 QByteArray ExportBytes(dataaccess::Recordset& rs, ExportFormat format, const QString& encoding) {
-  KeepPosition keep(rs);
-  QByteArray utf8;
-  switch (format) {
-    case xml_row: {
-      QBuffer buffer(&utf8);
-      buffer.open(QIODevice::WriteOnly);
-      rs.Save(buffer);
-      return utf8;
-    }
-    case xml_ent:
-    case xml_attr: {
-      // In the encoding the declaration names, so the two agree.
-      QBuffer buffer(&utf8);
-      buffer.open(QIODevice::WriteOnly);
-      WriteRecordsetXml(rs, format == xml_ent ? 103 : 101, encoding, buffer);
-      return utf8;
-    }
-    case txt_tab:
-      utf8 = DelimitedUtf8(rs, QStringLiteral("\t"));
-      break;
-    case txt_comma:
-      utf8 = DelimitedUtf8(rs, QStringLiteral(","));
-      break;
-  }
-  // Text files are written in the locale's character set, as WriteTextFile
-  // writes them; for UTF-8 the bytes are already right.
-  return IsUtf8Charset() ? utf8 : encodeText(QString::fromUtf8(utf8));
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  WriteExportTo(rs, format, buffer, encoding);
+  return bytes;
 }
 
 void WriteExportTo(dataaccess::Recordset& rs, ExportFormat format, QIODevice& out, const QString& encoding) {

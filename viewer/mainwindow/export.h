@@ -30,23 +30,22 @@ int ExportFilterIndex(ExportFormat format);
 inline constexpr char kExportDialogTitle[] = "Save recordset as file";
 inline constexpr char kExportDialogFilter[] = "All Files (*.*)|*.*|XML file (*.xml)|*.xml|Text file (*.txt)|*.txt";
 
-// The bytes of an export of `rs` in `format`: every row from the first,
-// whatever the current record, which stays where it was. The text formats
-// write a header line and the rows (an empty rowset gives the header
-// alone), in the locale's character set; values holding the separator, a
-// double quote or a line break are quoted in double quotes with inner
-// quotes doubled. The XML shapes go through the converter with `encoding`.
-// Throws dataaccess::Error.
-QByteArray ExportBytes(dataaccess::Recordset& rs, ExportFormat format, const QString& encoding);
-
-// Writes the bytes of ExportBytes to `out` as they are made: the text
-// formats go out piece by piece as the rows are formatted, the XML formats
-// through a streaming writer, so a large table is never held whole as text.
-// Throws dataaccess::Error when the export cannot be made or `out` fails;
-// part of the text may have been written by then.
+// Writes an export of `rs` in `format` to `out` as it is made: every row
+// from the first, whatever the current record, which stays where it was.
+// The text formats write a header line and the rows (an empty rowset gives
+// the header alone) in the locale's character set, piece by piece as the
+// rows are formatted; values holding the separator, a double quote or a
+// line break are quoted in double quotes with inner quotes doubled. The XML
+// shapes go through a streaming writer with `encoding`. A large table is
+// never held whole as text. Throws dataaccess::Error when the export cannot
+// be made or `out` fails; part of the text may have been written by then.
 void WriteExportTo(dataaccess::Recordset& rs, ExportFormat format, QIODevice& out, const QString& encoding);
 
-// Writes ExportBytes to `path` atomically: on any failure an earlier file of
+// The bytes WriteExportTo writes, held in memory (for small exports and
+// tests). Throws dataaccess::Error.
+QByteArray ExportBytes(dataaccess::Recordset& rs, ExportFormat format, const QString& encoding);
+
+// Writes the export to `path` atomically: on any failure an earlier file of
 // that name is left as it was, and dataaccess::Error is raised.
 void WriteExport(dataaccess::Recordset& rs, ExportFormat format, const QString& path, const QString& encoding);
 

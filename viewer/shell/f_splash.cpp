@@ -12,7 +12,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
-#include <QSysInfo>
 #include <QTimer>
 
 namespace viewer {
@@ -84,7 +83,7 @@ f_Splash::f_Splash(QWidget* owner)
   link.setColor(QPalette::WindowText, QColor(0x1f, 0x4d, 0x85));
   lblCompany->setPalette(link);
 
-  chkShow = new QCheckBox(QStringLiteral("Show at next time"), this);
+  chkShow = new QCheckBox(QString::fromLatin1(kShowSplashCaption), this);
   chkShow->setObjectName(QStringLiteral("chkShow"));
   chkShow->setFont(arial(9));
   const QSize box = chkShow->sizeHint();
@@ -132,7 +131,7 @@ void f_Splash::fill() {
   lblVersion->setText(info.version);
   lblProductName->setText(info.productName);
   lblCompany->setText(info.company);
-  lblPlatform->setText(QSysInfo::prettyProductName());
+  lblPlatform->setText(info.platform);
 }
 
 void f_Splash::Timer1Tick() {

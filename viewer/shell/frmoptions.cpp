@@ -87,18 +87,18 @@ void frmOptions::buildControls() {
   };
   txtEncoding = new QLineEdit(page);
   txtEncoding->setObjectName(QStringLiteral("txtEncoding"));
-  Label1 = row(0, QStringLiteral("XML Encoding:"), txtEncoding, kFieldWidth);
+  Label1 = row(0, QString::fromLatin1(kEncodingCaption), txtEncoding, kFieldWidth);
   Label1->setObjectName(QStringLiteral("Label1"));
   txtPagesize = new QLineEdit(page);
   txtPagesize->setObjectName(QStringLiteral("txtPagesize"));
-  Label2 = row(1, QStringLiteral("Rows on page:"), txtPagesize, 1200);
+  Label2 = row(1, QString::fromLatin1(kPageSizeCaption), txtPagesize, 1200);
   Label2->setObjectName(QStringLiteral("Label2"));
   cmbTextFormat = new QComboBox(page);
   cmbTextFormat->setObjectName(QStringLiteral("cmbTextFormat"));
   cmbTextFormat->setEditable(true);
   cmbTextFormat->setInsertPolicy(QComboBox::NoInsert);
   cmbTextFormat->addItems(TextFormatItems());
-  Label3 = row(2, QStringLiteral("Text format:"), cmbTextFormat, kFieldWidth);
+  Label3 = row(2, QString::fromLatin1(kTextFormatCaption), cmbTextFormat, kFieldWidth);
   Label3->setObjectName(QStringLiteral("Label3"));
 
   auto button = [&](int slot, const QString& caption, const char* name) {

@@ -3,6 +3,7 @@
 #include "../datasource/sourcestate.h"
 #include "dataaccess/error.h"
 #include "settings.h"
+#include "splashinfo.h"
 
 #include <charconv>
 #include <cmath>
@@ -131,6 +132,32 @@ void ApplyOptions(const OptionsFields& fields) {
   s.PageEncoding = fields.encoding;
   s.TextFormat = TextFormatFromText(fields.textFormat);
   SaveSettings();
+}
+
+void ApplyOptionsChange(const OptionsChange& change) {
+  OptionsFields fields = OptionsFieldsFromSettings();
+  if (change.encoding) fields.encoding = *change.encoding;
+  if (change.pageSize) fields.pageSize = *change.pageSize;
+  if (change.textFormat) fields.textFormat = *change.textFormat;
+  SourceState& s = state();
+  const int16_t showSplash = s.ShowSplash;
+  if (change.showSplash) s.ShowSplash = *change.showSplash;
+  try {
+    ApplyOptions(fields);
+  } catch (const dataaccess::Error& e) {
+    // A refused page size leaves every setting as it was; a failed write
+    // keeps the new values in memory, as ApplyOptions does.
+    if (e.number() == kOverflowError) s.ShowSplash = showSplash;
+    throw;
+  }
+}
+
+QList<std::pair<QString, QString>> OptionsListing() {
+  const OptionsFields fields = OptionsFieldsFromSettings();
+  return {{QString::fromLatin1(kEncodingCaption), fields.encoding},
+          {QString::fromLatin1(kPageSizeCaption), fields.pageSize},
+          {QString::fromLatin1(kTextFormatCaption), fields.textFormat},
+          {QString::fromLatin1(kShowSplashCaption), QString::number(state().ShowSplash)}};
 }
 
 }  // namespace viewer

@@ -6,9 +6,11 @@
 #pragma once
 
 #include <QString>
+#include <QList>
 #include <QStringList>
 #include <cstdint>
 #include <optional>
+#include <utility>
 
 namespace viewer {
 
@@ -16,6 +18,11 @@ namespace viewer {
 inline constexpr int kMaxPageSize = 32767;
 // The classic "Overflow" error number, raised when a page size is refused.
 inline constexpr int32_t kOverflowError = 6;
+
+// The captions of the dialog's three fields.
+inline constexpr char kEncodingCaption[] = "XML Encoding:";
+inline constexpr char kPageSizeCaption[] = "Rows on page:";
+inline constexpr char kTextFormatCaption[] = "Text format:";
 
 // The items of the "Text format:" list, in order.
 QStringList TextFormatItems();
@@ -52,5 +59,24 @@ OptionsFields OptionsFieldsFromSettings();
 // kMaxPageSize; nothing is changed then. Throws SaveSettings' error when
 // writing fails; the settings in memory hold the new values then.
 void ApplyOptions(const OptionsFields& fields);
+
+// A change of the settings made without the windows (lumbrook-cli
+// options): a field left unset keeps its setting.
+struct OptionsChange {
+  std::optional<QString> encoding;
+  std::optional<QString> pageSize;
+  std::optional<QString> textFormat;
+  std::optional<int16_t> showSplash;  // as the splash's check box sets it
+};
+
+// Fills the dialog's fields from the settings in memory, overrides those
+// `change` sets, and applies them with ApplyOptions, with ShowSplash set as
+// well. Throws as ApplyOptions; a refused page size changes nothing, not
+// ShowSplash either.
+void ApplyOptionsChange(const OptionsChange& change);
+
+// The four settings in memory as (caption, value) pairs: the dialog's three
+// fields in its order, then ShowSplash under the splash's check box caption.
+QList<std::pair<QString, QString>> OptionsListing();
 
 }  // namespace viewer

@@ -2,6 +2,8 @@
 
 #include "shell/version.h"
 
+#include <QSysInfo>
+
 namespace viewer {
 
 QString VersionText(int major, int minor, int revision) {
@@ -16,7 +18,13 @@ QString ProgramVersionNumber() {
 
 ProgramVersionInfo ProgramInfo() {
   return {QString::fromUtf8(version::kProductName), VersionText(version::kMajor, version::kMinor, version::kRevision),
-          QString::fromUtf8(version::kLegalCopyright), QString::fromUtf8(version::kCompanyName)};
+          QSysInfo::prettyProductName(), QString::fromUtf8(version::kLegalCopyright),
+          QString::fromUtf8(version::kCompanyName)};
+}
+
+QStringList AboutTexts() {
+  const ProgramVersionInfo info = ProgramInfo();
+  return {info.productName, info.version, info.platform, info.copyright, info.company};
 }
 
 bool SplashShownAtStart(int16_t showSplash) { return showSplash != 0; }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 
 namespace viewer {
@@ -19,10 +20,18 @@ QString ProgramVersionNumber();
 struct ProgramVersionInfo {
   QString productName;  // "Lumbrook"
   QString version;      // VersionText of the build's version
+  QString platform;     // the system it runs on, as the system names itself
   QString copyright;    // the legal notice
   QString company;      // the company name
 };
 ProgramVersionInfo ProgramInfo();
+
+// The texts of the About window in the order it shows them: product name,
+// version, platform, copyright, company.
+QStringList AboutTexts();
+
+// The caption of the check box that sets ShowSplash.
+inline constexpr char kShowSplashCaption[] = "Show at next time";
 
 // Whether "Show at next time" is ticked for a ShowSplash value: any value
 // other than 0 (a hand-edited 2 or 7 too, so the splash never jams).

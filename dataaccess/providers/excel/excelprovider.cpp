@@ -30,14 +30,10 @@ class ExcelProvider final : public FileProvider {
     workbook_ = Workbook();
   }
 
-  std::optional<QVariant> property(const QString& n) const override {
-    const auto is = [&](const char* key) { return n.compare(QLatin1String(key), Qt::CaseInsensitive) == 0; };
-    if (is("Provider Friendly Name")) return QVariant(QStringLiteral("Microsoft Excel Driver (*.xls) (Lumbrook)"));
-    if (is("DBMS Name")) return QVariant(QStringLiteral("EXCEL"));
-    if (is("DBMS Version")) return QVariant(workbook_.biffVersion >= 8 ? QStringLiteral("8.0") : QStringLiteral("5.0"));
-    if (is("Data Source")) return QVariant(path_);
-    if (is("User Name")) return QVariant(userName_);
-    return std::nullopt;
+  SourceProperties sourceProperties() const override {
+    return {QStringLiteral("Microsoft Excel Driver (*.xls) (Lumbrook)"), QStringLiteral("EXCEL"),
+            QVariant(workbook_.biffVersion >= 8 ? QStringLiteral("8.0") : QStringLiteral("5.0")), QVariant(path_),
+            QVariant(userName_)};
   }
 
  protected:

@@ -34,14 +34,9 @@ class JetProvider final : public FileProvider {
     file_.reset();
   }
 
-  std::optional<QVariant> property(const QString& n) const override {
-    const auto is = [&](const char* key) { return n.compare(QLatin1String(key), Qt::CaseInsensitive) == 0; };
-    if (is("Provider Friendly Name")) return QVariant(QStringLiteral("Microsoft Jet 4.0 OLE DB Provider (Lumbrook, libmdb)"));
-    if (is("DBMS Name")) return QVariant(QStringLiteral("MS Jet"));
-    if (is("DBMS Version")) return file_ ? QVariant(file_->versionText()) : QVariant();
-    if (is("Data Source")) return QVariant(path_);
-    if (is("User Name")) return QVariant(userName_);
-    return std::nullopt;
+  SourceProperties sourceProperties() const override {
+    return {QStringLiteral("Microsoft Jet 4.0 OLE DB Provider (Lumbrook, libmdb)"), QStringLiteral("MS Jet"),
+            file_ ? QVariant(file_->versionText()) : QVariant(), QVariant(path_), QVariant(userName_)};
   }
 
   RowStorePtr openSchema(SchemaEnum schema, const QVariantList& restrictions) override {

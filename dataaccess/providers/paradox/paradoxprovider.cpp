@@ -5,6 +5,7 @@
 #include "../../error.h"
 #include "../../filetransaction.h"
 #include "../../fileprovider.h"
+#include "../../recordedit.h"
 #include "../../tablefolder.h"
 #include "../../values.h"
 
@@ -38,28 +39,16 @@ class ParadoxProvider : public FileProvider {
     folder_.clear();
   }
 
-  std::optional<QVariant> property(const QString& name) const override {
-    if (name == QLatin1String("Provider Friendly Name")) return QStringLiteral("Microsoft OLE DB Provider for ODBC Drivers");
-    if (name == QLatin1String("DBMS Name")) return QStringLiteral("PARADOX");
-    if (name == QLatin1String("Data Source")) return folder_;
-    if (name == QLatin1String("User Name")) return QStringLiteral("Admin");
-    return std::nullopt;
-  }
-
   void applyBatch(const RowStore& rows, const std::vector<RowChange>& changes) override;
   std::vector<QVariant> reread(const RowStore& rows, int64_t row, const std::vector<QVariant>& original) override;
 
  protected:
-  std::vector<TableEntry> listTables() override {
-    std::vector<TableEntry> out;
-    for (const QFileInfo& fi : tablefolder::tableFiles(folder_, {QStringLiteral("db")})) {
-      TableEntry e;
-      e.name = fi.completeBaseName();
-      e.type = QStringLiteral("TABLE");
-      out.push_back(e);
-    }
-    return out;
+  SourceProperties sourceProperties() const override {
+    return {QStringLiteral("Microsoft OLE DB Provider for ODBC Drivers"), QStringLiteral("PARADOX"), std::nullopt,
+            QVariant(folder_), QVariant(QStringLiteral("Admin"))};
   }
+
+  std::vector<TableEntry> listTables() override { return tablefolder::tableEntries(folder_, {QStringLiteral("db")}); }
 
   std::shared_ptr<RowStore> loadTable(const TableEntry& t) override { return ParadoxTable(pathOf(t.name)).load(); }
 
@@ -81,24 +70,6 @@ class ParadoxProvider : public FileProvider {
                 QStringLiteral("The file of table '%1' could not be found.").arg(table));
   }
 
-  TableEntry editableTable(const RowStore& rows, const QString& source) {
-    if (rows.baseTable.isEmpty() || rows.rowKeys().size() != size_t(rows.rowCount()))
-      throw Error(err::kFeatureNotAvailable, source,
-                  QStringLiteral("These rows cannot be updated: they do not come from one table."));
-    return findTable(rows.baseTable);
-  }
-
-  static std::vector<int> columnMap(const RowStore& rows, const ParadoxTable& table) {
-    std::vector<int> map(size_t(rows.fieldCount()), -1);
-    for (int i = 0; i < rows.fieldCount(); ++i)
-      for (int c = 0; c < int(table.columns().size()); ++c)
-        if (table.columns()[size_t(c)].name.compare(rows.field(i).name, Qt::CaseInsensitive) == 0) {
-          map[size_t(i)] = c;
-          break;
-        }
-    return map;
-  }
-
   QString folder_;
 };
 
@@ -106,7 +77,7 @@ void ParadoxProvider::applyBatch(const RowStore& rows, const std::vector<RowChan
   if (changes.empty()) return;
   const TableEntry t = editableTable(rows, kUpdate);
   ParadoxTable table(pathOf(t.name));
-  const std::vector<int> map = columnMap(rows, table);
+  const std::vector<int> map = recordedit::columnMap(rows, table.columns());
 
   // Every record is checked and rebuilt in memory before anything is written.
   struct Prepared {
@@ -117,23 +88,12 @@ void ParadoxProvider::applyBatch(const RowStore& rows, const std::vector<RowChan
   std::vector<Prepared> prepared;
   std::set<int64_t> seen;
   for (const RowChange& ch : changes) {
-    if (ch.rowKey < 0 || !seen.insert(ch.rowKey).second)
-      throw Error(err::kInvalidArgument, kUpdate, QStringLiteral("A changed row has no record of its own."));
+    recordedit::claimRecord(seen, ch, kUpdate);
     Prepared p;
     p.raw = table.record(int(ch.rowKey), &p.position);
-    for (int i = 0; i < rows.fieldCount() && i < int(ch.original.size()); ++i) {
-      if (map[size_t(i)] < 0) continue;
-      if (!sameValue(table.value(p.raw, map[size_t(i)]), ch.original[size_t(i)]))
-        throw Error(err::kRowConflict, kUpdate,
-                    QStringLiteral("Row cannot be located for updating: record %1 of table '%2' was changed by "
-                                   "another program since it was read (field '%3'). Nothing was saved.")
-                        .arg(ch.rowKey + 1)
-                        .arg(t.name, rows.field(i).name));
-    }
+    recordedit::checkUnchanged(rows, ch, map, [&](int col) { return table.value(p.raw, col); }, t.name, kUpdate);
     for (int f : ch.changedFields) {
-      const int col = f >= 0 && f < int(map.size()) ? map[size_t(f)] : -1;
-      if (col < 0 || size_t(f) >= ch.current.size())
-        throw Error(err::kInvalidArgument, kUpdate, QStringLiteral("A changed field is not a field of the table."));
+      const int col = recordedit::changedColumn(ch, f, map, kUpdate);
       const PxColumn& c = table.columns()[size_t(col)];
       if (col < table.keyFields())
         throw Error(err::kFeatureNotAvailable, kUpdate,
@@ -177,13 +137,9 @@ void ParadoxProvider::applyBatch(const RowStore& rows, const std::vector<RowChan
 std::vector<QVariant> ParadoxProvider::reread(const RowStore& rows, int64_t row, const std::vector<QVariant>& original) {
   const TableEntry t = editableTable(rows, QStringLiteral("Paradox.Resync"));
   ParadoxTable table(pathOf(t.name));
-  const std::vector<int> map = columnMap(rows, table);
   const QByteArray raw = table.record(int(rows.rowKey(row)));
-  std::vector<QVariant> out(size_t(rows.fieldCount()));
-  for (int i = 0; i < rows.fieldCount(); ++i)
-    out[size_t(i)] = map[size_t(i)] >= 0 ? table.value(raw, map[size_t(i)])
-                                         : (size_t(i) < original.size() ? original[size_t(i)] : QVariant());
-  return out;
+  return recordedit::reread(rows, recordedit::columnMap(rows, table.columns()), original,
+                            [&](int col) { return table.value(raw, col); });
 }
 
 }  // namespace

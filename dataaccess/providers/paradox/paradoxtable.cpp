@@ -1,6 +1,7 @@
 #include "paradoxtable.h"
 
 #include "../../error.h"
+#include "../../recordedit.h"
 #include "../../tablefolder.h"
 #include "../../values.h"
 
@@ -62,10 +63,9 @@ FieldInfo fieldInfoFor(const PxColumn& c) {
   return f;
 }
 
-[[noreturn]] void refuse(const PxColumn& c, const QString& why) {
-  throw Error(err::kDataConversion, QStringLiteral("Paradox.UpdateBatch"),
-              QStringLiteral("The value for field '%1' cannot be stored: %2").arg(c.name, why));
-}
+const QString kUpdate = QStringLiteral("Paradox.UpdateBatch");
+
+[[noreturn]] void refuse(const PxColumn& c, const QString& why) { recordedit::refuseValue(kUpdate, c.name, why); }
 
 }  // namespace
 
@@ -283,13 +283,7 @@ void ParadoxTable::encode(QByteArray& raw, int column, const QVariant& input, QB
   std::memset(p, 0, size_t(c.width));
   if (blob) blob->clear();
   if (isNull) return;  // Paradox stores Null as zero bytes for every type
-  auto textBytes = [&](const QString& s) {
-    std::optional<QByteArray> b = codePage_.encode(s);
-    if (!b)
-      refuse(c, QStringLiteral("it holds characters that the table's code page (%1) cannot store")
-                    .arg(codePage_.name()));
-    return *b;
-  };
+  auto textBytes = [&](const QString& s) { return recordedit::encodeText(codePage_, s, kUpdate, c.name); };
   switch (c.type) {
     case pxfAlpha: {
       const QByteArray b = textBytes(v.toString());

@@ -37,14 +37,9 @@ class TextProvider : public FileProvider {
     }
   }
 
-  std::optional<QVariant> property(const QString& name) const override {
-    auto is = [&](const char* key) { return name.compare(QLatin1String(key), Qt::CaseInsensitive) == 0; };
-    if (is("Provider Friendly Name")) return QVariant(QStringLiteral("Lumbrook Text Driver"));
-    if (is("DBMS Name")) return QVariant(QStringLiteral("TEXT"));
-    if (is("DBMS Version")) return QVariant(QStringLiteral("1.0"));
-    if (is("Data Source")) return QVariant(folder_);
-    if (is("User Name")) return QVariant(QStringLiteral("Admin"));
-    return std::nullopt;
+  SourceProperties sourceProperties() const override {
+    return {QStringLiteral("Lumbrook Text Driver"), QStringLiteral("TEXT"), QVariant(QStringLiteral("1.0")),
+            QVariant(folder_), QVariant(QStringLiteral("Admin"))};
   }
 
  protected:

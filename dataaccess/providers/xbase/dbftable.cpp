@@ -1,6 +1,7 @@
 #include "dbftable.h"
 
 #include "../../error.h"
+#include "../../recordedit.h"
 #include "../../tablefolder.h"
 #include "../../values.h"
 
@@ -155,10 +156,9 @@ FieldInfo fieldInfoFor(const DbfColumn& c, bool visualFoxPro, bool nullable) {
   return f;
 }
 
-[[noreturn]] void refuse(const DbfColumn& c, const QString& why) {
-  throw Error(err::kDataConversion, QStringLiteral("XBase.UpdateBatch"),
-              QStringLiteral("The value for field '%1' cannot be stored: %2").arg(c.name, why));
-}
+const QString kUpdate = QStringLiteral("XBase.UpdateBatch");
+
+[[noreturn]] void refuse(const DbfColumn& c, const QString& why) { recordedit::refuseValue(kUpdate, c.name, why); }
 
 // The code page a .cpg file beside the table names, as GIS tools write them
 // for tables whose header carries no mark: "UTF-8", "LDID/87", "1252",
@@ -502,13 +502,7 @@ void DbfTable::encode(std::string& raw, int column, const QVariant& input, QByte
   char* p = raw.data() + c.offset;
   const bool isNull = !v.isValid();
   auto fill = [&](char ch) { std::memset(p, ch, size_t(c.width)); };
-  auto textBytes = [&](const QString& s) {
-    std::optional<QByteArray> b = codePage_.encode(s);
-    if (!b)
-      refuse(c, QStringLiteral("it holds characters that the table's code page (%1) cannot store")
-                    .arg(codePage_.name()));
-    return *b;
-  };
+  auto textBytes = [&](const QString& s) { return recordedit::encodeText(codePage_, s, kUpdate, c.name); };
   auto needNullBit = [&]() {
     if (c.nullBit < 0) refuse(c, QStringLiteral("the field cannot hold Null"));
   };

@@ -6,6 +6,7 @@
 #include "../../error.h"
 #include "../../filetransaction.h"
 #include "../../fileprovider.h"
+#include "../../recordedit.h"
 #include "../../tablefolder.h"
 #include "../../values.h"
 
@@ -74,18 +75,15 @@ class XBaseProvider : public FileProvider {
     folder_.clear();
   }
 
-  std::optional<QVariant> property(const QString& name) const override {
-    if (name == QLatin1String("Provider Friendly Name")) return QStringLiteral("Microsoft OLE DB Provider for ODBC Drivers");
-    if (name == QLatin1String("DBMS Name")) return QStringLiteral("Visual FoxPro");
-    if (name == QLatin1String("Data Source")) return dataSource_;
-    if (name == QLatin1String("User Name")) return QString();
-    return std::nullopt;
-  }
-
   void applyBatch(const RowStore& rows, const std::vector<RowChange>& changes) override;
   std::vector<QVariant> reread(const RowStore& rows, int64_t row, const std::vector<QVariant>& original) override;
 
  protected:
+  SourceProperties sourceProperties() const override {
+    return {QStringLiteral("Microsoft OLE DB Provider for ODBC Drivers"), QStringLiteral("Visual FoxPro"), std::nullopt,
+            QVariant(dataSource_), QVariant(QString())};
+  }
+
   std::vector<TableEntry> listTables() override {
     std::vector<TableEntry> out;
     if (container_) {
@@ -93,9 +91,7 @@ class XBaseProvider : public FileProvider {
       for (const DbcContainer::View& v : container_->views()) out.push_back(entry(v.name, QStringLiteral("VIEW")));
       return out;
     }
-    for (const QFileInfo& fi : tablefolder::tableFiles(folder_, {QStringLiteral("dbf")}))
-      out.push_back(entry(fi.completeBaseName(), QStringLiteral("TABLE")));
-    return out;
+    return tablefolder::tableEntries(folder_, {QStringLiteral("dbf")});
   }
 
   std::shared_ptr<RowStore> loadTable(const TableEntry& t) override {
@@ -180,27 +176,13 @@ class XBaseProvider : public FileProvider {
     return copy;
   }
 
-  // The table behind an editable row set and the column of each of its fields.
-  TableEntry editableTable(const RowStore& rows, const char* what) {
-    if (rows.baseTable.isEmpty() || rows.rowKeys().size() != size_t(rows.rowCount()))
-      throw Error(err::kFeatureNotAvailable, QString::fromLatin1(what),
-                  QStringLiteral("These rows cannot be updated: they do not come from one table."));
-    const TableEntry t = findTable(rows.baseTable);
+  // Views of a container are read through the SQL engine and cannot be
+  // written back.
+  TableEntry editableTable(const RowStore& rows, const QString& source) {
+    const TableEntry t = FileProvider::editableTable(rows, source);
     if (t.type != QLatin1String("TABLE"))
-      throw Error(err::kFeatureNotAvailable, QString::fromLatin1(what),
-                  QStringLiteral("The view '%1' cannot be updated.").arg(t.name));
+      throw Error(err::kFeatureNotAvailable, source, QStringLiteral("The view '%1' cannot be updated.").arg(t.name));
     return t;
-  }
-
-  static std::vector<int> columnMap(const RowStore& rows, const DbfTable& table) {
-    std::vector<int> map(size_t(rows.fieldCount()), -1);
-    for (int i = 0; i < rows.fieldCount(); ++i)
-      for (int c = 0; c < int(table.columns().size()); ++c)
-        if (table.columns()[size_t(c)].name.compare(rows.field(i).name, Qt::CaseInsensitive) == 0) {
-          map[size_t(i)] = c;
-          break;
-        }
-    return map;
   }
 
   std::unique_ptr<DbcContainer> container_;
@@ -212,9 +194,9 @@ class XBaseProvider : public FileProvider {
 
 void XBaseProvider::applyBatch(const RowStore& rows, const std::vector<RowChange>& changes) {
   if (changes.empty()) return;
-  const TableEntry t = editableTable(rows, "XBase.UpdateBatch");
+  const TableEntry t = editableTable(rows, kUpdate);
   std::unique_ptr<DbfTable> table = openTable(t);
-  const std::vector<int> map = columnMap(rows, *table);
+  const std::vector<int> map = recordedit::columnMap(rows, table->columns());
 
   // First every record is checked and rebuilt in memory; nothing is written
   // unless the whole batch can be.
@@ -224,11 +206,10 @@ void XBaseProvider::applyBatch(const RowStore& rows, const std::vector<RowChange
     std::vector<std::pair<int, QByteArray>> memos;
   };
   std::vector<Prepared> prepared;
-  std::set<int> seen;
+  std::set<int64_t> seen;
   for (const RowChange& ch : changes) {
+    recordedit::claimRecord(seen, ch, kUpdate);
     const int rec = int(ch.rowKey);
-    if (ch.rowKey < 0 || !seen.insert(rec).second)
-      throw Error(err::kInvalidArgument, kUpdate, QStringLiteral("A changed row has no record of its own."));
     const char* raw = table->record(rec);
     if (DbfTable::isDeleted(raw) && !showDeleted_)
       throw Error(err::kRowConflict, kUpdate,
@@ -236,19 +217,10 @@ void XBaseProvider::applyBatch(const RowStore& rows, const std::vector<RowChange
                       .arg(rec + 1)
                       .arg(t.name));
     Prepared p{rec, std::string(raw, size_t(table->recordLength())), {}};
-    for (int i = 0; i < rows.fieldCount() && i < int(ch.original.size()); ++i) {
-      if (map[size_t(i)] < 0) continue;
-      if (!sameValue(table->value(p.raw.data(), map[size_t(i)], rec), ch.original[size_t(i)]))
-        throw Error(err::kRowConflict, kUpdate,
-                    QStringLiteral("Row cannot be located for updating: record %1 of table '%2' was changed by "
-                                   "another program since it was read (field '%3'). Nothing was saved.")
-                        .arg(rec + 1)
-                        .arg(t.name, rows.field(i).name));
-    }
+    recordedit::checkUnchanged(
+        rows, ch, map, [&](int col) { return table->value(p.raw.data(), col, rec); }, t.name, kUpdate);
     for (int f : ch.changedFields) {
-      const int col = f >= 0 && f < int(map.size()) ? map[size_t(f)] : -1;
-      if (col < 0 || size_t(f) >= ch.current.size())
-        throw Error(err::kInvalidArgument, kUpdate, QStringLiteral("A changed field is not a field of the table."));
+      const int col = recordedit::changedColumn(ch, f, map, kUpdate);
       const DbfColumn& c = table->columns()[size_t(col)];
       const QString index = indexNaming(table->path(), c.fileName);
       if (!index.isEmpty())
@@ -307,20 +279,16 @@ void XBaseProvider::applyBatch(const RowStore& rows, const std::vector<RowChange
 }
 
 std::vector<QVariant> XBaseProvider::reread(const RowStore& rows, int64_t row, const std::vector<QVariant>& original) {
-  const TableEntry t = editableTable(rows, "XBase.Resync");
+  const TableEntry t = editableTable(rows, QStringLiteral("XBase.Resync"));
   std::unique_ptr<DbfTable> table = openTable(t);
-  const std::vector<int> map = columnMap(rows, *table);
   const int rec = int(rows.rowKey(row));
   const char* raw = table->record(rec);
   if (DbfTable::isDeleted(raw))
     throw Error(err::kRowConflict, QStringLiteral("XBase.Resync"),
                 QStringLiteral("Record %1 of table '%2' was deleted by another program.").arg(rec + 1).arg(t.name));
   const std::string copy(raw, size_t(table->recordLength()));
-  std::vector<QVariant> out(size_t(rows.fieldCount()));
-  for (int i = 0; i < rows.fieldCount(); ++i)
-    out[size_t(i)] = map[size_t(i)] >= 0 ? table->value(copy.data(), map[size_t(i)], rec)
-                                         : (size_t(i) < original.size() ? original[size_t(i)] : QVariant());
-  return out;
+  return recordedit::reread(rows, recordedit::columnMap(rows, table->columns()), original,
+                            [&](int col) { return table->value(copy.data(), col, rec); });
 }
 
 }  // namespace
