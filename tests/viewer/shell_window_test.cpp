@@ -375,7 +375,7 @@ TEST_F(ShellTest, MainWindowOpensSplashAtLoadOnlyWhenShowSplashIsNotZero) {
     window->Load();
     f_Splash* splash = f_Splash::current();
     EXPECT_EQ(splash != nullptr, value != 0) << value;
-    if (splash) EXPECT_TRUE(splash->Timer1->isActive());
+    if (splash) { EXPECT_TRUE(splash->Timer1->isActive()); }
 
     window->buttonClick("About");
     ASSERT_TRUE(f_Splash::current()) << value;
