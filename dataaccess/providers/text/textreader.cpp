@@ -242,6 +242,8 @@ class TextInput {
       binary(line);
     }
     const QByteArray utf8 = text.toUtf8();
+    // A read that ends inside a character decodes to nothing yet.
+    if (utf8.isEmpty()) return true;
     lines_ += countLineBreaks(utf8.constData(), size_t(utf8.size()), pendingCR_);
     std::memcpy(buf.room(size_t(utf8.size())), utf8.constData(), size_t(utf8.size()));
     buf.size += size_t(utf8.size());
