@@ -242,6 +242,8 @@ class TextInput {
       binary(line);
     }
     const QByteArray utf8 = text.toUtf8();
+    // A read that ends inside a character decodes to nothing yet.
+    if (utf8.isEmpty()) return true;
     lines_ += countLineBreaks(utf8.constData(), size_t(utf8.size()), pendingCR_);
     std::memcpy(buf.room(size_t(utf8.size())), utf8.constData(), size_t(utf8.size()));
     buf.size += size_t(utf8.size());
@@ -458,7 +460,10 @@ std::shared_ptr<RowStore> readText(const QString& path, const TextSchema& schema
   bool headerPending = schema.colNameHeader;
   int64_t rows = 0;
   const int64_t scanLimit = schema.maxScanRows;
-  const size_t chunk = maxRows >= 0 ? kHeadChunk : std::max<size_t>(tuning.chunk, 1);
+  // A small file is read in one piece no larger than itself, so that opening
+  // it does not allocate (and, when decoding, clear) a buffer of megabytes.
+  const size_t wanted = maxRows >= 0 ? kHeadChunk : std::max<size_t>(tuning.chunk, 1);
+  const size_t chunk = std::min(wanted, std::max<size_t>(size_t(std::max<int64_t>(input.fileSize(), 0)) + 1, 64 << 10));
   bool enough = false;  // maxRows records read
 
   // The second half of the buffered text is read on another thread, from
