@@ -26,7 +26,8 @@ struct Sample {
   std::string name;  // part of the case name
   Format format;
   // A real file: the fixture folder and the names to copy from it (all of
-  // its files when empty). A built file: `build` writes into the folder.
+  // its files when empty), then changed by `build` when it is set. A built
+  // file: `build` writes into the folder.
   QString fixtureFolder;
   QStringList fixtureFiles;
   std::function<bool(const QString& folder)> build;
