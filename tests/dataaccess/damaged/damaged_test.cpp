@@ -28,6 +28,7 @@
 #include <ctime>
 #include <gtest/gtest.h>
 #include <mutex>
+#include <ostream>
 #include <thread>
 
 using namespace dataaccess;
@@ -39,6 +40,9 @@ struct Case {
   size_t sample;
   Damage damage;
 };
+
+// How gtest shows a case: its sample and damage, not its bytes.
+void PrintTo(const Case& c, std::ostream* os) { *os << samples()[c.sample].name << " / " << c.damage.name; }
 
 std::vector<Case> allCases() {
   std::vector<Case> out;
@@ -127,7 +131,8 @@ QString connectionString(const Sample& s, const QString& folder) {
       return s.container.isEmpty() ? xbasetest::folderConnection(folder)
                                    : xbasetest::containerConnection(QDir(folder).filePath(s.container));
     case Format::Paradox:
-      return QStringLiteral("Driver={Microsoft Paradox Driver (*.db )};Extended Properties=\"DefaultDir=%1;\";").arg(folder);
+      return QStringLiteral("Driver={Microsoft Paradox Driver (*.db )};Extended Properties=\"DefaultDir=%1;\";")
+          .arg(folder);
     case Format::Persist:
       break;
   }

@@ -93,111 +93,131 @@ void setFirstMemoPointer(QByteArray& b, uint32_t block) {
     if (b[d + 11] == 'M') {
       const qsizetype at = header + offset;
       if (at + width > b.size()) return;
-      if (width == 4) put32(b, at, block);
-      else b.replace(at, width, QByteArray::number(block).rightJustified(width, ' ').right(width));
+      if (width == 4)
+        put32(b, at, block);
+      else
+        b.replace(at, width, QByteArray::number(block).rightJustified(width, ' ').right(width));
       return;
     }
     offset += width;
   }
 }
 
-Damage main(std::string name, Apply apply) { return {std::move(name), false, false, std::move(apply), {}}; }
-Damage companion(std::string name, Apply apply) { return {std::move(name), true, false, std::move(apply), {}}; }
+Damage toMain(std::string name, Apply apply) { return {std::move(name), false, false, std::move(apply), {}}; }
+Damage toCompanion(std::string name, Apply apply) { return {std::move(name), true, false, std::move(apply), {}}; }
 
 void addXBase(std::vector<Damage>& out, bool hasMemo) {
-  out.push_back(main("claims_more_records", patch("record count 1000000", [](QByteArray& b) { put32(b, 4, 1000000); })));
-  out.push_back(main("claims_4G_records", patch("record count 0xFFFFFFFF", [](QByteArray& b) { put32(b, 4, 0xFFFFFFFFu); })));
-  out.push_back(main("longer_record", patch("record length + 40", [](QByteArray& b) { put16(b, 10, le16(b, 10) + 40); })));
-  out.push_back(main("header_past_end", patch("header length 0xFFFF", [](QByteArray& b) { put16(b, 8, 0xFFFF); })));
-  out.push_back(main("header_length_zero", patch("header length 0", [](QByteArray& b) { put16(b, 8, 0); })));
-  out.push_back(main("record_length_zero", patch("record length 0", [](QByteArray& b) { put16(b, 10, 0); })));
-  out.push_back(main("field_wider_than_record",
-                     patch("first field width 255", [](QByteArray& b) { if (b.size() > 48) b[48] = char(0xFF); })));
-  out.push_back(main("cut_in_field_list", cutAt([](const QByteArray&, const Layout&) { return qsizetype(50); })));
-  out.push_back(main("no_field_terminator", patch("field list terminator overwritten", [](QByteArray& b) {
-                       for (int i = 32; i < le16(b, 8) && i < b.size(); ++i)
-                         if (b[i] == '\x0D') b[i] = 'X';
-                     })));
-  out.push_back(main("random_header_fields", patch("bytes 4-31 random", [](QByteArray& b) { randomise(b, 4, 32, 7); })));
-  out.push_back(main("flipped_field_list", patch("every 7th byte of the field list flipped", [](QByteArray& b) {
-                       for (int i = 32; i < std::min<qsizetype>(b.size(), le16(b, 8)); i += 7) b[i] = char(b[i] ^ 0xFF);
-                     })));
-  out.push_back(main("flipped_records", patch("every 5th record byte flipped", [](QByteArray& b) {
-                       for (qsizetype i = std::max(le16(b, 8), 0); i < b.size(); i += 5) b[i] = char(b[i] ^ 0xA5);
-                     })));
-  out.push_back(main("all_random", patch("every byte random", [](QByteArray& b) { randomise(b, 0, b.size(), 42); })));
+  out.push_back(
+      toMain("claims_more_records", patch("record count 1000000", [](QByteArray& b) { put32(b, 4, 1000000); })));
+  out.push_back(
+      toMain("claims_4G_records", patch("record count 0xFFFFFFFF", [](QByteArray& b) { put32(b, 4, 0xFFFFFFFFu); })));
+  out.push_back(
+      toMain("longer_record", patch("record length + 40", [](QByteArray& b) { put16(b, 10, le16(b, 10) + 40); })));
+  out.push_back(toMain("header_past_end", patch("header length 0xFFFF", [](QByteArray& b) { put16(b, 8, 0xFFFF); })));
+  out.push_back(toMain("header_length_zero", patch("header length 0", [](QByteArray& b) { put16(b, 8, 0); })));
+  out.push_back(toMain("record_length_zero", patch("record length 0", [](QByteArray& b) { put16(b, 10, 0); })));
+  out.push_back(toMain("field_wider_than_record", patch("first field width 255", [](QByteArray& b) {
+                         if (b.size() > 48) b[48] = char(0xFF);
+                       })));
+  out.push_back(toMain("cut_in_field_list", cutAt([](const QByteArray&, const Layout&) { return qsizetype(50); })));
+  out.push_back(toMain("no_field_terminator", patch("field list terminator overwritten", [](QByteArray& b) {
+                         for (int i = 32; i < le16(b, 8) && i < b.size(); ++i)
+                           if (b[i] == '\x0D') b[i] = 'X';
+                       })));
+  out.push_back(
+      toMain("random_header_fields", patch("bytes 4-31 random", [](QByteArray& b) { randomise(b, 4, 32, 7); })));
+  out.push_back(toMain("flipped_field_list", patch("every 7th byte of the field list flipped", [](QByteArray& b) {
+                         for (int i = 32; i < std::min<qsizetype>(b.size(), le16(b, 8)); i += 7)
+                           b[i] = char(b[i] ^ 0xFF);
+                       })));
+  out.push_back(toMain("flipped_records", patch("every 5th record byte flipped", [](QByteArray& b) {
+                         for (qsizetype i = std::max(le16(b, 8), 0); i < b.size(); i += 5) b[i] = char(b[i] ^ 0xA5);
+                       })));
+  out.push_back(toMain("all_random", patch("every byte random", [](QByteArray& b) { randomise(b, 0, b.size(), 42); })));
   if (!hasMemo) return;
-  out.push_back(main("memo_pointer_past_end",
-                     patch("first memo pointer 999999", [](QByteArray& b) { setFirstMemoPointer(b, 999999); })));
-  out.push_back(main("memo_pointer_huge",
-                     patch("first memo pointer 0x7FFFFFFF", [](QByteArray& b) { setFirstMemoPointer(b, 0x7FFFFFFF); })));
-  out.push_back(companion("memo_empty", patch("memo file emptied", [](QByteArray& b) { b.clear(); })));
-  out.push_back(companion("memo_block_lengths_huge", patch("block lengths 0x7FFF....", [](QByteArray& b) {
-                            for (qsizetype i = 512; i + 8 <= b.size(); i += 64) b[i + 4] = char(0x7F), b[i + 5] = char(0xFF);
-                          })));
-  out.push_back(companion("memo_header_random", patch("first 512 bytes random", [](QByteArray& b) { randomise(b, 0, 512, 3); })));
+  out.push_back(toMain("memo_pointer_past_end",
+                       patch("first memo pointer 999999", [](QByteArray& b) { setFirstMemoPointer(b, 999999); })));
+  out.push_back(toMain("memo_pointer_huge", patch("first memo pointer 0x7FFFFFFF",
+                                                  [](QByteArray& b) { setFirstMemoPointer(b, 0x7FFFFFFF); })));
+  out.push_back(toCompanion("memo_empty", patch("memo file emptied", [](QByteArray& b) { b.clear(); })));
+  out.push_back(toCompanion("memo_block_lengths_huge", patch("block lengths 0x7FFF....", [](QByteArray& b) {
+                              for (qsizetype i = 512; i + 8 <= b.size(); i += 64)
+                                b[i + 4] = char(0x7F), b[i + 5] = char(0xFF);
+                            })));
+  out.push_back(toCompanion("memo_header_random",
+                            patch("first 512 bytes random", [](QByteArray& b) { randomise(b, 0, 512, 3); })));
 }
 
 void addParadox(std::vector<Damage>& out, bool hasBlob) {
   auto headerSize = [](const QByteArray& b) { return qsizetype(le16(b, 2)); };
-  out.push_back(main("wrong_block_size", patch("block size 7 KB", [](QByteArray& b) { if (b.size() > 5) b[5] = 7; })));
-  out.push_back(main("huge_block_size", patch("block size 255 KB", [](QByteArray& b) { if (b.size() > 5) b[5] = char(0xFF); })));
-  out.push_back(main("claims_more_records", patch("record count 0x0FFFFF", [](QByteArray& b) {
-                       if (b.size() > 8) b[6] = char(0xFF), b[7] = char(0xFF), b[8] = 0x0F;
-                     })));
-  out.push_back(main("record_size_zero", patch("record size 0", [](QByteArray& b) { put16(b, 0, 0); })));
-  out.push_back(main("record_size_wrong", patch("record size 3", [](QByteArray& b) { put16(b, 0, 3); })));
-  out.push_back(main("header_past_end", patch("header size 0xF800", [](QByteArray& b) { put16(b, 2, 0xF800); })));
-  out.push_back(main("no_fields", patch("field count 0", [](QByteArray& b) { put16(b, 0x21, 0); })));
-  out.push_back(main("first_block_past_end", patch("first block 999", [](QByteArray& b) { put16(b, 0x0E, 999); })));
-  out.push_back(main("block_chain_loops", patch("block 1 names itself as next", [headerSize](QByteArray& b) {
-                       put16(b, headerSize(b), 1);
-                     })));
-  out.push_back(main("block_claims_too_many", patch("block 1 last-record offset 0x7FFF", [headerSize](QByteArray& b) {
-                       put16(b, headerSize(b) + 4, 0x7FFF);
-                     })));
-  out.push_back(main("unknown_field_type", patch("first field type 0x42", [](QByteArray& b) { if (b.size() > 0x78) b[0x78] = 0x42; })));
-  out.push_back(main("random_header_fields", patch("bytes 0x06-0x77 random", [](QByteArray& b) { randomise(b, 0x06, 0x78, 5); })));
-  out.push_back(main("flipped_records", patch("every 3rd byte after 2054 flipped", [](QByteArray& b) {
-                       for (qsizetype i = 2048 + 6; i < b.size(); i += 3) b[i] = char(b[i] ^ 0x5A);
-                     })));
-  out.push_back(main("all_random", patch("every byte random", [](QByteArray& b) { randomise(b, 0, b.size(), 11); })));
+  out.push_back(toMain("wrong_block_size", patch("block size 7 KB", [](QByteArray& b) {
+                         if (b.size() > 5) b[5] = 7;
+                       })));
+  out.push_back(toMain("huge_block_size", patch("block size 255 KB", [](QByteArray& b) {
+                         if (b.size() > 5) b[5] = char(0xFF);
+                       })));
+  out.push_back(toMain("claims_more_records", patch("record count 0x0FFFFF", [](QByteArray& b) {
+                         if (b.size() > 8) b[6] = char(0xFF), b[7] = char(0xFF), b[8] = 0x0F;
+                       })));
+  out.push_back(toMain("record_size_zero", patch("record size 0", [](QByteArray& b) { put16(b, 0, 0); })));
+  out.push_back(toMain("record_size_wrong", patch("record size 3", [](QByteArray& b) { put16(b, 0, 3); })));
+  out.push_back(toMain("header_past_end", patch("header size 0xF800", [](QByteArray& b) { put16(b, 2, 0xF800); })));
+  out.push_back(toMain("no_fields", patch("field count 0", [](QByteArray& b) { put16(b, 0x21, 0); })));
+  out.push_back(toMain("first_block_past_end", patch("first block 999", [](QByteArray& b) { put16(b, 0x0E, 999); })));
+  out.push_back(toMain("block_chain_loops", patch("block 1 names itself as next",
+                                                  [headerSize](QByteArray& b) { put16(b, headerSize(b), 1); })));
+  out.push_back(toMain("block_claims_too_many", patch("block 1 last-record offset 0x7FFF", [headerSize](QByteArray& b) {
+                         put16(b, headerSize(b) + 4, 0x7FFF);
+                       })));
+  out.push_back(toMain("unknown_field_type", patch("first field type 0x42", [](QByteArray& b) {
+                         if (b.size() > 0x78) b[0x78] = 0x42;
+                       })));
+  out.push_back(toMain("random_header_fields",
+                       patch("bytes 0x06-0x77 random", [](QByteArray& b) { randomise(b, 0x06, 0x78, 5); })));
+  out.push_back(toMain("flipped_records", patch("every 3rd byte after 2054 flipped", [](QByteArray& b) {
+                         for (qsizetype i = 2048 + 6; i < b.size(); i += 3) b[i] = char(b[i] ^ 0x5A);
+                       })));
+  out.push_back(toMain("all_random", patch("every byte random", [](QByteArray& b) { randomise(b, 0, b.size(), 11); })));
   if (hasBlob)
-    out.push_back(companion("blob_all_random", patch("every byte random", [](QByteArray& b) { randomise(b, 0, b.size(), 9); })));
+    out.push_back(toCompanion("blob_all_random",
+                              patch("every byte random", [](QByteArray& b) { randomise(b, 0, b.size(), 9); })));
 }
 
 void addJet(std::vector<Damage>& out) {
   // Header fields, the catalogue's table definition on page 2, and its
   // usage map, columns and names further in.
   const std::pair<const char*, qsizetype> kPlaces[] = {
-      {"version", 0x14}, {"header_0x3C", 0x3C}, {"catalogue_type", 2}, {"catalogue_next", 8},
-      {"catalogue_rows", 12}, {"catalogue_45", 45}, {"catalogue_usage_map", 55}, {"catalogue_63", 63},
-      {"catalogue_100", 100}};
+      {"version", 0x14},           {"header_0x3C", 0x3C},  {"catalogue_type", 2},
+      {"catalogue_next", 8},       {"catalogue_rows", 12}, {"catalogue_45", 45},
+      {"catalogue_usage_map", 55}, {"catalogue_63", 63},   {"catalogue_100", 100}};
   for (const auto& [name, offset] : kPlaces) {
     const bool onPage2 = QByteArray(name).startsWith("catalogue");
-    out.push_back(main(std::string("flip_") + name, flipAt([onPage2, offset = offset](const QByteArray&, const Layout& l) {
-                                                      return onPage2 ? 2 * l.unit + offset : offset;
-                                                    })));
+    out.push_back(
+        toMain(std::string("flip_") + name, flipAt([onPage2, offset = offset](const QByteArray&, const Layout& l) {
+                 return onPage2 ? 2 * l.unit + offset : offset;
+               })));
   }
-  out.push_back(main("flip_catalogue_high_bit",
-                     flipAt([](const QByteArray&, const Layout& l) { return 2 * l.unit + 45; }, 0x80)));
+  out.push_back(toMain("flip_catalogue_high_bit",
+                       flipAt([](const QByteArray&, const Layout& l) { return 2 * l.unit + 45; }, 0x80)));
   for (quint32 seed : {101u, 102u, 103u, 104u, 105u})
-    out.push_back(main("flip_random_" + std::to_string(seed), flipRandom(seed)));
+    out.push_back(toMain("flip_random_" + std::to_string(seed), flipRandom(seed)));
 }
 
 void addExcel(std::vector<Damage>& out, bool compound) {
   if (compound) {
     // Compound-document header fields, the first directory and FAT sectors.
     for (qsizetype at : {0, 30, 44, 48, 60, 68, 76, 512, 520, 600})
-      out.push_back(main("flip_" + std::to_string(at), flipAt([at](const QByteArray&, const Layout&) { return at; })));
+      out.push_back(
+          toMain("flip_" + std::to_string(at), flipAt([at](const QByteArray&, const Layout&) { return at; })));
   } else {
     for (qsizetype at : {0, 2, 4, 8})
-      out.push_back(main("flip_" + std::to_string(at), flipAt([at](const QByteArray&, const Layout&) { return at; })));
-    out.push_back(main("flip_second_record_length",
-                       flipAt([](const QByteArray&, const Layout& l) { return l.header + 2; })));
+      out.push_back(
+          toMain("flip_" + std::to_string(at), flipAt([at](const QByteArray&, const Layout&) { return at; })));
+    out.push_back(
+        toMain("flip_second_record_length", flipAt([](const QByteArray&, const Layout& l) { return l.header + 2; })));
   }
   for (quint32 seed : {201u, 202u, 203u, 204u})
-    out.push_back(main("flip_random_" + std::to_string(seed), flipRandom(seed)));
+    out.push_back(toMain("flip_random_" + std::to_string(seed), flipRandom(seed)));
 }
 
 }  // namespace
@@ -209,37 +229,52 @@ std::vector<Damage> damagesFor(const Sample& sample) {
   // case says so: a Jet file cut inside a page; a workbook's compound
   // document or a rowset cut anywhere but at its very end.
   auto cut = [&](std::string name, Where where, bool nearStart) {
-    Damage d = main(std::move(name), cutAt(where));
+    Damage d = toMain(std::move(name), cutAt(where));
     if (f == Format::Jet)
       d.mustFail = [](const Layout& l, qsizetype n) { return l.unit > 0 && n % l.unit != 0; };
     else if ((f == Format::Excel || f == Format::Persist) && nearStart)
       d.mustFail = [f](const Layout& l, qsizetype) { return f == Format::Persist || l.header == 512; };
     out.push_back(std::move(d));
   };
-  cut("cut_0", [](const QByteArray&, const Layout&) { return qsizetype(0); }, true);
-  cut("cut_header_minus_1", [](const QByteArray&, const Layout& l) { return l.header - 1; }, true);
-  cut("cut_mid", [](const QByteArray& b, const Layout&) { return b.size() / 2; }, true);
-  cut("cut_last_unit", [](const QByteArray& b, const Layout& l) { return l.unit > 0 ? b.size() - l.unit : -1; }, false);
-  cut("cut_size_minus_1", [](const QByteArray& b, const Layout&) { return b.size() - 1; }, false);
-  for (quint32 seed : {1u, 2u, 3u}) out.push_back(main("flip_random_" + std::to_string(seed), flipRandom(seed)));
-  out.push_back(main("zero_header", [](QByteArray& b, const Layout& l) { return zeroFrom(b, 1, std::min(l.header, b.size()) - 1); }));
-  out.push_back(main("zero_mid_unit", [](QByteArray& b, const Layout& l) {
+  cut(
+      "cut_0", [](const QByteArray&, const Layout&) { return qsizetype(0); }, true);
+  cut(
+      "cut_header_minus_1", [](const QByteArray&, const Layout& l) { return l.header - 1; }, true);
+  cut(
+      "cut_mid", [](const QByteArray& b, const Layout&) { return b.size() / 2; }, true);
+  cut(
+      "cut_last_unit", [](const QByteArray& b, const Layout& l) { return l.unit > 0 ? b.size() - l.unit : -1; }, false);
+  cut(
+      "cut_size_minus_1", [](const QByteArray& b, const Layout&) { return b.size() - 1; }, false);
+  for (quint32 seed : {1u, 2u, 3u}) out.push_back(toMain("flip_random_" + std::to_string(seed), flipRandom(seed)));
+  out.push_back(toMain(
+      "zero_header", [](QByteArray& b, const Layout& l) { return zeroFrom(b, 1, std::min(l.header, b.size()) - 1); }));
+  out.push_back(toMain("zero_mid_unit", [](QByteArray& b, const Layout& l) {
     const qsizetype unit = l.unit > 0 ? l.unit : 64;
     const qsizetype mid = l.header + ((b.size() - l.header) / 2) / unit * unit;
     return zeroFrom(b, mid, unit);
   }));
-  out.push_back(main("zero_random", [](QByteArray& b, const Layout&) {
+  out.push_back(toMain("zero_random", [](QByteArray& b, const Layout&) {
     if (b.isEmpty()) return QString();
     return zeroFrom(b, qsizetype(QRandomGenerator(77).bounded(quint32(b.size()))), 64);
   }));
 
   const bool hasCompanion = !sample.companion.isEmpty();
   switch (f) {
-    case Format::XBase: addXBase(out, hasCompanion); break;
-    case Format::Paradox: addParadox(out, hasCompanion); break;
-    case Format::Jet: addJet(out); break;
-    case Format::Excel: addExcel(out, !sample.main.startsWith(QLatin1String("old"))); break;
-    default: break;
+    case Format::XBase:
+      addXBase(out, hasCompanion);
+      break;
+    case Format::Paradox:
+      addParadox(out, hasCompanion);
+      break;
+    case Format::Jet:
+      addJet(out);
+      break;
+    case Format::Excel:
+      addExcel(out, !sample.main.startsWith(QLatin1String("old")));
+      break;
+    default:
+      break;
   }
 
   if (hasCompanion) {
@@ -248,9 +283,11 @@ std::vector<Damage> damagesFor(const Sample& sample) {
     missing.onCompanion = true;
     missing.removesFile = true;
     out.push_back(std::move(missing));
-    out.push_back(companion("companion_cut_header", cutAt([](const QByteArray&, const Layout& l) { return l.header; })));
-    out.push_back(companion("companion_cut_mid", cutAt([](const QByteArray& b, const Layout&) { return b.size() / 2; })));
-    out.push_back(companion("companion_flip_random", flipRandom(31)));
+    out.push_back(
+        toCompanion("companion_cut_header", cutAt([](const QByteArray&, const Layout& l) { return l.header; })));
+    out.push_back(
+        toCompanion("companion_cut_mid", cutAt([](const QByteArray& b, const Layout&) { return b.size() / 2; })));
+    out.push_back(toCompanion("companion_flip_random", flipRandom(31)));
   }
   return out;
 }

@@ -53,8 +53,8 @@ bool buildText(const QString& folder) {
            ",2024-0" + QByteArray::number(1 + i % 9) + "-1" + QByteArray::number(i % 10) + ",\"" +
            (i % 5 == 0 ? QByteArray("line one\r\nline \"\"two\"\"") : QByteArray("x").repeated(i * 20)) + "\"," +
            (i % 2 ? "1" : "0") + "\r\n";
-    tabbed += QByteArray::number(1000 + i) + "\t" + QByteArray::number(i * 13) + "\t" + QByteArray::number(i / 7.0, 'f', 3) +
-              "\r\n";
+    tabbed += QByteArray::number(1000 + i) + "\t" + QByteArray::number(i * 13) + "\t" +
+              QByteArray::number(i / 7.0, 'f', 3) + "\r\n";
   }
   return writeFile(QDir(folder).filePath("SCHEMA.INI"), schema) && writeFile(QDir(folder).filePath("data.csv"), csv) &&
          writeFile(QDir(folder).filePath("tabbed.txt"), tabbed);
@@ -160,7 +160,8 @@ bool buildDbaseMemo(const QString& folder) {
     char type;
     int width, decimals;
   };
-  const F fields[] = {{"NAME", 'C', 12, 0}, {"QTY", 'N', 6, 2}, {"DAY", 'D', 8, 0}, {"OK", 'L', 1, 0}, {"NOTE", 'M', 10, 0}};
+  const F fields[] = {
+      {"NAME", 'C', 12, 0}, {"QTY", 'N', 6, 2}, {"DAY", 'D', 8, 0}, {"OK", 'L', 1, 0}, {"NOTE", 'M', 10, 0}};
   int recordLength = 1;
   for (const F& f : fields) recordLength += f.width;
   const int count = 25, headerLength = 32 + 32 * int(std::size(fields)) + 1;
