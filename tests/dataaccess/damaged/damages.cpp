@@ -1,6 +1,7 @@
 #include "damages.h"
 
 #include <QRandomGenerator>
+#include <QRegularExpression>
 
 namespace damaged {
 
@@ -220,6 +221,57 @@ void addExcel(std::vector<Damage>& out, bool compound) {
     out.push_back(toMain("flip_random_" + std::to_string(seed), flipRandom(seed)));
 }
 
+// Replaces the first match of `pattern` in the bytes with `with`.
+std::function<void(QByteArray&)> replaceFirst(const char* pattern, const char* with) {
+  return [pattern, with](QByteArray& b) {
+    const QRegularExpressionMatch m = QRegularExpression(QString::fromLatin1(pattern)).match(QString::fromLatin1(b));
+    if (m.hasMatch()) b.replace(m.capturedStart(), m.capturedLength(), QByteArray(with));
+  };
+}
+
+void addText(std::vector<Damage>& out) {
+  out.push_back(toMain("unclosed_quote", patch("a quote opened at the second line and never closed", [](QByteArray& b) {
+                         const qsizetype at = b.indexOf('\n');
+                         if (at >= 0) b.insert(at + 1, '"');
+                       })));
+  out.push_back(toMain("line_of_a_megabyte", patch("a line of 1 MB inserted", [](QByteArray& b) {
+                         const qsizetype at = b.indexOf('\n');
+                         if (at >= 0) b.insert(at + 1, QByteArray(1 << 20, 'x') + "\r\n");
+                       })));
+  const std::pair<const char*, std::function<void(QByteArray&)>> kSchema[] = {
+      {"schema_width_huge", replaceFirst("Width 20", "Width 2147483647")},
+      {"schema_column_number_huge", replaceFirst("Col2=", "Col2147483647=")},
+      {"schema_column_number_negative", replaceFirst("Col3=", "Col-3=")},
+      {"schema_type_unknown", replaceFirst("Long", "Gizmo")},
+      {"schema_character_set_unknown", replaceFirst("CharacterSet=ANSI", "CharacterSet=NO-SUCH-SET")},
+      {"schema_delimiter_empty", replaceFirst("Format=CSVDelimited", "Format=Delimited()")},
+      {"schema_delimiter_quote", replaceFirst("Format=TabDelimited", "Format=Delimited(\")")},
+      {"schema_section_unclosed", replaceFirst("\\[tabbed.txt\\]", "[tabbed.txt")},
+  };
+  for (const auto& [name, change] : kSchema) out.push_back(toCompanion(name, patch(QString::fromLatin1(name), change)));
+}
+
+void addPersist(std::vector<Damage>& out) {
+  auto mustFail = [](Damage d) {
+    d.mustFail = [](const Layout&, qsizetype) { return true; };
+    return d;
+  };
+  // A document type with entities is refused outright, never expanded.
+  out.push_back(mustFail(toMain("dtd_with_entities", patch("a DOCTYPE with nested entities", [](QByteArray& b) {
+    b.prepend("<!DOCTYPE xml [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;\">]>\n");
+  }))));
+  out.push_back(mustFail(toMain("attribute_unquoted", patch("an unquoted attribute value", replaceFirst("<z:row ", "<z:row Id=1 ")))));
+  out.push_back(toMain("type_unknown", patch("a column of an unknown type", replaceFirst("dt:type='[^']*'", "dt:type='nonsense'"))));
+  out.push_back(toMain("max_length_huge", patch("maxLength of 20 digits",
+                                                replaceFirst("dt:maxLength='[0-9]+'", "dt:maxLength='99999999999999999999'"))));
+  out.push_back(toMain("value_not_a_number", patch("an integer value 'abc'", replaceFirst("Id='[0-9]+'", "Id='abc'"))));
+  out.push_back(toMain("undeclared_attribute", patch("a row attribute with no column", replaceFirst("<z:row ", "<z:row Ghost='1' "))));
+  out.push_back(toMain("no_schema", patch("the schema removed", [](QByteArray& b) {
+                         const qsizetype from = b.indexOf("<s:Schema"), to = b.indexOf("</s:Schema>");
+                         if (from >= 0 && to > from) b.remove(from, to + 11 - from);
+                       })));
+}
+
 }  // namespace
 
 std::vector<Damage> damagesFor(const Sample& sample) {
@@ -269,6 +321,12 @@ std::vector<Damage> damagesFor(const Sample& sample) {
       break;
     case Format::Jet:
       addJet(out);
+      break;
+    case Format::Text:
+      addText(out);
+      break;
+    case Format::Persist:
+      addPersist(out);
       break;
     case Format::Excel:
       addExcel(out, !sample.main.startsWith(QLatin1String("old")));
