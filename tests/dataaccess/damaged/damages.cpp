@@ -204,18 +204,39 @@ void addJet(std::vector<Damage>& out) {
     out.push_back(toMain("flip_random_" + std::to_string(seed), flipRandom(seed)));
 }
 
+// Overwrites `value` at `offset` into the data of the first record with
+// the given id and length (found by its four header bytes).
+std::function<void(QByteArray&)> recordField(uint16_t id, uint16_t length, int offset, const QByteArray& value) {
+  return [=](QByteArray& b) {
+    const char head[4] = {char(id & 0xFF), char(id >> 8), char(length & 0xFF), char(length >> 8)};
+    const qsizetype at = b.indexOf(QByteArray(head, 4));
+    if (at >= 0 && at + 4 + offset + value.size() <= b.size()) b.replace(at + 4 + offset, value.size(), value);
+  };
+}
+
 void addExcel(std::vector<Damage>& out, bool compound) {
   if (compound) {
     // Compound-document header fields, the first directory and FAT sectors.
     for (qsizetype at : {0, 30, 44, 48, 60, 68, 76, 512, 520, 600})
-      out.push_back(
-          toMain("flip_" + std::to_string(at), flipAt([at](const QByteArray&, const Layout&) { return at; })));
+      out.push_back(toMain("flip_" + std::to_string(at), flipAt([at](const QByteArray&, const Layout&) { return at; })));
+    // Records of the workbook stream claiming far more than they hold.
+    out.push_back(toMain("dimensions_huge", patch("DIMENSIONS of 2^31 rows and 65535 columns",
+                                                  recordField(0x0200, 14, 4, QByteArray("\xFF\xFF\xFF\x7F\0\0\xFF\xFF", 8)))));
+    out.push_back(toMain("sheet_offset_huge", patch("BOUNDSHEET at offset 0x7FFFFFFF", [](QByteArray& b) {
+                           const qsizetype at = b.indexOf(QByteArray("\x85\x00", 2));
+                           if (at >= 0 && at + 8 <= b.size()) b.replace(at + 4, 4, QByteArray("\xFF\xFF\xFF\x7F", 4));
+                         })));
   } else {
     for (qsizetype at : {0, 2, 4, 8})
-      out.push_back(
-          toMain("flip_" + std::to_string(at), flipAt([at](const QByteArray&, const Layout&) { return at; })));
-    out.push_back(
-        toMain("flip_second_record_length", flipAt([](const QByteArray&, const Layout& l) { return l.header + 2; })));
+      out.push_back(toMain("flip_" + std::to_string(at), flipAt([at](const QByteArray&, const Layout&) { return at; })));
+    out.push_back(toMain("flip_second_record_length",
+                         flipAt([](const QByteArray&, const Layout& l) { return l.header + 2; })));
+    out.push_back(toMain("dimensions_huge", patch("DIMENSIONS of 65535 rows and columns",
+                                                  recordField(0x0200, 10, 2, QByteArray("\xFF\xFF\0\0\xFF\xFF", 6)))));
+    out.push_back(toMain("label_longer_than_record", patch("LABEL text length 0xFFFF", [](QByteArray& b) {
+                           const qsizetype at = b.indexOf(QByteArray("\x04\x02", 2));
+                           if (at >= 0 && at + 12 <= b.size()) b[at + 10] = char(0xFF), b[at + 11] = char(0xFF);
+                         })));
   }
   for (quint32 seed : {201u, 202u, 203u, 204u})
     out.push_back(toMain("flip_random_" + std::to_string(seed), flipRandom(seed)));
