@@ -5,7 +5,7 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${LUMBROOK_ASAN_BUILD_DIR:-$root/build-asan}"
 targets=(dataaccess_text_test dataaccess_persist_test jet_provider_test excel_provider_test
-         xbase_corruption_test paradox_corruption_test paradox_structure_test)
+         xbase_damage_rules_test paradox_structure_test damaged_files_test)
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMBROOK_SANITIZE=ON \
   -DLUMBROOK_BUILD_GUI=OFF -DLUMBROOK_BUILD_BENCH=OFF >/dev/null

@@ -187,8 +187,9 @@ void SheetReader::onDimensions(RecordReader& in) {
   const int firstCol = in.word();
   const int endCol = in.word();
   if (endRow <= firstRow || endCol <= firstCol || firstRow > kMaxRow || firstCol > kMaxCol) return;
-  sheet_.used.include(int(firstRow), firstCol);
-  sheet_.used.include(int(std::min<int64_t>(endRow - 1, kMaxRow)), std::min(endCol - 1, kMaxCol));
+  sheet_.declared = CellRange{};
+  sheet_.declared.include(int(firstRow), firstCol);
+  sheet_.declared.include(int(std::min<int64_t>(endRow - 1, kMaxRow)), std::min(endCol - 1, kMaxCol));
 }
 
 void SheetReader::onBlank(RecordReader& in) {

@@ -35,6 +35,23 @@ QString cellText(const Workbook& wb, const WorkbookCell& c) {
 
 }  // namespace
 
+CellRange usedRange(const WorkbookSheet& sheet) {
+  // The recorded cells and the DIMENSIONS record together, except that the
+  // record may not stretch the area past the cells by more than the cells
+  // span: a damaged record claiming a million rows must not turn a small
+  // file into a table of a million empty rows.
+  CellRange range = sheet.used;
+  const CellRange& d = sheet.declared;
+  if (range.isEmpty() || d.isEmpty()) return range;
+  range.firstRow = std::min(range.firstRow, d.firstRow);
+  range.firstCol = std::min(range.firstCol, d.firstCol);
+  if (d.lastRow > range.lastRow && d.lastRow - range.lastRow <= range.lastRow - range.firstRow + 1)
+    range.lastRow = d.lastRow;
+  if (d.lastCol > range.lastCol && d.lastCol - range.lastCol <= range.lastCol - range.firstCol + 1)
+    range.lastCol = d.lastCol;
+  return range;
+}
+
 std::shared_ptr<RowStore> sheetTable(const Workbook& wb, const WorkbookSheet& sheet, CellRange range) {
   const CellRange used = usedRange(sheet);
   range.lastRow = std::min(range.lastRow, used.lastRow);

@@ -11,9 +11,10 @@
 
 namespace dataaccess {
 
-// The sheet's used range as Excel records it (empty when none): its
-// recorded dimensions and every cell with a value or a format.
-inline CellRange usedRange(const WorkbookSheet& sheet) { return sheet.used; }
+// The sheet's used range (empty when none): its recorded dimensions and
+// every cell with a value or a format, but never more than twice as many
+// rows or columns as the cells span.
+CellRange usedRange(const WorkbookSheet& sheet);
 
 // The rows of `range` of `sheet`. Ranges past the last used row or column
 // are cut to the used part.

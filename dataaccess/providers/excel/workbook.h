@@ -39,9 +39,10 @@ struct CellRange {
 struct WorkbookSheet {
   QString name;
   std::vector<WorkbookCell> cells;  // cells with a value, in file order (row by row)
-  // The sheet's used area as Excel records it: its DIMENSIONS record joined
-  // with every cell that has a value or only a format (BLANK, MULBLANK).
+  // Every cell that has a value or only a format (BLANK, MULBLANK).
   CellRange used;
+  // The area its DIMENSIONS record declares (empty without one).
+  CellRange declared;
 };
 
 // A workbook-level name that refers to one rectangle of one sheet.

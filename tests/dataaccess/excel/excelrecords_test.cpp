@@ -173,6 +173,29 @@ TEST(ExcelUsedRange, BlankFormattedRowsAboveAValueAreRows) {
   }
 }
 
+// A damaged DIMENSIONS record claiming millions of rows and every column
+// past a few cells: the table ends near the cells, instead of a small file
+// becoming millions of empty rows.
+TEST(ExcelUsedRange, DimensionsFarPastTheCellsAreNotBelieved) {
+  testsupport::TempDir dir;
+  for (const auto& [rows, cols] : {std::pair{0x7FFFFFFF, 256}, std::pair{100, 256}, std::pair{0x7FFFFFFF, 3}}) {
+    Biff8Book book;
+    book.label(0, 0, QStringLiteral("A"));
+    book.label(0, 1, QStringLiteral("B"));
+    book.number(1, 0, 0, 1);
+    book.number(2, 1, 0, 2);
+    book.dimensions(0, rows, 0, cols);
+    const QString path = dir.file(QStringLiteral("dims%1x%2.xls").arg(rows).arg(cols));
+    writeXls(path, book.stream(QStringLiteral("S")));
+    auto rs = openTable(openXls(path), QStringLiteral("S$"));
+    SCOPED_TRACE(path.toStdString());
+    // At most twice the rows and columns the cells span.
+    EXPECT_LE(rs->FieldCount(), 4);
+    EXPECT_LE(rs->RecordCount(), 5);
+    EXPECT_EQ(rs->Fields(0).Value().toDouble(), 1.0);
+  }
+}
+
 TEST(ExcelUsedRange, MergedFormattedHeaderAreaKeepsTheRowsBelow) {
   // A1:C2 merged and formatted (MULBLANK), a header row in row 3, data below.
   Biff8Book book;
