@@ -51,6 +51,10 @@ class GridCursor : public QObject, public GridSeam {
 
   // Binds the grid to `rs` (none: empty) and follows its current record.
   void bind(std::shared_ptr<dataaccess::Recordset> rs);
+  // Binds the grid to `rs`, which holds the rows shown and more after them
+  // (RecordsetModel::extend): the current cell, selection and scroll
+  // position stay, and `rs` moves to the grid's current row.
+  void extend(std::shared_ptr<dataaccess::Recordset> rs);
 
   // Replaces the reading of the keyboard state (tests hold Ctrl this way).
   void setModifierReader(std::function<Qt::KeyboardModifiers()> reader) { modifiers_ = std::move(reader); }
