@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QMetaMethod>
 #include <QPointer>
 
 namespace viewer {
@@ -31,7 +32,8 @@ void ContentLoad::start(Step preview, Step open) {
   // Rows read so far wait in one slot: a newer store replaces one the GUI
   // thread has not taken yet, so no more than one is ever queued.
   auto grown = std::make_shared<Grown>();
-  control_->setPartialRowsSink([this, generation, grown](dataaccess::RowStorePtr rows) {
+  if (isSignalConnected(QMetaMethod::fromSignal(&ContentLoad::rowsGrown)))
+    control_->setPartialRowsSink([this, generation, grown](dataaccess::RowStorePtr rows) {
     bool post = false;
     {
       std::lock_guard<std::mutex> lock(grown->mutex);

@@ -135,6 +135,11 @@ bool GridCursor::ctrlHeld() const {
   return held.testFlag(Qt::ControlModifier);
 }
 
+dataaccess::RowStorePtr GridCursor::runQuery(const std::shared_ptr<dataaccess::Connection>& cn,
+                                             const QString& text) {
+  return runner_ ? runner_(cn, text) : GridSeam::runQuery(cn, text);
+}
+
 void GridCursor::rowsChanged() {
   const int column = currentColumn();
   delegate_->closeOpenEditor();
