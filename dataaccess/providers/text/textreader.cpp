@@ -27,8 +27,10 @@ namespace {
 // A read of the first rows alone takes smaller bites.
 constexpr size_t kHeadChunk = size_t(256) << 10;
 // Rows read so far are handed out (loadcontrol.h) only when they have at
-// least doubled since the last time, so that copying them costs at most
-// about one more conversion of the table.
+// least doubled since the last time, and only while no more than half of
+// the file is read: the copies then cost at most about half a conversion of
+// the table, and the last one, which the window holds while the whole table
+// is built, at most half the table's memory.
 constexpr int64_t kPartialGrowth = 2;
 constexpr int64_t kTextSize = 255;
 constexpr int64_t kMemoSize = 536870910;
@@ -577,7 +579,8 @@ std::shared_ptr<RowStore> readText(const QString& path, const TextSchema& schema
     pos = 0;
     throwIfLoadCancelled("TextProvider.Read");
     reportLoadProgress(input.bytesRead(), input.fileSize());
-    if (handOut && rows > 0 && rows >= kPartialGrowth * rowsHandedOut && Clock::now() - lastHandOut >= tuning.partialInterval) {
+    if (handOut && rows > 0 && rows >= kPartialGrowth * rowsHandedOut && input.bytesRead() <= input.fileSize() / 2 &&
+        Clock::now() - lastHandOut >= tuning.partialInterval) {
       reportPartialRows(rowsSoFar(cols, header, schema, rows, values));
       rowsHandedOut = rows;
       lastHandOut = Clock::now();
