@@ -27,11 +27,11 @@ namespace {
 // A read of the first rows alone takes smaller bites.
 constexpr size_t kHeadChunk = size_t(256) << 10;
 // Rows read so far are handed out (loadcontrol.h) only when they have at
-// least doubled since the last time, and only while no more than half of
-// the file is read: the copies then cost at most about half a conversion of
-// the table, and the last one, which the window holds while the whole table
-// is built, at most half the table's memory.
-constexpr int64_t kPartialGrowth = 2;
+// least tripled since the last time, and only while no more than half of
+// the file is read: the copies (mostly the cost of fresh memory) then come
+// to less than the table's size, and the last one, which the window holds
+// while the whole table is built, to at most half of it.
+constexpr int64_t kPartialGrowth = 3;
 constexpr int64_t kTextSize = 255;
 constexpr int64_t kMemoSize = 536870910;
 
