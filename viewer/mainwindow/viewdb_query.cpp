@@ -2,8 +2,8 @@
 // (query/filtersort.cpp) runs as in lumbrook-cli; only the running of its
 // new text goes to a worker, through the grid's query runner, while the
 // window paints on with the old rows, a busy pointer and a status text. The
-// toolbar and the table tree are off meanwhile and other commands are
-// refused, since the rows and the connection are busy; Esc stops the query
+// toolbar and the table tree go grey once it takes a while, and other
+// commands are refused, since the rows and the connection are busy; Esc stops the query
 // and the old rows stay. The command goes on, on the GUI thread, once the
 // query has settled, so for its caller it still runs start to end.
 #include "contentload.h"
@@ -18,12 +18,15 @@
 #include <QGuiApplication>
 #include <QPointer>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QTreeWidget>
 
 namespace viewer {
 
 namespace {
+
+constexpr int kGreyAfterMs = 150;
 
 [[noreturn]] void stopped() {
   throw dataaccess::Error(dataaccess::err::kOperationCancelled, QStringLiteral("Recordset.Open"),
@@ -64,13 +67,22 @@ dataaccess::RowStorePtr f_ViewDB::runQuery(const std::shared_ptr<dataaccess::Con
   const QString running = QStringLiteral("Running the query on %1 (Esc stops)").arg(cmbTables->currentText());
   statusBar()->showMessage(running);
   QGuiApplication::setOverrideCursor(Qt::BusyCursor);
-  Toolbar1->setEnabled(false);
-  TRW->setEnabled(false);
+  // The controls go grey only for a query that takes a while, so that quick
+  // ones do not flicker; until then a click on them is refused or stops
+  // the query (stopBackgroundWork) all the same.
+  QTimer grey;
+  grey.setSingleShot(true);
+  connect(&grey, &QTimer::timeout, this, [this] {
+    Toolbar1->setEnabled(false);
+    TRW->setEnabled(false);
+  });
+  grey.start(kGreyAfterMs);
   queryLoad_->start(nullptr, std::move(query));
   QPointer<f_ViewDB> self(this);
   queryLoad_->wait();
   QGuiApplication::restoreOverrideCursor();
   if (!self) stopped();
+  grey.stop();
   Toolbar1->setEnabled(true);
   TRW->setEnabled(true);
   if (statusBar()->currentMessage() == running) statusBar()->showMessage(before);
