@@ -1,6 +1,7 @@
 #include "fileprovider.h"
 
 #include "error.h"
+#include "loadcontrol.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -132,7 +133,11 @@ RowStorePtr FileProvider::executeHead(const QString& statement, int64_t maxRows)
 RowStorePtr FileProvider::execute(const QString& statement, int options) {
   if (options == adCmdTable) return cachedTable(statement);
   const QString plain = plainSelectTable(statement);
-  if (!plain.isEmpty()) return cachedTable(plain);
+  if (!plain.isEmpty()) {
+    // The table's rows are the answer: a reader may show them as they come.
+    ScopedPartialRows answer;
+    return cachedTable(plain);
+  }
   if (!engine_) engine_ = std::make_unique<SqlEngine>(dialect());
   return engine_->run(statement, [this](const QString& name) { return cachedTable(name); });
 }

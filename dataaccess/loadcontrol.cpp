@@ -6,6 +6,7 @@ namespace dataaccess {
 
 namespace {
 thread_local LoadControl* tCurrent = nullptr;
+thread_local bool tPartialRows = false;
 }
 
 int LoadControl::percent() const {
@@ -31,6 +32,16 @@ void throwIfLoadCancelled(const char* source) {
 
 void reportLoadProgress(int64_t done, int64_t total) {
   if (tCurrent) tCurrent->setProgress(done, total);
+}
+
+ScopedPartialRows::ScopedPartialRows() : previous_(tPartialRows) { tPartialRows = true; }
+
+ScopedPartialRows::~ScopedPartialRows() { tPartialRows = previous_; }
+
+bool partialRowsWanted() { return tPartialRows && tCurrent && tCurrent->partialRowsSink(); }
+
+void reportPartialRows(std::shared_ptr<const RowStore> rows) {
+  if (partialRowsWanted()) tCurrent->partialRowsSink()(std::move(rows));
 }
 
 }  // namespace dataaccess

@@ -7,14 +7,24 @@
 // raising Error(err::kOperationCancelled). They also report how far they
 // are, which the starter reads whenever it likes.
 //
+// A starter that can show rows before the whole table is there also gives
+// the control a sink for partial rows. A reader hands its rows read so far
+// to it only where the provider has said that those rows are the answer of
+// the statement (ScopedPartialRows): a plain read of a table, not the input
+// of a query.
+//
 // A thread without a control installed never stops and reports nowhere, so
 // every existing caller behaves as before.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <memory>
 
 namespace dataaccess {
+
+class RowStore;
 
 namespace err {
 // "Operation has been cancelled by the user." (3712): a load stopped
@@ -38,7 +48,15 @@ class LoadControl {
   // Percent done, or -1 while the total is unknown.
   int percent() const;
 
+  // Receives the rows read so far, on the reading thread: each store holds
+  // the first rows of the table, more than the one before, and is not
+  // changed afterwards. Set before the load starts.
+  using PartialRowsSink = std::function<void(std::shared_ptr<const RowStore>)>;
+  void setPartialRowsSink(PartialRowsSink sink) { partialRows_ = std::move(sink); }
+  const PartialRowsSink& partialRowsSink() const { return partialRows_; }
+
  private:
+  PartialRowsSink partialRows_;
   std::atomic<bool> cancelled_{false};
   std::atomic<int64_t> done_{0};
   std::atomic<int64_t> total_{0};
@@ -66,5 +84,24 @@ bool loadCancelled();
 void throwIfLoadCancelled(const char* source);
 // Reports progress to the control of this thread, if any.
 void reportLoadProgress(int64_t done, int64_t total);
+
+// Marks, for the length of a scope on this thread, that the table a reader
+// reads is itself the answer, so that its rows read so far may be shown.
+class ScopedPartialRows {
+ public:
+  ScopedPartialRows();
+  ~ScopedPartialRows();
+  ScopedPartialRows(const ScopedPartialRows&) = delete;
+  ScopedPartialRows& operator=(const ScopedPartialRows&) = delete;
+
+ private:
+  bool previous_;
+};
+
+// Whether a reader on this thread should hand out its rows read so far: a
+// sink is installed and the rows are the answer.
+bool partialRowsWanted();
+// Hands rows read so far to the sink, when partialRowsWanted().
+void reportPartialRows(std::shared_ptr<const RowStore> rows);
 
 }  // namespace dataaccess

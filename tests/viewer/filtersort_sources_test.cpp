@@ -1,5 +1,7 @@
 // Filter, sort and remove-filter driven through the grid seam over real
 // delimited text and Access sources.
+#include "dataaccess/error.h"
+#include "dataaccess/loadcontrol.h"
 #include "dataaccess/values.h"
 #include "testsupport/fixtures.h"
 #include "testsupport/tempdir.h"
@@ -221,4 +223,48 @@ TEST(AccessFilterSort, BlankInAFieldNameIsBracketedInFilterAndSort) {
   ASSERT_TRUE(RemoveFilter(grid));
   EXPECT_EQ(grid.rs->Source(), base + S(" ORDER BY [Vit A] DESC,Fruit"));
   EXPECT_TRUE(prompts.shown.empty());
+}
+
+namespace {
+
+// A grid that runs the commands' queries itself, the way the window hands
+// them to a worker: it counts them and can answer with a stop.
+class RunnerGrid : public TestGrid {
+ public:
+  dataaccess::RowStorePtr runQuery(const std::shared_ptr<dataaccess::Connection>& cn, const QString& text) override {
+    texts << text;
+    if (stop)
+      throw dataaccess::Error(dataaccess::err::kOperationCancelled, S("Recordset.Open"), S("Operation was cancelled."));
+    return TestGrid::runQuery(cn, text);
+  }
+  QStringList texts;
+  bool stop = false;
+};
+
+}  // namespace
+
+TEST_F(CsvFilterSort, QueriesGoThroughTheGridAndAStopLeavesEverything) {
+  RunnerGrid runner;
+  runner.rs = grid.rs;
+  runner.select(S("Name"), 3);
+  ASSERT_TRUE(SortByColumn(runner, 1, ext));
+  EXPECT_EQ(runner.texts, QStringList{base + S(" ORDER BY Name")});
+  EXPECT_EQ(runner.rs->Source(), base + S(" ORDER BY Name"));
+  EXPECT_EQ(runner.changes, 1);
+  const QStringList sorted = runner.values(S("Name"));
+
+  // Stopped: the same rows, text and current record, nothing reported and
+  // nothing read again.
+  runner.stop = true;
+  runner.select(S("City"), 2);
+  EXPECT_FALSE(FilterBySelection(runner, QString(), ext));
+  EXPECT_FALSE(SortByColumn(runner, -1, ext));
+  EXPECT_TRUE(RemoveFilter(runner));  // no filter: nothing to ask
+  EXPECT_EQ(runner.texts.size(), 3);
+  EXPECT_TRUE(prompts.shown.empty());
+  EXPECT_EQ(runner.rs->State(), dataaccess::adStateOpen);
+  EXPECT_EQ(runner.rs->Source(), base + S(" ORDER BY Name"));
+  EXPECT_EQ(runner.rs->AbsolutePosition(), 2);
+  EXPECT_EQ(runner.values(S("Name")), sorted);
+  EXPECT_EQ(runner.changes, 1);
 }

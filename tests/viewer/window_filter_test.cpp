@@ -5,6 +5,7 @@
 #include "datasource/opening.h"
 #include "datasource/sourcestate.h"
 #include "datasource/sourceview.h"
+#include "mainwindow/contentload.h"
 #include "mainwindow/gridcursor.h"
 #include "mainwindow/recordsetmodel.h"
 #include "mainwindow/viewdb.h"
@@ -17,6 +18,9 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPointer>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
 #include <QTableView>
 #include <QTest>
 #include <QTreeWidget>
@@ -144,4 +148,51 @@ TEST_F(WindowFilterTest, PersistedRecordsetIgnoresTheCommands) {
   press("filter");
   press("Sort Ascending");
   EXPECT_EQ(window->currentRecordset()->Source(), base);
+}
+
+// The sort's query runs on a worker: while it runs the window answers
+// events, shows the old rows with a busy pointer and a status text, and
+// refuses other commands; the new rows come once it is done, with the
+// controls usable again.
+TEST_F(WindowFilterTest, SortRunsOnAWorkerWhileTheWindowAnswers) {
+  clickCell(0, 1);
+  bool seen = false;
+  QTimer::singleShot(0, window, [&] {
+    // Posted before the query started, so it runs while the query is still
+    // running (its outcome is queued behind this).
+    seen = true;
+    EXPECT_TRUE(window->queryLoad()->running());
+    ASSERT_NE(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::BusyCursor);
+    EXPECT_TRUE(window->statusBar()->currentMessage().startsWith("Running the query on shop#csv"));
+    EXPECT_EQ(column(1), (QStringList{"Pear", "Plum", "Peach", "Apple"}));
+    // Another command now does nothing, and nothing breaks.
+    window->buttonClick("FilterRemove");
+    window->buttonClick("Sort Descending");
+  });
+  press("Sort Ascending");
+  EXPECT_TRUE(seen);
+  EXPECT_FALSE(window->queryLoad()->running());
+  EXPECT_EQ(window->currentRecordset()->Source(), base + " ORDER BY Item");
+  EXPECT_EQ(column(1), (QStringList{"Apple", "Peach", "Pear", "Plum"}));
+  EXPECT_TRUE(window->Toolbar1->isEnabled());
+  EXPECT_TRUE(window->TRW->isEnabled());
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  EXPECT_FALSE(window->statusBar()->currentMessage().startsWith("Running the query"));
+}
+
+// A failed filter query reports its error as before and leaves the rows;
+// closing the window while a query runs is safe.
+TEST_F(WindowFilterTest, FailedOrAbandonedQueryLeavesTheRows) {
+  QFile::remove(dir.path() + "/shop.csv");
+  clickCell(1, 2);
+  press("filter");
+  ASSERT_EQ(prompts.messages.size(), 1u);
+  EXPECT_EQ(window->currentRecordset()->Source(), base);
+  EXPECT_EQ(window->gridModel->rowCount(), 4);
+  EXPECT_TRUE(window->Toolbar1->isEnabled());
+
+  QTimer::singleShot(0, window, [&] { window->close(); });
+  press("Sort Ascending");
+  EXPECT_FALSE(window->queryLoad()->running());
 }

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QMetaMethod>
 #include <QPointer>
 
 namespace viewer {
@@ -28,6 +29,21 @@ void ContentLoad::start(Step preview, Step open) {
   stop();
   const quint64 generation = ++generation_;
   control_ = std::make_shared<dataaccess::LoadControl>();
+  // Rows read so far wait in one slot: a newer store replaces one the GUI
+  // thread has not taken yet, so no more than one is ever queued.
+  auto grown = std::make_shared<Grown>();
+  if (isSignalConnected(QMetaMethod::fromSignal(&ContentLoad::rowsGrown)))
+    control_->setPartialRowsSink([this, generation, grown](dataaccess::RowStorePtr rows) {
+    bool post = false;
+    {
+      std::lock_guard<std::mutex> lock(grown->mutex);
+      post = !grown->rows;
+      grown->rows = std::move(rows);
+    }
+    if (post)
+      QMetaObject::invokeMethod(
+          this, [this, generation, grown] { deliverGrown(generation, grown); }, Qt::QueuedConnection);
+  });
   running_ = true;
   lastFinished_ = false;
   ticker_.start();
@@ -84,6 +100,17 @@ void ContentLoad::start(Step preview, Step open) {
 void ContentLoad::deliverHead(quint64 generation, std::shared_ptr<dataaccess::Recordset> rows) {
   if (generation != generation_ || !running_) return;
   emit headReady(std::move(rows));
+}
+
+void ContentLoad::deliverGrown(quint64 generation, const std::shared_ptr<Grown>& grown) {
+  dataaccess::RowStorePtr rows;
+  {
+    std::lock_guard<std::mutex> lock(grown->mutex);
+    rows = std::move(grown->rows);
+    grown->rows.reset();
+  }
+  if (generation != generation_ || !running_ || !rows) return;
+  emit rowsGrown(std::move(rows));
 }
 
 void ContentLoad::deliver(quint64 generation, Outcome outcome, std::shared_ptr<dataaccess::Recordset> rows,

@@ -5,7 +5,9 @@
 // A load runs two steps on its worker: an optional quick preview (the first
 // rows, which the window shows at once) and the full open. Each outcome is
 // handed to the GUI thread as a queued call and announced there by a signal:
-// headReady, then exactly one of finished, failed or cancelled. Nothing is
+// headReady, rowsGrown any number of times (a text file's rows read so far,
+// each time more of them), then exactly one of finished, failed or
+// cancelled. Nothing is
 // shared while the worker runs except the load's LoadControl (atomics): the
 // recordsets are built on the worker and belong to the GUI thread once
 // handed over, and the worker releases everything it holds before it hands
@@ -25,6 +27,7 @@
 #include <QTimer>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 namespace viewer {
@@ -66,6 +69,9 @@ class ContentLoad : public QObject {
 
  signals:
   void headReady(std::shared_ptr<dataaccess::Recordset> rows);
+  // The first rows of the table as read so far; only the latest is
+  // announced when the window falls behind.
+  void rowsGrown(dataaccess::RowStorePtr rows);
   void finished(std::shared_ptr<dataaccess::Recordset> rows);
   void failed(const dataaccess::Error& error);
   void cancelled();
@@ -80,6 +86,12 @@ class ContentLoad : public QObject {
   void deliver(quint64 generation, Outcome outcome, std::shared_ptr<dataaccess::Recordset> rows,
                const dataaccess::Error& error);
   void deliverHead(quint64 generation, std::shared_ptr<dataaccess::Recordset> rows);
+  // The rows read so far waiting for the GUI thread.
+  struct Grown {
+    std::mutex mutex;
+    dataaccess::RowStorePtr rows;
+  };
+  void deliverGrown(quint64 generation, const std::shared_ptr<Grown>& grown);
   void join();
 
   std::thread worker_;

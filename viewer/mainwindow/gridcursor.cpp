@@ -54,6 +54,22 @@ void GridCursor::bind(std::shared_ptr<dataaccess::Recordset> rs) {
   if (rs && rs->State() == dataaccess::adStateOpen) recordMoved(rs->currentRow());
 }
 
+void GridCursor::extend(std::shared_ptr<dataaccess::Recordset> rs) {
+  if (auto old = listened_.lock()) old->setPositionListener({});
+  listened_.reset();
+  const QModelIndex at = grid_->currentIndex();
+  syncing_ = true;
+  model_->extend(rs);
+  if (rs && rs->State() == dataaccess::adStateOpen && at.isValid() && at.row() < model_->rowCount()) {
+    try {
+      rs->setAbsolutePosition(int64_t(at.row()) + 1);
+    } catch (const std::exception&) {
+    }
+  }
+  syncing_ = false;
+  listen(rs);
+}
+
 void GridCursor::listen(const std::shared_ptr<dataaccess::Recordset>& rs) {
   if (!rs) return;
   listened_ = rs;
@@ -117,6 +133,11 @@ void GridCursor::takeSelectedColumn() {
 bool GridCursor::ctrlHeld() const {
   const Qt::KeyboardModifiers held = modifiers_ ? modifiers_() : QGuiApplication::queryKeyboardModifiers();
   return held.testFlag(Qt::ControlModifier);
+}
+
+dataaccess::RowStorePtr GridCursor::runQuery(const std::shared_ptr<dataaccess::Connection>& cn,
+                                             const QString& text) {
+  return runner_ ? runner_(cn, text) : GridSeam::runQuery(cn, text);
 }
 
 void GridCursor::rowsChanged() {

@@ -51,6 +51,16 @@ class GridCursor : public QObject, public GridSeam {
 
   // Binds the grid to `rs` (none: empty) and follows its current record.
   void bind(std::shared_ptr<dataaccess::Recordset> rs);
+  // Binds the grid to `rs`, which holds the rows shown and more after them
+  // (RecordsetModel::extend): the current cell, selection and scroll
+  // position stay, and `rs` moves to the grid's current row.
+  void extend(std::shared_ptr<dataaccess::Recordset> rs);
+
+  // How runQuery runs the new text of a filter or sort (the window: on a
+  // worker thread); without one it runs at once.
+  using QueryRunner =
+      std::function<dataaccess::RowStorePtr(const std::shared_ptr<dataaccess::Connection>&, const QString&)>;
+  void setQueryRunner(QueryRunner runner) { runner_ = std::move(runner); }
 
   // Replaces the reading of the keyboard state (tests hold Ctrl this way).
   void setModifierReader(std::function<Qt::KeyboardModifiers()> reader) { modifiers_ = std::move(reader); }
@@ -63,6 +73,7 @@ class GridCursor : public QObject, public GridSeam {
   void takeSelectedColumn() override;
   bool ctrlHeld() const override;
   void rowsChanged() override;
+  dataaccess::RowStorePtr runQuery(const std::shared_ptr<dataaccess::Connection>& cn, const QString& text) override;
 
   SelectableCellDelegate* delegate() const { return delegate_; }
 
@@ -75,6 +86,7 @@ class GridCursor : public QObject, public GridSeam {
   RecordsetModel* model_;
   SelectableCellDelegate* delegate_;
   std::function<Qt::KeyboardModifiers()> modifiers_;
+  QueryRunner runner_;
   std::weak_ptr<dataaccess::Recordset> listened_;
   bool syncing_ = false;
 };

@@ -16,6 +16,31 @@ void RecordsetModel::setRecordset(std::shared_ptr<dataaccess::Recordset> rs) {
   endResetModel();
 }
 
+void RecordsetModel::extend(std::shared_ptr<dataaccess::Recordset> rs) {
+  const int oldRows = rows_;
+  const int oldColumns = columns_;
+  if (!rs_ || !rs || rs->State() != dataaccess::adStateOpen || oldColumns == 0) return setRecordset(std::move(rs));
+  const int rows = int(std::min<int64_t>(rs->rowCount(), std::numeric_limits<int>::max()));
+  const int columns = int(rs->fields().size());
+  if (rows < oldRows || columns < oldColumns) return setRecordset(std::move(rs));
+  rs_ = std::move(rs);
+  locale_ = QLocale();
+  if (columns > oldColumns) {
+    beginInsertColumns({}, oldColumns, columns - 1);
+    columns_ = columns;
+    endInsertColumns();
+  }
+  if (rows > oldRows) {
+    beginInsertRows({}, oldRows, rows - 1);
+    rows_ = rows;
+    endInsertRows();
+  }
+  // The rows shown before may read differently now (a column's type can
+  // change as more of the table is seen); only the painted ones are asked.
+  if (oldRows > 0) emit dataChanged(index(0, 0), index(oldRows - 1, columns_ - 1));
+  emit headerDataChanged(Qt::Horizontal, 0, columns_ - 1);
+}
+
 void RecordsetModel::reload() {
   beginResetModel();
   readShape();

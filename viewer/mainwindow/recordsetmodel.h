@@ -27,6 +27,11 @@ class RecordsetModel : public QAbstractTableModel {
   // recordset alive while it is bound.
   void setRecordset(std::shared_ptr<dataaccess::Recordset> rs);
   const std::shared_ptr<dataaccess::Recordset>& recordset() const { return rs_; }
+  // Binds the model to `rs`, which holds the rows of the bound recordset and
+  // more after them (a table still loading): the new rows are inserted and
+  // the old ones repainted, without a reset, so the view keeps its current
+  // cell, selection and scroll position. Anything else is a setRecordset.
+  void extend(std::shared_ptr<dataaccess::Recordset> rs);
   // The recordset was re-opened or changed in place: read its shape again.
   void reload();
 

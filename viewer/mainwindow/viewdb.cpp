@@ -93,13 +93,14 @@ f_ViewDB::f_ViewDB(QWidget* parent) : QMainWindow(parent) {
 
   buildCommands();
   setupContentLoad();
+  setupQueryLoad();
   // Key preview: the window sees every key press before the focused control.
   qApp->installEventFilter(this);
 }
 
 f_ViewDB::~f_ViewDB() {
   qApp->removeEventFilter(this);
-  contentLoad_->stop();
+  stopBackgroundWork();
   // Asking sourceView() here could create a new window; a window destroyed
   // without closing simply stops being the view.
   if (!closed_) sourceViewClosed();
@@ -229,11 +230,13 @@ void f_ViewDB::buildCommands() {
 }
 
 void f_ViewDB::buttonClick(const QString& key) {
+  // While a filter or sort runs, its rows and connection are busy: other
+  // commands wait for the user to ask again (Esc stops the query).
+  if (queryLoad_->running()) return;
   // A command on the current rows waits for the rows still loading.
   if (needsAllRows(key) && !awaitContent()) return;
-  // A sort or filter reads the rows again before the window answers.
-  std::optional<WaitCursor> hourglass;
-  if (requeries(key)) hourglass.emplace();
+  // A sort or filter runs its query on a worker (runQuery), with the busy
+  // pointer.
   dispatch_.run(key, state().SourceKind);
 }
 
@@ -302,6 +305,8 @@ bool f_ViewDB::eventFilter(QObject* watched, QEvent* e) {
       // During a load Esc stops the load instead.
       if (contentLoad_->running())
         contentLoad_->cancel();
+      else if (queryLoad_->running())
+        queryLoad_->cancel();
       else
         askExit();
     }
@@ -330,7 +335,7 @@ void f_ViewDB::closeEvent(QCloseEvent* e) {
   e->accept();
   if (closed_) return;
   closed_ = true;
-  contentLoad_->stop();
+  stopBackgroundWork();
   bindGrid(nullptr);
   current_.reset();
   connection_.reset();

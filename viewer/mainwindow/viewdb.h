@@ -66,6 +66,10 @@ class f_ViewDB : public QMainWindow, public SourceView {
   void ViewTableContent(const QString& TableName);
   // The running content load, if any.
   ContentLoad* contentLoad() const { return contentLoad_; }
+  // The query of a filter or sort command, run on a worker thread
+  // (viewdb_query.cpp): the window paints on with a busy pointer, Esc stops
+  // it, and other commands are refused until it is done.
+  ContentLoad* queryLoad() const { return queryLoad_; }
   // Waits (the window painting on, a busy pointer shown, Esc stopping it)
   // until the running content load settles. True when the current recordset
   // then holds all rows of the table shown, or no load was running.
@@ -133,6 +137,14 @@ class f_ViewDB : public QMainWindow, public SourceView {
   void setupContentLoad();
   void startContentLoad(const QString& tableName);
   void showLoadedRows(std::shared_ptr<dataaccess::Recordset> rs);
+  void setupQueryLoad();
+  // Runs a filter's or sort's text on a worker and waits for it, the window
+  // answering meanwhile; throws the query's error, or a cancel one when it
+  // was stopped.
+  dataaccess::RowStorePtr runQuery(const std::shared_ptr<dataaccess::Connection>& cn, const QString& text);
+  // Stops the content load and a running query before the connection is
+  // used or replaced.
+  void stopBackgroundWork();
   void loadSettled();
   void showLoadProgress(int percent);
   // Keys whose commands work on all rows of the current recordset.
@@ -155,6 +167,7 @@ class f_ViewDB : public QMainWindow, public SourceView {
   // letting events run gives way to it.
   quint64 contentTicket_ = 0;
   ContentLoad* contentLoad_ = nullptr;
+  ContentLoad* queryLoad_ = nullptr;
   QString loadingTable_;
   bool previewShown_ = false;
   bool busyCursor_ = false;

@@ -1,5 +1,5 @@
 // The content view's load on a worker thread: the first rows shown at once,
-// progress in the status bar, Esc stopping the load, and the commands that
+// the grid growing as more rows are read, progress in the status bar, Esc stopping the load, and the commands that
 // need every row waiting for it.
 #include "contentload.h"
 #include "gridcursor.h"
@@ -24,6 +24,16 @@ namespace {
 
 constexpr char kStopHint[] = " (Esc stops)";
 
+// Rows read before the load is done, as a read-only recordset of their own.
+std::shared_ptr<dataaccess::Recordset> partialRecordset(dataaccess::RowStorePtr rows,
+                                                        std::shared_ptr<dataaccess::Connection> cn,
+                                                        const QString& sql) {
+  auto rs = std::make_shared<dataaccess::Recordset>();
+  rs->setCursorLocation(dataaccess::adUseClient);
+  rs->attach(std::move(rows), std::move(cn), sql, dataaccess::adOpenStatic, dataaccess::adLockReadOnly);
+  return rs;
+}
+
 }  // namespace
 
 void f_ViewDB::setupContentLoad() {
@@ -34,6 +44,17 @@ void f_ViewDB::setupContentLoad() {
     // stays unset until all rows are there.
     previewShown_ = true;
     bindGrid(std::move(rs));
+    showLoadProgress(contentLoad_->percent());
+  });
+  connect(contentLoad_, &ContentLoad::rowsGrown, this, [this](dataaccess::RowStorePtr rows) {
+    // More of the table: the grid grows where the user is.
+    const QString sql = ContentSql(loadingTable_, ext_, state().SourceKind, state().CurrentPath);
+    auto rs = partialRecordset(std::move(rows), connection_, sql);
+    if (previewShown_)
+      gridCursor->extend(std::move(rs));
+    else
+      bindGrid(std::move(rs));
+    previewShown_ = true;
     showLoadProgress(contentLoad_->percent());
   });
   connect(contentLoad_, &ContentLoad::finished, this,
@@ -90,10 +111,7 @@ void f_ViewDB::startContentLoad(const QString& tableName) {
       if (!cn || cn->State() != dataaccess::adStateOpen) return nullptr;
       dataaccess::RowStorePtr head = cn->provider().executeHead(sql, rows);
       if (!head) return nullptr;
-      auto rs = std::make_shared<dataaccess::Recordset>();
-      rs->setCursorLocation(dataaccess::adUseClient);
-      rs->attach(std::move(head), cn, sql, dataaccess::adOpenStatic, dataaccess::adLockReadOnly);
-      return rs;
+      return partialRecordset(std::move(head), cn, sql);
     };
   }
   ContentLoad::Step open = [cn, tableName, ext, kind, path]() -> std::shared_ptr<dataaccess::Recordset> {
@@ -105,24 +123,12 @@ void f_ViewDB::startContentLoad(const QString& tableName) {
 
 void f_ViewDB::showLoadedRows(std::shared_ptr<dataaccess::Recordset> rs) {
   // The loaded rows take the place of the first ones where the user left
-  // them: same current cell, same scroll position.
-  const QModelIndex at = GRD->currentIndex();
-  const int vertical = GRD->verticalScrollBar()->value();
-  const int horizontal = GRD->horizontalScrollBar()->value();
-  const bool keep = previewShown_ && at.isValid();
+  // them: same current cell, same selection, same scroll position.
   current_ = rs;
-  gridCursor->bind(rs);
-  if (keep && rs && at.row() < gridModel->rowCount()) {
-    try {
-      rs->setAbsolutePosition(int64_t(at.row()) + 1);
-    } catch (const std::exception&) {
-    }
-    GRD->setCurrentIndex(gridModel->index(at.row(), std::min(at.column(), gridModel->columnCount() - 1)));
-    // The scroll bars take the new row count first.
-    GRD->doItemsLayout();
-    GRD->verticalScrollBar()->setValue(vertical);
-    GRD->horizontalScrollBar()->setValue(horizontal);
+  if (previewShown_) {
+    gridCursor->extend(rs);
   } else {
+    gridCursor->bind(rs);
     GRD->scrollToTop();
   }
   statusBar()->showMessage(QStringLiteral("%1 rows").arg(QLocale().toString(qlonglong(rs ? rs->RecordCount() : 0))));

@@ -48,7 +48,7 @@ void f_ViewDB::resetTree() {
 void f_ViewDB::OpenDB(std::shared_ptr<dataaccess::Connection> cna, const QString& ext) {
   WaitCursor hourglass;
   // The running load must give up the old connection before it goes.
-  contentLoad_->stop();
+  stopBackgroundWork();
   try {
     ext_ = ext;
     if (state().SourceKind == kind::PersistedRecordset) {
@@ -80,7 +80,7 @@ void f_ViewDB::LoadTables() {
   } catch (const std::exception&) {
   }
   // The grid never keeps rows of a previous source under a new catalogue.
-  contentLoad_->stop();
+  stopBackgroundWork();
   bindGrid(nullptr);
   if (!connection_) return;
   if (connection_->State() == dataaccess::adStateOpen) {
@@ -122,7 +122,7 @@ std::unique_ptr<dataaccess::Recordset> f_ViewDB::GetSchema() {
 void f_ViewDB::ViewTableContent(const QString& TableName) {
   if (state().SourceKind == kind::PersistedRecordset) return;
   // A load still running is stopped: the connection serves one at a time.
-  contentLoad_->stop();
+  stopBackgroundWork();
 
   // Draw the empty grid before a long query starts. Letting events run here
   // also lets another click start a content view of its own; whichever
@@ -151,7 +151,7 @@ void f_ViewDB::ViewTableContent(const QString& TableName) {
 void f_ViewDB::ViewTableColumns(const QString& TableName) {
   if (TableName.isEmpty()) return;
   WaitCursor hourglass;
-  contentLoad_->stop();
+  stopBackgroundWork();
   try {
     if (!connection_) {
       throw dataaccess::Error(dataaccess::err::kObjectClosed, QStringLiteral("f_ViewDB.ViewTableColumns"),

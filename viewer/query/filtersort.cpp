@@ -1,6 +1,8 @@
 #include "filtersort.h"
 
+#include "dataaccess/connection.h"
 #include "dataaccess/error.h"
+#include "dataaccess/loadcontrol.h"
 #include "dataaccess/values.h"
 #include "viewer/prompts.h"
 #include "sqlliterals.h"
@@ -24,6 +26,21 @@ void reopen(Recordset& rs, const QString& text) {
   rs.Open();
 }
 
+// Runs `text` through the grid and, once it succeeded, gives its rows to
+// the recordset in place of the old ones, everything else as it was. A
+// failure leaves the recordset open with its old rows. A recordset without
+// an open connection is opened again the plain way (for its errors).
+void reopen(GridSeam& grid, Recordset& rs, const QString& text) {
+  const std::shared_ptr<dataaccess::Connection> cn = rs.ActiveConnection();
+  if (rs.State() != dataaccess::adStateOpen || !cn || cn->State() != dataaccess::adStateOpen)
+    return reopen(rs, text);
+  dataaccess::RowStorePtr rows = grid.runQuery(cn, text);
+  const dataaccess::CursorLocationEnum location = rs.CursorLocation();
+  rs.Close();
+  rs.attach(std::move(rows), cn, text, rs.CursorType(), rs.LockType());
+  rs.setCursorLocation(location);
+}
+
 // After a failed re-open: the text and rows of before come back, so the grid
 // is never left empty by a command that failed. A restore that fails too
 // leaves the recordset closed.
@@ -37,9 +54,9 @@ void restore(GridSeam& grid, Recordset& rs, const QString& previous) {
 
 bool runReshape(GridSeam& grid, Recordset& rs, const QString& previous, const QString& text) {
   try {
-    reopen(rs, text);
+    reopen(grid, rs, text);
   } catch (const std::exception&) {
-    restore(grid, rs, previous);
+    if (rs.State() != dataaccess::adStateOpen) restore(grid, rs, previous);
     return false;
   }
   grid.rowsChanged();
@@ -51,6 +68,10 @@ QString currentFieldName(GridSeam& grid, Recordset& rs) { return rs.Fields(grid.
 }  // namespace
 
 GridSeam::~GridSeam() = default;
+
+dataaccess::RowStorePtr GridSeam::runQuery(const std::shared_ptr<dataaccess::Connection>& cn, const QString& text) {
+  return cn->provider().execute(text, dataaccess::adCmdText);
+}
 
 QString SortedSql(const QString& sql, const QString& column, int direction, bool addKey) {
   QString text = sql;
@@ -182,18 +203,19 @@ bool FilterBySelection(GridSeam& grid, const QString& field, const QString& ext,
     if (previous.isEmpty()) return true;
     const QString text = FilteredSql(previous, condition);
     closed = true;
-    reopen(*rs, text);
+    reopen(grid, *rs, text);
     grid.rowsChanged();
     return true;
   } catch (const dataaccess::Error& e) {
-    prompts().message(e.message(), Prompts::Critical);
+    // A filter the user stopped is no error to report; the rows stay.
+    if (e.number() != dataaccess::err::kOperationCancelled) prompts().message(e.message(), Prompts::Critical);
   } catch (const std::exception& e) {
     prompts().message(QStringLiteral("%1: %2").arg(dataaccess::err::kProviderFailure).arg(QString::fromLocal8Bit(e.what())),
                       Prompts::Critical);
   }
   // Only a recordset that was closed for the new text needs its rows back;
   // an error while building the condition left the rows as they were.
-  if (closed && rs) restore(grid, *rs, previous);
+  if (closed && rs && rs->State() != dataaccess::adStateOpen) restore(grid, *rs, previous);
   return false;
 }
 

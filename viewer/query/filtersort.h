@@ -11,8 +11,10 @@
 // Every keyword search ignores letter case.
 //
 // The commands work on a GridSeam: what the window's grid (or lumbrook-cli,
-// or a test) knows about the current record, column and selection. QtCore
-// only.
+// or a test) knows about the current record, column and selection, and how
+// the new text is run (the window runs it on a worker thread). The new rows
+// take the place of the old ones only once the query has succeeded: a
+// failed or stopped query leaves the recordset as it was. QtCore only.
 #pragma once
 
 #include "dataaccess/recordset.h"
@@ -46,6 +48,10 @@ class GridSeam {
   virtual bool ctrlHeld() const = 0;
   // The recordset was opened again with new rows: show them.
   virtual void rowsChanged() {}
+  // Runs the new SQL text of a command on the recordset's connection and
+  // returns its rows, or throws dataaccess::Error. The recordset and its
+  // rows stay as they are meanwhile. The default runs it at once.
+  virtual dataaccess::RowStorePtr runQuery(const std::shared_ptr<dataaccess::Connection>& cn, const QString& text);
 };
 
 // Sorts by the field of the current column, ascending for a positive

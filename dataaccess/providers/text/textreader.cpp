@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QSet>
 #include <QStringDecoder>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <atomic>
@@ -25,6 +26,12 @@ namespace {
 
 // A read of the first rows alone takes smaller bites.
 constexpr size_t kHeadChunk = size_t(256) << 10;
+// Rows read so far are handed out (loadcontrol.h) only when they have at
+// least tripled since the last time, and only while no more than half of
+// the file is read: the copies (mostly the cost of fresh memory) then come
+// to less than the table's size, and the last one, which the window holds
+// while the whole table is built, to at most half of it.
+constexpr int64_t kPartialGrowth = 3;
 constexpr int64_t kTextSize = 255;
 constexpr int64_t kMemoSize = 536870910;
 
@@ -342,22 +349,32 @@ std::vector<FieldInfo> describeColumns(const std::vector<RawColumn>& cols, const
   return fields;
 }
 
+// Calls f(cell, isNull) for every cell of a column; `keep` leaves the cells
+// for a later read, otherwise each block is freed once read.
+template <class F>
+void readCells(RawColumn& raw, bool keep, F&& f) {
+  if (keep)
+    raw.cells.forEach(f);
+  else
+    raw.cells.drain(f);
+}
+
 // Turns one column's cells into its typed store. A cell that does not
 // convert to the column's type (past the scanned rows, or against a column
 // definition) becomes Null.
-void convertColumn(RawColumn& raw, ColumnStore& out, int64_t rows, const ValueParser& values) {
+void convertColumn(RawColumn& raw, ColumnStore& out, int64_t rows, const ValueParser& values, bool keep) {
   const DataTypeEnum type = out.type();
   switch (out.storage()) {
     case ColumnStore::Storage::Text: case ColumnStore::Storage::Bytes:
       out.reserve(rows, int64_t(raw.bytes));
-      raw.cells.drain([&](std::string_view v, bool null) { null ? out.appendNull() : out.appendBytes(v); });
+      readCells(raw, keep, [&](std::string_view v, bool null) { null ? out.appendNull() : out.appendBytes(v); });
       break;
     case ColumnStore::Storage::Integer: {
       out.reserve(rows);
       int64_t lo = std::numeric_limits<int32_t>::min(), hi = std::numeric_limits<int32_t>::max();
       if (type == adSmallInt) lo = -32768, hi = 32767;
       if (type == adUnsignedTinyInt) lo = 0, hi = 255;
-      raw.cells.drain([&](std::string_view v, bool null) {
+      readCells(raw, keep, [&](std::string_view v, bool null) {
         int64_t x;
         if (!null && values.parseInteger(v, x) && x >= lo && x <= hi)
           out.appendInteger(x);
@@ -368,7 +385,7 @@ void convertColumn(RawColumn& raw, ColumnStore& out, int64_t rows, const ValuePa
     }
     case ColumnStore::Storage::Real:
       out.reserve(rows);
-      raw.cells.drain([&](std::string_view v, bool null) {
+      readCells(raw, keep, [&](std::string_view v, bool null) {
         double x;
         if (null || !values.parseReal(v, x)) return out.appendNull();
         if (type == adSingle) x = double(float(x));
@@ -378,7 +395,7 @@ void convertColumn(RawColumn& raw, ColumnStore& out, int64_t rows, const ValuePa
       break;
     case ColumnStore::Storage::DateTime:
       out.reserve(rows);
-      raw.cells.drain([&](std::string_view v, bool null) {
+      readCells(raw, keep, [&](std::string_view v, bool null) {
         int64_t ms;
         if (!null && values.parseDate(v, ms))
           out.appendOleMsecs(ms);
@@ -388,7 +405,7 @@ void convertColumn(RawColumn& raw, ColumnStore& out, int64_t rows, const ValuePa
       break;
     case ColumnStore::Storage::Boolean:
       out.reserve(rows);
-      raw.cells.drain([&](std::string_view v, bool null) {
+      readCells(raw, keep, [&](std::string_view v, bool null) {
         bool b;
         if (!null && values.parseBoolean(v, b))
           out.appendBoolean(b);
@@ -413,7 +430,8 @@ size_t splitPoint(const char* data, size_t pos, size_t size, size_t minimum) {
 
 // Converts every column into its store, two columns at a time.
 // A stopped load (loadcontrol.h) ends the work between two columns.
-void convertColumns(std::vector<RawColumn>& cols, RowStore& store, int64_t rows, const ValueParser& values) {
+void convertColumns(std::vector<RawColumn>& cols, RowStore& store, int64_t rows, const ValueParser& values,
+                    bool keep = false) {
   std::atomic<size_t> next{0};
   std::exception_ptr failed;
   const LoadControl* control = currentLoadControl();
@@ -423,7 +441,7 @@ void convertColumns(std::vector<RawColumn>& cols, RowStore& store, int64_t rows,
         next = cols.size();
         break;
       }
-      convertColumn(cols[i], store.column(int(i)), rows, values);
+      convertColumn(cols[i], store.column(int(i)), rows, values, keep);
     }
   };
   std::thread other;
@@ -449,6 +467,16 @@ void convertColumns(std::vector<RawColumn>& cols, RowStore& store, int64_t rows,
   throwIfLoadCancelled("TextProvider.Read");
 }
 
+// The rows read so far as a store of their own, typed as the columns look
+// now; the cells stay for the whole table.
+std::shared_ptr<RowStore> rowsSoFar(std::vector<RawColumn>& cols, const std::vector<QString>& header,
+                                    const TextSchema& schema, int64_t rows, const ValueParser& values) {
+  auto store = std::make_shared<RowStore>(describeColumns(cols, header, schema));
+  convertColumns(cols, *store, rows, values, true);
+  for (int64_t r = 0; r < rows; ++r) store->commitRow();
+  return store;
+}
+
 // Reads the whole file, or only its first `maxRows` records when maxRows >= 0.
 std::shared_ptr<RowStore> readText(const QString& path, const TextSchema& schema, const QLocale& locale,
                                    bool windows1252, const TextReadTuning& tuning, int64_t maxRows = -1) {
@@ -465,6 +493,10 @@ std::shared_ptr<RowStore> readText(const QString& path, const TextSchema& schema
   const size_t wanted = maxRows >= 0 ? kHeadChunk : std::max<size_t>(tuning.chunk, 1);
   const size_t chunk = std::min(wanted, std::max<size_t>(size_t(std::max<int64_t>(input.fileSize(), 0)) + 1, 64 << 10));
   bool enough = false;  // maxRows records read
+  using Clock = std::chrono::steady_clock;
+  const bool handOut = maxRows < 0 && partialRowsWanted();
+  Clock::time_point lastHandOut = Clock::now();
+  int64_t rowsHandedOut = 0;
 
   // The second half of the buffered text is read on another thread, from
   // the first line feed past its middle. That thread's records count only
@@ -552,6 +584,12 @@ std::shared_ptr<RowStore> readText(const QString& path, const TextSchema& schema
     pos = 0;
     throwIfLoadCancelled("TextProvider.Read");
     reportLoadProgress(input.bytesRead(), input.fileSize());
+    if (handOut && rows > 0 && rows >= kPartialGrowth * rowsHandedOut && input.bytesRead() <= input.fileSize() / 2 &&
+        Clock::now() - lastHandOut >= tuning.partialInterval) {
+      reportPartialRows(rowsSoFar(cols, header, schema, rows, values));
+      rowsHandedOut = rows;
+      lastHandOut = Clock::now();
+    }
     if (!input.fill(buf, std::max(chunk, buf.size))) atEnd = true;
   }
 

@@ -13,6 +13,7 @@
 
 #include <QLocale>
 #include <QString>
+#include <chrono>
 #include <memory>
 
 namespace dataaccess::text {
@@ -37,13 +38,16 @@ std::shared_ptr<RowStore> readTextTable(const QString& path, const TextSchema& s
 std::shared_ptr<RowStore> readTextTableHead(const QString& path, const TextSchema& schema, int64_t maxRows,
                                             const QLocale& locale = QLocale());
 
-// How the reader takes the file in: the size of each read, and the least
+// How the reader takes the file in: the size of each read, the least
 // buffered text that is split between two threads (0: one thread reads
-// everything). The defaults suit large files; tests use small values to
+// everything), and how often rows read so far are handed out. The defaults suit large files; tests use small values to
 // split at many places.
 struct TextReadTuning {
   size_t chunk = size_t(4) << 20;
   size_t minimumSplit = size_t(1) << 20;
+  // The least time between two hands-out of the rows read so far (to a
+  // load's partial-rows sink, loadcontrol.h).
+  std::chrono::milliseconds partialInterval{200};
 };
 std::shared_ptr<RowStore> readTextTable(const QString& path, const TextSchema& schema, const QLocale& locale,
                                         const TextReadTuning& tuning);

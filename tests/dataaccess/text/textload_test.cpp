@@ -9,6 +9,7 @@
 #include "testsupport/tempdir.h"
 
 #include <QFile>
+#include <chrono>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -140,4 +141,68 @@ TEST(LoadStop, StopEndsAQueryRunningOnTheSqlEngine) {
   RowStorePtr rows = cn->provider().execute("SELECT COUNT(*) FROM [t#csv] WHERE Id < 10", adCmdText);
   ASSERT_EQ(rows->rowCount(), 1);
   EXPECT_EQ(rows->value(0, 0).toLongLong(), 10);
+}
+
+// Every store handed out while reading holds the first rows of the table,
+// each more than the one before, and the whole read comes out as without a
+// sink. Small chunks and no interval give many hands-out.
+TEST(PartialRows, ReaderHandsOutGrowingPrefixesOfTheTable) {
+  testsupport::TempDir dir;
+  const QString path = writeTable(dir, "t.csv", bigTable(20000));
+  text::TextReadTuning tuning;
+  tuning.chunk = 8 << 10;
+  tuning.minimumSplit = 4 << 10;
+  tuning.partialInterval = std::chrono::milliseconds(0);
+  const auto plain = text::readTextTable(path, text::TextSchema(), QLocale(), tuning);
+
+  std::vector<RowStorePtr> handed;
+  LoadControl control;
+  control.setPartialRowsSink([&](RowStorePtr rows) { handed.push_back(std::move(rows)); });
+  ScopedLoadControl scope(&control);
+  // Without the provider's word that the table is the answer: nothing.
+  text::readTextTable(path, text::TextSchema(), QLocale(), tuning);
+  EXPECT_TRUE(handed.empty());
+
+  std::shared_ptr<RowStore> whole;
+  {
+    ScopedPartialRows answer;
+    whole = text::readTextTable(path, text::TextSchema(), QLocale(), tuning);
+  }
+  ASSERT_GE(handed.size(), 3u);
+  int64_t before = 0;
+  for (const RowStorePtr& part : handed) {
+    EXPECT_GE(part->rowCount(), 3 * before);
+    EXPECT_LE(part->rowCount(), whole->rowCount());
+    before = part->rowCount();
+    ASSERT_EQ(part->fieldCount(), whole->fieldCount());
+    for (int64_t r : {int64_t(0), part->rowCount() / 2, part->rowCount() - 1})
+      for (int c = 0; c < whole->fieldCount(); ++c)
+        EXPECT_EQ(part->value(r, c).toString(), whole->value(r, c).toString()) << r << "," << c;
+  }
+  ASSERT_EQ(whole->rowCount(), plain->rowCount());
+  for (int64_t r = 0; r < whole->rowCount(); r += 997)
+    for (int c = 0; c < whole->fieldCount(); ++c) EXPECT_EQ(whole->value(r, c), plain->value(r, c));
+}
+
+TEST(PartialRows, OnlyAPlainReadOfATableHandsOutRows) {
+  testsupport::TempDir dir;
+  writeTable(dir, "t.csv", bigTable(10));
+  EXPECT_FALSE(partialRowsWanted());
+  LoadControl control;
+  int calls = 0;
+  control.setPartialRowsSink([&](RowStorePtr) { ++calls; });
+  {
+    ScopedPartialRows answer;
+    EXPECT_FALSE(partialRowsWanted());  // no control on this thread
+    ScopedLoadControl scope(&control);
+    EXPECT_TRUE(partialRowsWanted());
+    {
+      ScopedPartialRows nested;
+    }
+    EXPECT_TRUE(partialRowsWanted());  // a nested scope gives the state back
+  }
+  ScopedLoadControl scope(&control);
+  EXPECT_FALSE(partialRowsWanted());
+  reportPartialRows(std::make_shared<RowStore>(std::vector<FieldInfo>{}));
+  EXPECT_EQ(calls, 0);
 }
