@@ -149,6 +149,7 @@ void ColumnStore::appendBytes(std::string_view bytes) {
 void ColumnStore::appendText(QStringView text) {
   // ASCII text (the usual case) is narrowed straight into the arena, in
   // pieces through a small buffer; other text goes through the UTF-8 encoder.
+  if (base_) materialize();
   const char16_t* p = text.utf16();
   const qsizetype n = text.size();
   char16_t high = 0;
