@@ -5,8 +5,6 @@
 // Every SQL function the provider calls needs a stand-in here. The provider
 // is built without libodbc, so a call with no stand-in is an undefined
 // reference when the programs link, never a silent failure at run time.
-// Functions the fetch and update code may come to use (block cursors,
-// prepared statements) are covered ahead.
 #include "../../lazylibrary.h"
 
 #include <sql.h>
@@ -28,31 +26,19 @@ LUMBROOK_LAZY_FUNCTION(odbc(), SQLRETURN, SQLFreeHandle, (SQLSMALLINT HandleType
                        (HandleType, Handle))
 LUMBROOK_LAZY_FUNCTION(odbc(), SQLRETURN, SQLFreeStmt, (SQLHSTMT StatementHandle, SQLUSMALLINT Option),
                        (StatementHandle, Option))
-LUMBROOK_LAZY_FUNCTION(odbc(), SQLRETURN, SQLCloseCursor, (SQLHSTMT StatementHandle), (StatementHandle))
 LUMBROOK_LAZY_FUNCTION(odbc(), SQLRETURN, SQLSetEnvAttr,
                        (SQLHENV EnvironmentHandle, SQLINTEGER Attribute, SQLPOINTER Value, SQLINTEGER StringLength),
                        (EnvironmentHandle, Attribute, Value, StringLength))
 LUMBROOK_LAZY_FUNCTION(odbc(), SQLRETURN, SQLSetConnectAttr,
                        (SQLHDBC ConnectionHandle, SQLINTEGER Attribute, SQLPOINTER Value, SQLINTEGER StringLength),
                        (ConnectionHandle, Attribute, Value, StringLength))
-LUMBROOK_LAZY_FUNCTION(odbc(), SQLRETURN, SQLGetConnectAttr,
-                       (SQLHDBC ConnectionHandle, SQLINTEGER Attribute, SQLPOINTER Value, SQLINTEGER BufferLength,
-                        SQLINTEGER* StringLength),
-                       (ConnectionHandle, Attribute, Value, BufferLength, StringLength))
 LUMBROOK_LAZY_FUNCTION(odbc(), SQLRETURN, SQLSetStmtAttr,
                        (SQLHSTMT StatementHandle, SQLINTEGER Attribute, SQLPOINTER Value, SQLINTEGER StringLength),
                        (StatementHandle, Attribute, Value, StringLength))
-LUMBROOK_LAZY_FUNCTION(odbc(), SQLRETURN, SQLSetStmtAttrW,
-                       (SQLHSTMT hstmt, SQLINTEGER fAttribute, SQLPOINTER rgbValue, SQLINTEGER cbValueMax),
-                       (hstmt, fAttribute, rgbValue, cbValueMax))
 LUMBROOK_LAZY_FUNCTION(odbc(), SQLRETURN, SQLGetStmtAttr,
                        (SQLHSTMT StatementHandle, SQLINTEGER Attribute, SQLPOINTER Value, SQLINTEGER BufferLength,
                         SQLINTEGER* StringLength),
                        (StatementHandle, Attribute, Value, BufferLength, StringLength))
-LUMBROOK_LAZY_FUNCTION(odbc(), SQLRETURN, SQLGetStmtAttrW,
-                       (SQLHSTMT hstmt, SQLINTEGER fAttribute, SQLPOINTER rgbValue, SQLINTEGER cbValueMax,
-                        SQLINTEGER* pcbValue),
-                       (hstmt, fAttribute, rgbValue, cbValueMax, pcbValue))
 LUMBROOK_LAZY_FUNCTION(odbc(), SQLRETURN, SQLEndTran,
                        (SQLSMALLINT HandleType, SQLHANDLE Handle, SQLSMALLINT CompletionType),
                        (HandleType, Handle, CompletionType))
@@ -112,10 +98,7 @@ LUMBROOK_LAZY_FUNCTION(odbc(), SQLRETURN, SQLPrimaryKeysW,
 // Statements, results and fetching.
 LUMBROOK_LAZY_FUNCTION(odbc(), SQLRETURN, SQLExecDirectW, (SQLHSTMT hstmt, SQLWCHAR* szSqlStr, SQLINTEGER cbSqlStr),
                        (hstmt, szSqlStr, cbSqlStr))
-LUMBROOK_LAZY_FUNCTION(odbc(), SQLRETURN, SQLPrepareW, (SQLHSTMT hstmt, SQLWCHAR* szSqlStr, SQLINTEGER cbSqlStr),
-                       (hstmt, szSqlStr, cbSqlStr))
 LUMBROOK_LAZY_FUNCTION(odbc(), SQLRETURN, SQLExecute, (SQLHSTMT StatementHandle), (StatementHandle))
-LUMBROOK_LAZY_FUNCTION(odbc(), SQLRETURN, SQLNumParams, (SQLHSTMT hstmt, SQLSMALLINT* pcpar), (hstmt, pcpar))
 LUMBROOK_LAZY_FUNCTION(odbc(), SQLRETURN, SQLBindParameter,
                        (SQLHSTMT hstmt, SQLUSMALLINT ipar, SQLSMALLINT fParamType, SQLSMALLINT fCType,
                         SQLSMALLINT fSqlType, SQLULEN cbColDef, SQLSMALLINT ibScale, SQLPOINTER rgbValue,
@@ -137,9 +120,6 @@ LUMBROOK_LAZY_FUNCTION(odbc(), SQLRETURN, SQLBindCol,
                         SQLPOINTER TargetValue, SQLLEN BufferLength, SQLLEN* StrLen_or_Ind),
                        (StatementHandle, ColumnNumber, TargetType, TargetValue, BufferLength, StrLen_or_Ind))
 LUMBROOK_LAZY_FUNCTION(odbc(), SQLRETURN, SQLFetch, (SQLHSTMT StatementHandle), (StatementHandle))
-LUMBROOK_LAZY_FUNCTION(odbc(), SQLRETURN, SQLFetchScroll,
-                       (SQLHSTMT StatementHandle, SQLSMALLINT FetchOrientation, SQLLEN FetchOffset),
-                       (StatementHandle, FetchOrientation, FetchOffset))
 LUMBROOK_LAZY_FUNCTION(odbc(), SQLRETURN, SQLGetData,
                        (SQLHSTMT StatementHandle, SQLUSMALLINT ColumnNumber, SQLSMALLINT TargetType,
                         SQLPOINTER TargetValue, SQLLEN BufferLength, SQLLEN* StrLen_or_Ind),
