@@ -10,6 +10,9 @@
 #include <QFile>
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <sys/resource.h>
+
 using namespace viewer;
 using testsupport::TempDir;
 
@@ -26,6 +29,30 @@ class SettingsTest : public ::testing::Test {
   TempDir dir_;
   // Restored after TearDown, so whatever is written while closing stays here.
   testsupport::ScopedConfigHome home_{dir_.path()};
+};
+
+// Caps the size of files this process writes while in scope, so a write
+// past `bytes` fails with EFBIG instead of ending the process. Permission
+// bits do not stop root; this does.
+class FileSizeCap {
+ public:
+  explicit FileSizeCap(rlim_t bytes) {
+    oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+    getrlimit(RLIMIT_FSIZE, &old_);
+    rlimit capped = old_;
+    capped.rlim_cur = bytes;
+    applied_ = setrlimit(RLIMIT_FSIZE, &capped) == 0;
+  }
+  ~FileSizeCap() {
+    setrlimit(RLIMIT_FSIZE, &old_);
+    std::signal(SIGXFSZ, oldHandler_);
+  }
+  bool applied() const { return applied_; }
+
+ private:
+  rlimit old_{};
+  void (*oldHandler_)(int) = nullptr;
+  bool applied_ = false;
 };
 
 }  // namespace
@@ -109,6 +136,40 @@ TEST_F(SettingsTest, SeveralValuesInOneWriteAllOrNone) {
   EXPECT_THROW(RegSetKeyValues(Hive::CurrentUser, key, {{"A", "changed"}, {"x=y", "1"}}), dataaccess::Error);
   EXPECT_EQ(ReadSetting(key, "A", {}), "one");
   EXPECT_EQ(ReadSetting(key, "B", {}), "two\nlines");
+}
+
+TEST_F(SettingsTest, SaveWritesTheFourValuesInOneReplacement) {
+  // Values already present are replaced where they stand, missing ones are
+  // appended in the order PAGESIZE, PAGEENCODING, TXTFormat, ShowSplash,
+  // and unrelated lines stay.
+  const QByteArray before = "# note\nshowsplash=1\nOther=x\nPAGESIZE=40\n";
+  dir_.write("Fenwright/Lumbrook.conf", before);
+  state().PageSize = 25;
+  state().PageEncoding = "utf-8";
+  state().TextFormat = "Delimited(;)";
+  state().ShowSplash = 0;
+  SaveSettings();
+  EXPECT_EQ(dir_.read("Fenwright/Lumbrook.conf"),
+            QByteArray("# note\nshowsplash=0\nOther=x\nPAGESIZE=25\nPAGEENCODING=utf-8\nTXTFormat=Delimited(;)\n"));
+
+  // A write that fails part-way, after room for one more line but not four,
+  // leaves the earlier file byte for byte: no value lands without the others.
+  dir_.write("Fenwright/Lumbrook.conf", before);
+  state().ShowSplash = 1;
+  {
+    FileSizeCap cap(rlim_t(before.size()) + 20);
+    if (!cap.applied()) GTEST_SKIP() << "cannot cap the file size";
+    try {
+      SaveSettings();
+      ADD_FAILURE() << "expected an error";
+    } catch (const dataaccess::Error& e) {
+      EXPECT_EQ(e.number(), -2147221504);
+      EXPECT_EQ(e.description(), "Error 27, Line 0");  // EFBIG
+    }
+  }
+  EXPECT_EQ(dir_.read("Fenwright/Lumbrook.conf"), before);
+  EXPECT_EQ(QDir(dir_.file("Fenwright")).entryList(QDir::Files), QStringList{"Lumbrook.conf"})
+      << "no temporary file is left behind";
 }
 
 TEST_F(SettingsTest, WriteFailureRaisesWithTheSystemErrorNumber) {

@@ -213,10 +213,13 @@ void LoadSettings() {
 void SaveSettings() {
   const QString key = QString::fromLatin1(kSettingsKey);
   const SourceState& s = state();
-  WriteSetting(key, QStringLiteral("PAGESIZE"), QString::number(s.PageSize));
-  WriteSetting(key, QStringLiteral("PAGEENCODING"), s.PageEncoding);
-  WriteSetting(key, QStringLiteral("TXTFormat"), s.TextFormat);
-  WriteSetting(key, QStringLiteral("ShowSplash"), QString::number(s.ShowSplash));
+  // One replacement of the file for the four: a failed write leaves the
+  // previous file whole rather than some values new and some old.
+  RegSetKeyValues(Hive::CurrentUser, key,
+                  {{QStringLiteral("PAGESIZE"), QString::number(s.PageSize)},
+                   {QStringLiteral("PAGEENCODING"), s.PageEncoding},
+                   {QStringLiteral("TXTFormat"), s.TextFormat},
+                   {QStringLiteral("ShowSplash"), QString::number(s.ShowSplash)}});
 }
 
 }  // namespace viewer

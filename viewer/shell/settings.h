@@ -55,7 +55,8 @@ void WriteSetting(const QString& key, const QString& name, const QString& value)
 void LoadSettings();
 
 // Writes PageSize, PageEncoding, TextFormat and ShowSplash from state(), in
-// this order. The first failure is raised; values written before it stay.
+// this order (new values are appended in it), with one replacement of the
+// file: on failure the error is raised and the file keeps all its old values.
 void SaveSettings();
 
 }  // namespace viewer
