@@ -74,9 +74,11 @@ compare() {
   lm=$(cut -d' ' -f2 "$a" | median)
   sm=$(cut -d' ' -f2 "$b" | median)
   rm -f "$a" "$b"
-  ROWS_OUT+=("$(awk -v n="$name" -v p="$peer" -v lt="$lt" -v st="$st" -v lm="$lm" -v sm="$sm" 'BEGIN {
-    printf "%-13s %8.3fs %8.3fs %6.2f %9.0f %9.0f %6.2f  %s", n, lt, st, (st > 0 ? lt / st : 0),
-           lm / 1024, sm / 1024, (sm > 0 ? lm / sm : 0), p }')")
+  # The names go through the environment: awk -v would read "\c" in
+  # "psql \copy" as an escape and drop the backslash.
+  ROWS_OUT+=("$(ROW_NAME=$name ROW_PEER=$peer awk -v lt="$lt" -v st="$st" -v lm="$lm" -v sm="$sm" 'BEGIN {
+    printf "%-13s %8.3fs %8.3fs %6.2f %9.0f %9.0f %6.2f  %s", ENVIRON["ROW_NAME"], lt, st, (st > 0 ? lt / st : 0),
+           lm / 1024, sm / 1024, (sm > 0 ? lm / sm : 0), ENVIRON["ROW_PEER"] }')")
   echo "${ROWS_OUT[-1]}" >&2
 }
 
