@@ -1,41 +1,21 @@
 // Files that are not readable workbooks (missing, empty, another format, a
 // chart, noise, a password-protected workbook): each gives the error that
 // says why. Damaged copies of workbooks are in the damaged-file suite.
-#include "dataaccess/connection.h"
-#include "dataaccess/error.h"
-#include "dataaccess/recordset.h"
 #include "testsupport/fixtures.h"
+#include "testsupport/readeverything.h"
 #include "testsupport/tempdir.h"
 
 #include <QFile>
 #include <QRandomGenerator>
 #include <gtest/gtest.h>
 
-using namespace dataaccess;
-
 namespace {
 
 // Opens the workbook and reads every table. Returns the error text, or an
 // empty string when everything read.
 QString readEverything(const QString& path) {
-  try {
-    auto cn = std::make_shared<Connection>();
-    cn->Open(QStringLiteral("Driver={Microsoft Excel Driver (*.xls)};DriverId=790;Dbq=%1;DefaultDir=/tmp/;").arg(path));
-    QStringList names;
-    for (auto t = cn->OpenSchema(adSchemaTables); !t->IsEOF(); t->MoveNext())
-      names << t->Fields(QStringLiteral("TABLE_NAME")).Value().toString();
-    cn->OpenSchema(adSchemaColumns);
-    for (const QString& name : names) {
-      Recordset rs;
-      rs.Open(QStringLiteral("SELECT * FROM [%1]").arg(name), cn, adOpenStatic, adLockReadOnly, adCmdText);
-      for (; !rs.IsEOF(); rs.MoveNext())
-        for (int i = 0; i < rs.FieldCount(); ++i) rs.Fields(i).Value();
-    }
-    return {};
-  } catch (const Error& e) {
-    EXPECT_FALSE(e.description().isEmpty());
-    return e.message();
-  }
+  return testsupport::readEverything(
+      QStringLiteral("Driver={Microsoft Excel Driver (*.xls)};DriverId=790;Dbq=%1;DefaultDir=/tmp/;").arg(path));
 }
 
 QByteArray fixtureBytes(const char* name) {

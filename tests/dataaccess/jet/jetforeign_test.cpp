@@ -1,44 +1,23 @@
 // Files that are not Access databases, and a database whose catalogue has
 // no usage map: each gives the error that says why. Damaged copies of the
 // databases in general are in the damaged-file suite.
-#include "dataaccess/connection.h"
-#include "dataaccess/error.h"
-#include "dataaccess/recordset.h"
 #include "testsupport/fixtures.h"
+#include "testsupport/readeverything.h"
 #include "testsupport/tempdir.h"
 
 #include <QFile>
 #include <QRandomGenerator>
 #include <gtest/gtest.h>
 
-using namespace dataaccess;
-
 namespace {
 
-// Opens the file and reads the catalogue, the columns and every table.
-// Returns the error text, or an empty string when everything read.
+// Opens the database and reads the catalogue, the columns and every table,
+// system tables included (not saved queries or links). Returns the error
+// text, or an empty string when everything read.
 QString readEverything(const QString& path) {
-  try {
-    auto cn = std::make_shared<Connection>();
-    cn->Open(QStringLiteral("Provider=Microsoft JET 4.0 OLE DB Provider;Data Source=%1;").arg(path));
-    auto tables = cn->OpenSchema(adSchemaTables);
-    QStringList names;
-    for (; !tables->IsEOF(); tables->MoveNext())
-      if (tables->Fields(QStringLiteral("TABLE_TYPE")).Value().toString().endsWith(QLatin1String("TABLE")))
-        names << tables->Fields(QStringLiteral("TABLE_NAME")).Value().toString();
-    cn->OpenSchema(adSchemaColumns);
-    for (const QString& name : names) {
-      Recordset rs;
-      rs.setCursorLocation(adUseClient);
-      rs.Open(QStringLiteral("SELECT * FROM [%1]").arg(name), cn, adOpenKeyset, adLockReadOnly, adCmdText);
-      for (; !rs.IsEOF(); rs.MoveNext())
-        for (int i = 0; i < rs.FieldCount(); ++i) rs.Fields(i).Value();
-    }
-    return {};
-  } catch (const Error& e) {
-    EXPECT_FALSE(e.description().isEmpty());
-    return e.message();
-  }
+  return testsupport::readEverything(
+      QStringLiteral("Provider=Microsoft JET 4.0 OLE DB Provider;Data Source=%1;").arg(path),
+      [](const QString&, const QString& type) { return type.endsWith(QLatin1String("TABLE")); });
 }
 
 QByteArray fixtureBytes() {
