@@ -14,6 +14,9 @@ namespace dataaccess::text {
 
 namespace {
 
+// The highest column a definition may name.
+constexpr qlonglong kMaxColumnNumber = 65536;
+
 [[noreturn]] void schemaError(const QString& iniPath, const QString& section, const QString& what) {
   throw Error(err::kProviderFailure, QStringLiteral("TextProvider.SchemaIni"),
               QStringLiteral("%1 (section [%2] of '%3')").arg(what, section, iniPath));
@@ -32,8 +35,11 @@ bool parseBool(const QString& v, bool fallback) {
 
 // "Col3=Unit Price Currency Width 10": the name is everything before the
 // type word, or a quoted name; without a known type word the whole value is
-// the name and the type is guessed.
-ColumnDefinition parseColumn(const QString& value, const QString& iniPath, const QString& section) {
+// the name and the type is guessed. After a quoted name nothing but one
+// known type word may follow: there the words cannot be part of the name.
+// `entry` is the whole line, for the error.
+ColumnDefinition parseColumn(const QString& value, const QString& entry, const QString& iniPath,
+                             const QString& section) {
   ColumnDefinition def;
   QString rest = value.trimmed();
   QString quotedName;
@@ -50,7 +56,7 @@ ColumnDefinition parseColumn(const QString& value, const QString& iniPath, const
   if (tokens.size() >= 2 && tokens[tokens.size() - 2].compare(QLatin1String("width"), Qt::CaseInsensitive) == 0) {
     bool ok = false;
     const qlonglong w = tokens.last().toLongLong(&ok);
-    if (!ok || w < 0) schemaError(iniPath, section, QStringLiteral("The column definition '%1' has a bad Width.").arg(value));
+    if (!ok || w < 0) schemaError(iniPath, section, QStringLiteral("The column definition '%1' has a bad Width.").arg(entry));
     def.width = w;
     tokens.removeLast();
     tokens.removeLast();
@@ -61,6 +67,9 @@ ColumnDefinition parseColumn(const QString& value, const QString& iniPath, const
       tokens.removeLast();
     }
   }
+  if (quoted && !tokens.isEmpty())
+    schemaError(iniPath, section,
+                QStringLiteral("The column definition '%1' has an unknown type '%2'.").arg(entry, tokens.join(QLatin1Char(' '))));
   def.name = quoted ? quotedName : tokens.join(QLatin1Char(' '));
   return def;
 }
@@ -153,6 +162,8 @@ TextSchema parseSchemaIni(const QString& iniText, const QString& fileName, const
   bool seenSection = false;
   QString sectionName;
   QStringList seenKeys;  // the first occurrence of a key counts
+  // "Col" and a whole number, signed or not (the sign is checked below).
+  static const QRegularExpression columnNumber(QStringLiteral("^col\\s*([+-]?\\d+)$"));
   const QStringList lines = iniText.split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
   for (const QString& raw : lines) {
     const QString line = raw.trimmed();
@@ -187,10 +198,17 @@ TextSchema parseSchemaIni(const QString& iniText, const QString& fileName, const
       bool ok = false;
       const qlonglong n = value.toLongLong(&ok);
       schema.maxScanRows = ok && n > 0 ? n : 0;
-    } else if (key.startsWith(QLatin1String("col")) && key.size() > 3) {
+    } else if (const auto number = columnNumber.match(key); number.hasMatch()) {
+      // A definition for a column that cannot exist would be dropped unseen.
+      const QString entry = line.left(eq).trimmed() + QLatin1Char('=') + value;
       bool ok = false;
-      const int n = key.mid(3).toInt(&ok);
-      if (ok && n > 0 && n <= 65536) schema.columns[n] = parseColumn(value, iniPath, sectionName);
+      const qlonglong n = number.captured(1).toLongLong(&ok);
+      if (!ok || n < 1 || n > kMaxColumnNumber)
+        schemaError(iniPath, sectionName,
+                    QStringLiteral("The column definition '%1' needs a column number from 1 to %2.")
+                        .arg(entry)
+                        .arg(kMaxColumnNumber));
+      schema.columns[int(n)] = parseColumn(value, entry, iniPath, sectionName);
     }
   }
   schema.hasSection = seenSection;

@@ -37,7 +37,9 @@ struct TextSchema {
 // case, as are the keys) of the SCHEMA.INI file in `folder`. A missing file
 // or section gives the defaults. Throws Error for a value that cannot be
 // honoured (an unknown Format, a FixedLength file, an unknown character
-// set, a column definition with a bad Width).
+// set, a column definition with a bad Width, a column number outside
+// 1..65536, or an unknown type after a quoted name). An unknown word after
+// an unquoted name is taken as part of the name.
 TextSchema readSchemaIni(const QString& folder, const QString& fileName);
 
 // Parses the text of a SCHEMA.INI file; `iniPath` only names it in errors.

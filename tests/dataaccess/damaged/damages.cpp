@@ -3,6 +3,8 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 
+#include <tuple>
+
 namespace damaged {
 
 namespace {
@@ -259,17 +261,23 @@ void addText(std::vector<Damage>& out) {
                          const qsizetype at = b.indexOf('\n');
                          if (at >= 0) b.insert(at + 1, QByteArray(1 << 20, 'x') + "\r\n");
                        })));
-  const std::pair<const char*, std::function<void(QByteArray&)>> kSchema[] = {
-      {"schema_width_huge", replaceFirst("Width 20", "Width 2147483647")},
-      {"schema_column_number_huge", replaceFirst("Col2=", "Col2147483647=")},
-      {"schema_column_number_negative", replaceFirst("Col3=", "Col-3=")},
-      {"schema_type_unknown", replaceFirst("Long", "Gizmo")},
-      {"schema_character_set_unknown", replaceFirst("CharacterSet=ANSI", "CharacterSet=NO-SUCH-SET")},
-      {"schema_delimiter_empty", replaceFirst("Format=CSVDelimited", "Format=Delimited()")},
-      {"schema_delimiter_quote", replaceFirst("Format=TabDelimited", "Format=Delimited(\")")},
-      {"schema_section_unclosed", replaceFirst("\\[tabbed.txt\\]", "[tabbed.txt")},
+  // The last field: a SCHEMA.INI value that cannot be honoured must be
+  // reported, not read past; the others may read.
+  const std::tuple<const char*, std::function<void(QByteArray&)>, bool> kSchema[] = {
+      {"schema_width_huge", replaceFirst("Width 20", "Width 2147483647"), false},
+      {"schema_column_number_huge", replaceFirst("Col2=", "Col2147483647="), true},
+      {"schema_column_number_negative", replaceFirst("Col3=", "Col-3="), true},
+      {"schema_type_unknown", replaceFirst("Long", "Gizmo"), false},
+      {"schema_character_set_unknown", replaceFirst("CharacterSet=ANSI", "CharacterSet=NO-SUCH-SET"), true},
+      {"schema_delimiter_empty", replaceFirst("Format=CSVDelimited", "Format=Delimited()"), true},
+      {"schema_delimiter_quote", replaceFirst("Format=TabDelimited", "Format=Delimited(\")"), true},
+      {"schema_section_unclosed", replaceFirst("\\[tabbed.txt\\]", "[tabbed.txt"), false},
   };
-  for (const auto& [name, change] : kSchema) out.push_back(toCompanion(name, patch(QString::fromLatin1(name), change)));
+  for (const auto& [name, change, reported] : kSchema) {
+    Damage d = toCompanion(name, patch(QString::fromLatin1(name), change));
+    if (reported) d.mustFail = [](const Layout&, qsizetype) { return true; };
+    out.push_back(std::move(d));
+  }
 }
 
 void addPersist(std::vector<Damage>& out) {

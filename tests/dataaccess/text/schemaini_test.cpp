@@ -76,3 +76,50 @@ TEST(SchemaIni, CharacterSets) {
   EXPECT_EQ(schemaType(QStringLiteral("Byte")), adUnsignedTinyInt);
   EXPECT_FALSE(schemaType(QStringLiteral("Money")).has_value());
 }
+
+// A column definition that could never apply is an error naming the file,
+// the section and the line, not a definition dropped without a word.
+TEST(SchemaIni, ColumnDefinitionsThatCannotApplyAreErrors) {
+  const auto errorFor = [](const char* definition) -> QString {
+    try {
+      parseSchemaIni(QStringLiteral("[other.txt]\nCol0=x\n[Data.txt]\nFormat=TabDelimited\n%1\n").arg(QLatin1String(definition)),
+                     QStringLiteral("data.txt"), QStringLiteral("/in/SCHEMA.INI"));
+    } catch (const Error& e) {
+      EXPECT_EQ(e.number(), -2147467259);
+      return e.message();
+    }
+    return QStringLiteral("<no error>");
+  };
+  const char* const bad[] = {"Col0=Id Long",       "Col-1=Id Long",          "COL-3=Id",
+                             "Col65537=Id Long",   "Col99999999999999999999=Id", "Col2=\"Unit Price\" Money",
+                             "Col2=\"Unit Price\" Currency Extra", "Col1=Id Long Width -4"};
+  for (const char* definition : bad) {
+    const QString message = errorFor(definition);
+    EXPECT_TRUE(message.startsWith(QLatin1String("-2147467259: ")) && message.contains(QLatin1String(definition)) &&
+                message.contains(QLatin1String("[Data.txt]")) && message.contains(QLatin1String("/in/SCHEMA.INI")))
+        << definition << " gave " << message.toStdString();
+  }
+  // Another file's section is not read, so its bad line does not matter.
+  EXPECT_EQ(errorFor("Col1=Id Long"), QStringLiteral("<no error>"));
+
+  // The limits themselves, a sign and blanks are fine.
+  const TextSchema s = parseSchemaIni(
+      QStringLiteral("[d.txt]\nCol65536=Last Long\nCol+2=Id Long\nCol 3=Note Text\n"), QStringLiteral("d.txt"), {});
+  ASSERT_EQ(s.columns.size(), 3u);
+  EXPECT_EQ(s.columns.at(65536).name, QStringLiteral("Last"));
+  EXPECT_EQ(s.columns.at(2).type, adInteger);
+  EXPECT_EQ(s.columns.at(3).name, QStringLiteral("Note"));
+}
+
+// An unknown last word after an unquoted name cannot be told from a name
+// with a blank ("First Name"): it stays part of the name and the type is
+// guessed. Keys that merely start with "Col" are not definitions.
+TEST(SchemaIni, UnknownWordAfterAnUnquotedNameIsPartOfTheName) {
+  const TextSchema s = parseSchemaIni(QStringLiteral("[d.txt]\nCol1=Name Blah\nCol2=Qty Gizmo Width 8\nColour=red\n"),
+                                      QStringLiteral("d.txt"), {});
+  ASSERT_EQ(s.columns.size(), 2u);
+  EXPECT_EQ(s.columns.at(1).name, QStringLiteral("Name Blah"));
+  EXPECT_FALSE(s.columns.at(1).type.has_value());
+  EXPECT_EQ(s.columns.at(2).name, QStringLiteral("Qty Gizmo"));
+  EXPECT_EQ(s.columns.at(2).width, 8);
+}

@@ -238,6 +238,21 @@ TEST(TextProvider, CharacterSets) {
   EXPECT_EQ(openTable(cn, QStringLiteral("oem#csv"))->valueAt(0, 0).toString(), QStringLiteral("ÇÜ"));
 }
 
+TEST(TextProvider, BadColumnDefinitionFailsTheOpenOfItsTableOnly) {
+  testsupport::TempDir dir;
+  dir.write(QStringLiteral("bad.csv"), "a,b\n1,2\n");
+  dir.write(QStringLiteral("good.csv"), "a,b\n1,2\n");
+  dir.write(QStringLiteral("SCHEMA.INI"), "[bad.csv]\nCol0=a Long\n[good.csv]\nCol1=a Long\n");
+  auto cn = connect(csvConnection(dir.path()));
+  EXPECT_EQ(tableNames(*cn).size(), 2) << "the catalogue lists both";
+  const QString bad = errorOf([&] { openTable(cn, QStringLiteral("bad#csv")); });
+  EXPECT_TRUE(bad.startsWith(QLatin1String("-2147467259: ")) && bad.contains(QLatin1String("Col0=a Long")) &&
+              bad.contains(QLatin1String("[bad.csv]")) && bad.contains(QLatin1String("SCHEMA.INI")))
+      << bad.toStdString();
+  auto good = openTable(cn, QStringLiteral("good#csv"));
+  EXPECT_EQ(good->Fields(0).Type(), adInteger);
+}
+
 TEST(TextProvider, BadInputGivesClearErrors) {
   testsupport::TempDir dir;
   dir.write(QStringLiteral("open.csv"), "a,b\n1,2\n3,\"never\nclosed\n");
