@@ -146,6 +146,43 @@ TEST(TextReaderSplit, TypeSettledInTheFirstHalfAppliesToTheSecond) {
   EXPECT_EQ(readWith(path, TextSchema(), kSplits[0]), readWith(path, TextSchema(), kOneThread));
 }
 
+// A field quoted only part of the way (a,b"c"d,e) is read leniently: a
+// quote inside an unquoted field is an ordinary character, and text after a
+// closing quote is kept. Two threads must read such lines exactly as one
+// does, also where a quoted part holds a line feed a split may land after.
+TEST(TextReaderSplit, FieldsQuotedPartWayReadAlikeAtEverySplit) {
+  testsupport::TempDir dir;
+  const char* const remarks[] = {
+      "b\"c\"d",            // quotes in the middle
+      "\"c\"d",             // quoted, then more text
+      "x\"y",               // one stray quote
+      "x\"y,z\"w",          // stray quotes around a delimiter: two fields
+      "\"two\nlines\"tail", // a line feed inside the quoted part
+      "\"q\"\"q\"after\"\"", // doubled quote inside, quotes after
+      "plain",
+  };
+  QByteArray bytes = "id,remark,more\n";
+  std::mt19937 rng(11);
+  for (int i = 1; i <= 400; ++i) bytes += QByteArray::number(i) + "," + remarks[rng() % 7] + ",e\n";
+  const QString path = dir.write(QStringLiteral("t.csv"), bytes);
+  const QStringList expected = readWith(path, TextSchema(), kOneThread);
+  ASSERT_EQ(expected.size(), 4 + 400);  // four columns: one shape has a field more
+  for (const TextReadTuning& t : kSplits) {
+    SCOPED_TRACE(QStringLiteral("chunk %1 split %2").arg(t.chunk).arg(t.minimumSplit).toStdString());
+    EXPECT_EQ(readWith(path, TextSchema(), t), expected);
+  }
+
+  // What one thread makes of each shape.
+  const QString small = dir.write(QStringLiteral("s.csv"),
+                                  "id,remark,more\n1,b\"c\"d,e\n2,\"c\"d,e\n3,x\"y,z\"w,e\n4,\"two\nlines\"tail,e\n"
+                                  "5,\"q\"\"q\"after\"\",e\n");
+  const QStringList cells = readWith(small, TextSchema(), kOneThread).mid(4);
+  EXPECT_EQ(cells, (QStringList{"1|b\"c\"d|e|<null>", "2|cd|e|<null>", "3|x\"y|z\"w|e", "4|two\nlinestail|e|<null>",
+                                "5|q\"qafter\"\"|e|<null>"}));
+  // The quick first look at a file reads them alike.
+  EXPECT_EQ(dump(*text::readTextTableHead(small, TextSchema(), 10, QLocale::c())).mid(4), cells);
+}
+
 TEST(TextReaderSplit, UnclosedQuoteNamesTheSameLine) {
   testsupport::TempDir dir;
   QByteArray bytes = trickyCsv(200, "\n", ',', 7);
