@@ -1,5 +1,7 @@
 #include "mdbfile.h"
 
+#include "propblocks.h"
+
 #include "../../error.h"
 #include "../../values.h"
 
@@ -125,18 +127,12 @@ namespace {
 // pointer, so rows are fetched only from tables that have one.
 bool hasUsageMap(const MdbTableDef* t) { return t->usage_map && t->map_sz > 0; }
 
-// Whether the system catalogue (the table defined on page 2) can be walked.
-bool catalogueReadable(MdbHandle* mdb) {
-  MdbCatalogEntry entry{};
-  entry.mdb = mdb;
-  std::strcpy(entry.object_name, "MSysObjects");
-  entry.object_type = MDB_TABLE;
-  entry.table_pg = 2;
-  MdbTableDef* t = mdb_read_table(&entry);
-  if (!t) return false;
-  const bool ok = hasUsageMap(t);
-  mdb_free_tabledef(t);
-  return ok;
+// Frees the properties libmdb parsed for a catalogue entry.
+void freeProps(MdbCatalogEntry* e) {
+  if (!e->props) return;
+  for (unsigned j = 0; j < e->props->len; ++j) mdb_free_props(static_cast<MdbProperties*>(g_ptr_array_index(e->props, j)));
+  g_ptr_array_free(e->props, TRUE);
+  e->props = nullptr;
 }
 
 }  // namespace
@@ -146,23 +142,46 @@ struct MdbFile::Impl {
   qint64 fileSize = 0;
   MdbHandle* mdb = nullptr;
 
+  // What the catalogue pass kept of each entry (by catalogue index): its
+  // dates, its raw property value (tables only), and how much of that value
+  // libmdb has parsed into the entry's properties.
+  enum class Props : unsigned char { None, Own, All };
+  struct EntryExtra {
+    QDateTime created, modified;
+    std::string lvprop;
+    Props parsed = Props::None;
+  };
+  std::vector<EntryExtra> extra;
+
+  MdbCatalogEntry* entryAt(unsigned i) const { return static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i)); }
+
+  // Reads MSysObjects once into libmdb's catalogue, with the dates and the
+  // tables' property values, leaving the properties unparsed. False when
+  // the catalogue table cannot be walked.
+  bool readCatalogue();
+  // Gives catalogue entry `i` its properties: the object's own (`Props::Own`)
+  // or those of its columns too (`Props::All`).
+  void parseProps(unsigned i, Props want);
+
   [[noreturn]] void damaged(const QString& table, const QString& what) const {
     fail(kReadSource, QStringLiteral("The table '%1' of '%2' cannot be read: the database is damaged (%3).")
                           .arg(table, path, what));
   }
 
-  MdbCatalogEntry* entryOf(const QString& table) {
+  unsigned indexOf(const QString& table) const {
     const QByteArray name = table.toUtf8();
     for (unsigned i = 0; i < mdb->num_catalog; ++i) {
-      auto* e = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
-      if (e->object_type == MDB_TABLE && name.compare(e->object_name, Qt::CaseInsensitive) == 0) return e;
+      const MdbCatalogEntry* e = entryAt(i);
+      if (e->object_type == MDB_TABLE && name.compare(e->object_name, Qt::CaseInsensitive) == 0) return i;
     }
     fail(kReadSource, QStringLiteral("The table '%1' does not exist in '%2'.").arg(table, path));
   }
 
+  // The table's definition and columns, with their properties.
   MdbTableDef* openTable(const QString& table) {
-    MdbCatalogEntry* e = entryOf(table);
-    MdbTableDef* t = mdb_read_table(e);
+    const unsigned i = indexOf(table);
+    parseProps(i, Props::All);
+    MdbTableDef* t = mdb_read_table(entryAt(i));
     if (!t) damaged(table, QStringLiteral("its definition cannot be read"));
     if (!hasUsageMap(t)) {
       mdb_free_tabledef(t);
@@ -205,8 +224,75 @@ struct MdbFile::Impl {
 
   // Every row of `table`; only the columns named in `only` (all when it is
   // empty), so that catalogue lookups skip the long values they do not need.
-  std::shared_ptr<RowStore> read(const QString& table, const QStringList& only = {});
+  std::shared_ptr<RowStore> read(const QString& table, const QStringList& only = {}) {
+    TableGuard guard(openTable(table));
+    return readRows(guard.t, table, only, DateOutOfRange::Fails);
+  }
+  // The same from the open table `t`. A date out of range fails the read,
+  // or with `DateOutOfRange::IsNull` reads as Null.
+  enum class DateOutOfRange { Fails, IsNull };
+  std::shared_ptr<RowStore> readRows(MdbTableDef* t, const QString& table, const QStringList& only,
+                                     DateOutOfRange badDate);
 };
+
+bool MdbFile::Impl::readCatalogue() {
+  // The catalogue table is defined on page 2; libmdb reads it through a
+  // catalogue entry of its own making, as its own catalogue reader does.
+  MdbCatalogEntry sys{};
+  sys.mdb = mdb;
+  std::strcpy(sys.object_name, "MSysObjects");
+  sys.object_type = MDB_TABLE;
+  sys.table_pg = 2;
+  TableGuard guard(mdb_read_table(&sys));
+  if (!guard.t || !hasUsageMap(guard.t) || !mdb_read_columns(guard.t)) return false;
+  std::shared_ptr<RowStore> rows;
+  try {
+    rows = readRows(guard.t, QStringLiteral("MSysObjects"),
+                    {QStringLiteral("Id"), QStringLiteral("Name"), QStringLiteral("Type"), QStringLiteral("Flags"),
+                     QStringLiteral("DateCreate"), QStringLiteral("DateUpdate"), QStringLiteral("LvProp")},
+                    DateOutOfRange::IsNull);
+  } catch (const Error&) {
+    return false;
+  }
+  const int id = rows->fieldIndex(QStringLiteral("Id")), name = rows->fieldIndex(QStringLiteral("Name")),
+            type = rows->fieldIndex(QStringLiteral("Type")), flags = rows->fieldIndex(QStringLiteral("Flags")),
+            created = rows->fieldIndex(QStringLiteral("DateCreate")),
+            updated = rows->fieldIndex(QStringLiteral("DateUpdate")), props = rows->fieldIndex(QStringLiteral("LvProp"));
+  if (id < 0 || name < 0 || type < 0 || flags < 0) return false;
+
+  mdb_free_catalog(mdb);
+  mdb->catalog = g_ptr_array_new();
+  mdb->num_catalog = 0;
+  extra.clear();
+  extra.reserve(size_t(rows->rowCount()));
+  for (int64_t r = 0; r < rows->rowCount(); ++r) {
+    auto* e = static_cast<MdbCatalogEntry*>(g_malloc0(sizeof(MdbCatalogEntry)));
+    e->mdb = mdb;
+    std::snprintf(e->object_name, sizeof e->object_name, "%s", rows->value(r, name).toString().toUtf8().constData());
+    e->object_type = rows->value(r, type).toInt() & 0x7F;
+    e->table_pg = static_cast<uint32_t>(rows->value(r, id).toLongLong()) & 0x00FFFFFF;
+    e->flags = rows->value(r, flags).toInt();
+    g_ptr_array_add(mdb->catalog, e);
+    ++mdb->num_catalog;
+    EntryExtra x;
+    if (created >= 0) x.created = rows->value(r, created).toDateTime();
+    if (updated >= 0) x.modified = rows->value(r, updated).toDateTime();
+    // Only tables' properties are ever asked for.
+    if (props >= 0 && e->object_type == MDB_TABLE) x.lvprop = rows->value(r, props).toByteArray().toStdString();
+    extra.push_back(std::move(x));
+  }
+  return true;
+}
+
+void MdbFile::Impl::parseProps(unsigned i, Props want) {
+  EntryExtra& x = extra[i];
+  if (x.parsed >= want) return;
+  MdbCatalogEntry* e = entryAt(i);
+  freeProps(e);
+  std::string blocks = jet::framedPropertyBlocks(x.lvprop, want == Props::Own);
+  if (!blocks.empty()) e->props = mdb_kkd_to_props(mdb, blocks.data(), blocks.size());
+  x.parsed = want;
+}
 
 MdbFile::MdbFile(const QString& path) : d_(std::make_unique<Impl>()) {
   header_ = checkJetHeader(path);
@@ -215,7 +301,7 @@ MdbFile::MdbFile(const QString& path) : d_(std::make_unique<Impl>()) {
   std::lock_guard lock(libraryLock());
   d_->mdb = mdb_open(QFile::encodeName(path).constData(), MDB_NOFLAGS);
   if (!d_->mdb) fail(kOpenSource, QStringLiteral("Unrecognized database format '%1'.").arg(path));
-  if (!catalogueReadable(d_->mdb) || !mdb_read_catalog(d_->mdb, MDB_ANY)) {
+  if (!d_->readCatalogue()) {
     mdb_close(d_->mdb);
     d_->mdb = nullptr;
     fail(kOpenSource, QStringLiteral("The database '%1' is damaged: its catalogue cannot be read.").arg(path));
@@ -243,29 +329,9 @@ QString MdbFile::versionText() const {
 
 std::vector<MdbFile::Object> MdbFile::objects() {
   std::lock_guard lock(libraryLock());
-  // Creation and change dates are columns of the catalogue table itself.
-  QHash<QString, std::pair<QDateTime, QDateTime>> dates;
-  try {
-    const std::shared_ptr<RowStore> sys =
-        d_->read(QStringLiteral("MSysObjects"), {QStringLiteral("Name"), QStringLiteral("DateCreate"),
-                                                 QStringLiteral("DateUpdate"), QStringLiteral("Type")});
-    const int name = sys->fieldIndex(QStringLiteral("Name")), created = sys->fieldIndex(QStringLiteral("DateCreate")),
-              updated = sys->fieldIndex(QStringLiteral("DateUpdate")), type = sys->fieldIndex(QStringLiteral("Type"));
-    if (name >= 0 && created >= 0 && updated >= 0 && type >= 0) {
-      for (int64_t r = 0; r < sys->rowCount(); ++r) {
-        const int t = sys->value(r, type).toInt();
-        if (t != 1 && t != 5 && t != 6) continue;
-        dates.insert(sys->value(r, name).toString().toLower(),
-                     {sys->value(r, created).toDateTime(), sys->value(r, updated).toDateTime()});
-      }
-    }
-  } catch (const Error&) {
-    // Dates are a courtesy; a catalogue table that cannot be read leaves them Null.
-  }
-
   std::vector<Object> result;
   for (unsigned i = 0; i < d_->mdb->num_catalog; ++i) {
-    auto* e = static_cast<MdbCatalogEntry*>(g_ptr_array_index(d_->mdb->catalog, i));
+    MdbCatalogEntry* e = d_->entryAt(i);
     Object o;
     o.name = QString::fromUtf8(e->object_name);
     o.flags = e->flags;
@@ -287,12 +353,12 @@ std::vector<MdbFile::Object> MdbFile::objects() {
       case MDB_LINKED_TABLE: o.kind = Object::Kind::Linked; break;
       default: continue;
     }
-    const auto it = dates.constFind(o.name.toLower());
-    if (it != dates.cend()) {
-      o.created = it->first;
-      o.modified = it->second;
+    if (e->object_type == MDB_TABLE || e->object_type == MDB_QUERY || e->object_type == MDB_LINKED_TABLE) {
+      o.created = d_->extra[i].created;
+      o.modified = d_->extra[i].modified;
     }
     if (o.kind == Object::Kind::Table) {
+      d_->parseProps(i, Impl::Props::Own);
       if (MdbTableDef* t = mdb_read_table(e)) {
         TableGuard guard(t);
         if (const char* desc = mdb_table_get_prop(t, "Description")) o.description = QString::fromUtf8(desc);
@@ -354,9 +420,8 @@ std::vector<jet::QueryRow> MdbFile::queryRows(const QString& query) {
   return rows;
 }
 
-std::shared_ptr<RowStore> MdbFile::Impl::read(const QString& table, const QStringList& only) {
-  TableGuard guard(openTable(table));
-  MdbTableDef* t = guard.t;
+std::shared_ptr<RowStore> MdbFile::Impl::readRows(MdbTableDef* t, const QString& table, const QStringList& only,
+                                                  DateOutOfRange badDate) {
   const unsigned ncols = t->num_cols;
   std::vector<MdbColumn*> cols(ncols);
   std::vector<unsigned> kept;  // the table's column numbers that are read, in order
@@ -433,8 +498,13 @@ std::shared_ptr<RowStore> MdbFile::Impl::read(const QString& table, const QStrin
           need(8);
           double days;
           std::memcpy(&days, p, 8);
-          if (!std::isfinite(days) || days < kMinOleDate || days >= kMaxOleDate)
+          if (!std::isfinite(days) || days < kMinOleDate || days >= kMaxOleDate) {
+            if (badDate == DateOutOfRange::IsNull) {
+              out.appendNull();
+              break;
+            }
             damaged(table, QStringLiteral("a date is out of range"));
+          }
           out.appendOleMsecs(oleMsecsFromDays(days));
           break;
         }
