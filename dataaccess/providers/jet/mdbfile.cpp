@@ -162,6 +162,17 @@ struct MdbFile::Impl {
   // Gives catalogue entry `i` its properties: the object's own (`Props::Own`)
   // or those of its columns too (`Props::All`).
   void parseProps(unsigned i, Props want);
+  // Property `key` of catalogue entry `i` itself (not of a column), or null:
+  // what the table definition would give, without reading it.
+  const char* ownProp(unsigned i, const char* key) {
+    parseProps(i, Props::Own);
+    const MdbCatalogEntry* e = entryAt(i);
+    for (unsigned j = 0; e->props && j < e->props->len; ++j) {
+      const auto* p = static_cast<const MdbProperties*>(g_ptr_array_index(e->props, j));
+      if (!p->name && p->hash) return static_cast<const char*>(g_hash_table_lookup(p->hash, key));
+    }
+    return nullptr;
+  }
 
   [[noreturn]] void damaged(const QString& table, const QString& what) const {
     fail(kReadSource, QStringLiteral("The table '%1' of '%2' cannot be read: the database is damaged (%3).")
@@ -358,11 +369,7 @@ std::vector<MdbFile::Object> MdbFile::objects() {
       o.modified = d_->extra[i].modified;
     }
     if (o.kind == Object::Kind::Table) {
-      d_->parseProps(i, Impl::Props::Own);
-      if (MdbTableDef* t = mdb_read_table(e)) {
-        TableGuard guard(t);
-        if (const char* desc = mdb_table_get_prop(t, "Description")) o.description = QString::fromUtf8(desc);
-      }
+      if (const char* desc = d_->ownProp(i, "Description")) o.description = QString::fromUtf8(desc);
     }
     result.push_back(std::move(o));
   }
