@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstring>
 #include <mutex>
+#include <utility>
 
 extern "C" {
 #include <mdbtools.h>
@@ -148,17 +149,24 @@ struct MdbFile::Impl {
   enum class Props : unsigned char { None, Own, All };
   struct EntryExtra {
     QDateTime created, modified;
+    bool lvpropRead = false;  // tables' values are read when first needed
     std::string lvprop;
     Props parsed = Props::None;
   };
   std::vector<EntryExtra> extra;
+  MdbCatalogEntry catalogueEntry{};  // the catalogue table's own, not in the catalogue
 
   MdbCatalogEntry* entryAt(unsigned i) const { return static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i)); }
 
-  // Reads MSysObjects once into libmdb's catalogue, with the dates and the
-  // tables' property values, leaving the properties unparsed. False when
-  // the catalogue table cannot be walked.
+  // Reads MSysObjects once into libmdb's catalogue, with the dates. False
+  // when the catalogue table cannot be walked.
   bool readCatalogue();
+  // The catalogue table's definition and columns, or null.
+  MdbTableDef* openCatalogue();
+  // Reads the property values of catalogue entry `only`, or of every table
+  // when it is -1: long values on pages of their own, most of the
+  // catalogue's reading, and only tables' are ever asked for.
+  void readPropertyValues(int only);
   // Gives catalogue entry `i` its properties: the object's own (`Props::Own`)
   // or those of its columns too (`Props::All`).
   void parseProps(unsigned i, Props want);
@@ -244,23 +252,32 @@ struct MdbFile::Impl {
   enum class DateOutOfRange { Fails, IsNull };
   std::shared_ptr<RowStore> readRows(MdbTableDef* t, const QString& table, const QStringList& only,
                                      DateOutOfRange badDate);
+  // The OLE object or long binary value of `col` in the current row.
+  std::string readLongValue(MdbColumn* col, const QString& table) const;
 };
 
-bool MdbFile::Impl::readCatalogue() {
+MdbTableDef* MdbFile::Impl::openCatalogue() {
   // The catalogue table is defined on page 2; libmdb reads it through a
   // catalogue entry of its own making, as its own catalogue reader does.
-  MdbCatalogEntry sys{};
-  sys.mdb = mdb;
-  std::strcpy(sys.object_name, "MSysObjects");
-  sys.object_type = MDB_TABLE;
-  sys.table_pg = 2;
-  TableGuard guard(mdb_read_table(&sys));
-  if (!guard.t || !hasUsageMap(guard.t) || !mdb_read_columns(guard.t)) return false;
+  // The table definition keeps a pointer to that entry.
+  catalogueEntry = MdbCatalogEntry{};
+  catalogueEntry.mdb = mdb;
+  std::strcpy(catalogueEntry.object_name, "MSysObjects");
+  catalogueEntry.object_type = MDB_TABLE;
+  catalogueEntry.table_pg = 2;
+  TableGuard guard(mdb_read_table(&catalogueEntry));
+  if (!guard.t || !hasUsageMap(guard.t) || !mdb_read_columns(guard.t)) return nullptr;
+  return std::exchange(guard.t, nullptr);
+}
+
+bool MdbFile::Impl::readCatalogue() {
+  TableGuard guard(openCatalogue());
+  if (!guard.t) return false;
   std::shared_ptr<RowStore> rows;
   try {
     rows = readRows(guard.t, QStringLiteral("MSysObjects"),
                     {QStringLiteral("Id"), QStringLiteral("Name"), QStringLiteral("Type"), QStringLiteral("Flags"),
-                     QStringLiteral("DateCreate"), QStringLiteral("DateUpdate"), QStringLiteral("LvProp")},
+                     QStringLiteral("DateCreate"), QStringLiteral("DateUpdate")},
                     DateOutOfRange::IsNull);
   } catch (const Error&) {
     return false;
@@ -268,7 +285,7 @@ bool MdbFile::Impl::readCatalogue() {
   const int id = rows->fieldIndex(QStringLiteral("Id")), name = rows->fieldIndex(QStringLiteral("Name")),
             type = rows->fieldIndex(QStringLiteral("Type")), flags = rows->fieldIndex(QStringLiteral("Flags")),
             created = rows->fieldIndex(QStringLiteral("DateCreate")),
-            updated = rows->fieldIndex(QStringLiteral("DateUpdate")), props = rows->fieldIndex(QStringLiteral("LvProp"));
+            updated = rows->fieldIndex(QStringLiteral("DateUpdate"));
   if (id < 0 || name < 0 || type < 0 || flags < 0) return false;
 
   mdb_free_catalog(mdb);
@@ -288,16 +305,41 @@ bool MdbFile::Impl::readCatalogue() {
     EntryExtra x;
     if (created >= 0) x.created = rows->value(r, created).toDateTime();
     if (updated >= 0) x.modified = rows->value(r, updated).toDateTime();
-    // Only tables' properties are ever asked for.
-    if (props >= 0 && e->object_type == MDB_TABLE) x.lvprop = rows->value(r, props).toByteArray().toStdString();
+    x.lvpropRead = e->object_type != MDB_TABLE;
     extra.push_back(std::move(x));
   }
   return true;
 }
 
+void MdbFile::Impl::readPropertyValues(int only) {
+  TableGuard guard(openCatalogue());
+  MdbColumn* lvprop = nullptr;
+  for (unsigned c = 0; guard.t && c < guard.t->num_cols; ++c) {
+    auto* col = static_cast<MdbColumn*>(g_ptr_array_index(guard.t->columns, c));
+    if (col->col_type == MDB_OLE && std::strcmp(col->name, "LvProp") == 0) lvprop = col;
+  }
+  if (lvprop) {
+    try {
+      mdb_rewind_table(guard.t);
+      // The rows come in the order the catalogue was built from.
+      for (size_t r = 0; r < extra.size() && mdb_fetch_row(guard.t); ++r) {
+        if (extra[r].lvpropRead || (only >= 0 && size_t(only) != r)) continue;
+        if (lvprop->cur_value_len > 0) extra[r].lvprop = readLongValue(lvprop, QStringLiteral("MSysObjects"));
+        extra[r].lvpropRead = true;
+        if (only >= 0) break;
+      }
+    } catch (const Error&) {
+      // Properties are a courtesy: a damaged value leaves the object without them.
+    }
+  }
+  for (size_t r = 0; r < extra.size(); ++r)
+    if (only < 0 || size_t(only) == r) extra[r].lvpropRead = true;
+}
+
 void MdbFile::Impl::parseProps(unsigned i, Props want) {
   EntryExtra& x = extra[i];
   if (x.parsed >= want) return;
+  if (!x.lvpropRead) readPropertyValues(want == Props::Own ? -1 : int(i));
   MdbCatalogEntry* e = entryAt(i);
   freeProps(e);
   std::string blocks = jet::framedPropertyBlocks(x.lvprop, want == Props::Own);
@@ -427,6 +469,31 @@ std::vector<jet::QueryRow> MdbFile::queryRows(const QString& query) {
   return rows;
 }
 
+std::string MdbFile::Impl::readLongValue(MdbColumn* col, const QString& table) const {
+  const int len = col->cur_value_len, start = col->cur_value_start;
+  const int pageSize = int(mdb->fmt->pg_size);
+  if (len < MDB_MEMO_OVERHEAD || start < 0 || start + len > pageSize)
+    damaged(table, QStringLiteral("an OLE object lies outside its page"));
+  const unsigned char* p = mdb->pg_buf + start;
+  const uint32_t head = le32(p);
+  const uint32_t oleLen = head & 0x3fffffff;
+  if (oleLen > uint64_t(fileSize) || ((head & 0x80000000u) && oleLen > uint32_t(len - MDB_MEMO_OVERHEAD)))
+    damaged(table, QStringLiteral("an OLE object length is wrong"));
+  // The library copies each chunk into the column's bound buffer.
+  std::vector<unsigned char> lval(p, p + len);
+  std::vector<char> chunk(MDB_BIND_SIZE);
+  std::string data;
+  data.reserve(oleLen);
+  col->bind_ptr = chunk.data();
+  size_t n = mdb_ole_read(mdb, col, lval.data(), chunk.size());
+  while (n > 0 && data.size() + n <= oleLen) {
+    data.append(chunk.data(), n);
+    n = mdb_ole_read_next(mdb, col, lval.data());
+  }
+  col->bind_ptr = nullptr;
+  return data;
+}
+
 std::shared_ptr<RowStore> MdbFile::Impl::readRows(MdbTableDef* t, const QString& table, const QStringList& only,
                                                   DateOutOfRange badDate) {
   const unsigned ncols = t->num_cols;
@@ -452,8 +519,6 @@ std::shared_ptr<RowStore> MdbFile::Impl::readRows(MdbTableDef* t, const QString&
   // A page holds at most pageSize / 2 row offsets; more rows than that
   // means the page chain loops.
   const int64_t maxRows = (fileSize / pageSize) * (pageSize / 2);
-  std::vector<char> chunk(MDB_BIND_SIZE);
-
   mdb_rewind_table(t);
   while (mdb_fetch_row(t)) {
     if (rows->rowCount() >= maxRows) damaged(table, QStringLiteral("its pages loop"));
@@ -531,26 +596,10 @@ std::shared_ptr<RowStore> MdbFile::Impl::readRows(MdbTableDef* t, const QString&
           else out.appendNull();
           break;
         }
-        case MDB_OLE: {
+        case MDB_OLE:
           need(MDB_MEMO_OVERHEAD);
-          const uint32_t head = le32(p);
-          const uint32_t oleLen = head & 0x3fffffff;
-          if (oleLen > uint64_t(fileSize) || ((head & 0x80000000u) && oleLen > uint32_t(len - MDB_MEMO_OVERHEAD)))
-            damaged(table, QStringLiteral("an OLE object length is wrong"));
-          // The library copies each chunk into the column's bound buffer.
-          std::vector<unsigned char> lval(p, p + len);
-          std::string data;
-          data.reserve(oleLen);
-          col->bind_ptr = chunk.data();
-          size_t n = mdb_ole_read(mdb, col, lval.data(), chunk.size());
-          while (n > 0 && data.size() + n <= oleLen) {
-            data.append(chunk.data(), n);
-            n = mdb_ole_read_next(mdb, col, lval.data());
-          }
-          col->bind_ptr = nullptr;
-          out.appendBytes(data);
+          out.appendBytes(readLongValue(col, table));
           break;
-        }
         case MDB_REPID: {
           need(16);
           GString s(mdb_uuid_to_string(mdb->pg_buf, start));
