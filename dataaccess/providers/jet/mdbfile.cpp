@@ -481,13 +481,13 @@ std::string MdbFile::Impl::readLongValue(MdbColumn* col, const QString& table) c
     damaged(table, QStringLiteral("an OLE object length is wrong"));
   // The library copies each chunk into the column's bound buffer.
   std::vector<unsigned char> lval(p, p + len);
-  std::vector<char> chunk(MDB_BIND_SIZE);
+  const std::unique_ptr<char[]> chunk(new char[MDB_BIND_SIZE]);  // filled by the library, not cleared first
   std::string data;
   data.reserve(oleLen);
-  col->bind_ptr = chunk.data();
-  size_t n = mdb_ole_read(mdb, col, lval.data(), chunk.size());
+  col->bind_ptr = chunk.get();
+  size_t n = mdb_ole_read(mdb, col, lval.data(), MDB_BIND_SIZE);
   while (n > 0 && data.size() + n <= oleLen) {
-    data.append(chunk.data(), n);
+    data.append(chunk.get(), n);
     n = mdb_ole_read_next(mdb, col, lval.data());
   }
   col->bind_ptr = nullptr;
