@@ -169,24 +169,37 @@ std::optional<QString> keyName(const QString& line) {
 
 namespace {
 
-// An INI file's lines with their decoded text, changed in memory: every
-// line is decoded once however many keys are set.
+// An INI file's lines, changed in memory: every line is decoded and parsed
+// once however many keys are set.
 struct IniDocument {
+  struct Parsed {
+    std::optional<QString> section;  // of a "[section]" line
+    std::optional<QString> key;      // of a "key=value" line
+    bool blank = false;
+  };
   std::vector<IniLine> lines;
-  std::vector<QString> texts;
+  std::vector<Parsed> parsed;
   QByteArray newline;
   bool changed = false;
+
+  static Parsed parse(const QString& text) {
+    Parsed p;
+    p.section = sectionName(text);
+    if (!p.section) p.key = keyName(text);
+    p.blank = text.trimmed().isEmpty();
+    return p;
+  }
 
   explicit IniDocument(const QByteArray& data)
       : lines(splitLines(data)), newline(data.contains("\r\n") ? QByteArray("\r\n") : QByteArray("\n")) {
     QStringDecoder decoder(textCharset().toLatin1().constData(), QStringDecoder::Flag::Stateless);
     if (!decoder.isValid()) decoder = QStringDecoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    texts.reserve(lines.size());
-    for (const IniLine& l : lines) texts.push_back(decoder.decode(l.bytes));
+    parsed.reserve(lines.size());
+    for (const IniLine& l : lines) parsed.push_back(parse(decoder.decode(l.bytes)));
   }
 
   void insert(size_t at, QByteArray bytes) {
-    texts.insert(texts.begin() + qsizetype(at), decodeText(bytes));
+    parsed.insert(parsed.begin() + qsizetype(at), parse(decodeText(bytes)));
     lines.insert(lines.begin() + qsizetype(at), IniLine{std::move(bytes), newline});
   }
 
@@ -197,19 +210,18 @@ struct IniDocument {
     qsizetype sectionLast = -1;  // last non-blank line of the section, or its header
     bool inSection = false;
     for (size_t i = 0; i < lines.size(); ++i) {
-      const QString& text = texts[i];
-      if (auto name = sectionName(text)) {
+      const Parsed& p = parsed[i];
+      if (p.section) {
         if (inSection) break;
-        inSection = name->compare(section, Qt::CaseInsensitive) == 0;
+        inSection = p.section->compare(section, Qt::CaseInsensitive) == 0;
         if (inSection) sectionLast = qsizetype(i);
         continue;
       }
       if (!inSection) continue;
-      if (!text.trimmed().isEmpty()) sectionLast = qsizetype(i);
-      auto name = keyName(text);
-      if (name && name->compare(key, Qt::CaseInsensitive) == 0) {
+      if (!p.blank) sectionLast = qsizetype(i);
+      if (p.key && p.key->compare(key, Qt::CaseInsensitive) == 0) {
         if (lines[i].bytes == keyLine) return;  // already holds the value
-        texts[i] = decodeText(keyLine);
+        parsed[i] = parse(decodeText(keyLine));
         lines[i].bytes = keyLine;
         changed = true;
         return;
