@@ -345,6 +345,7 @@ void MdbFile::Impl::parseProps(unsigned i, Props want) {
   std::string blocks = jet::framedPropertyBlocks(x.lvprop, want == Props::Own);
   if (!blocks.empty()) e->props = mdb_kkd_to_props(mdb, blocks.data(), blocks.size());
   x.parsed = want;
+  if (want == Props::All) std::string().swap(x.lvprop);  // parsed for good
 }
 
 MdbFile::MdbFile(const QString& path) : d_(std::make_unique<Impl>()) {
