@@ -73,7 +73,20 @@ foreach(t lumbrook lumbrook-report-pdf)
   endif()
 endforeach()
 install(TARGETS ${lumbrook_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The build tree's programs find libquillon (opened at the first XML export)
+# through a run path to its folder; installed, they find it in the library
+# folder and carry no run path. CMake would give installed targets their
+# build-tree run path with a trailing ":" (room it keeps for rewriting the
+# path at install), and an empty entry makes the loader search the current
+# folder first. So these targets get no run path from CMake: the programs
+# get the folder straight from the linker, and the install removes it.
+set_target_properties(${lumbrook_programs} PROPERTIES SKIP_BUILD_RPATH ON)
+foreach(t ${lumbrook_programs})
+  target_link_options(${t} PRIVATE "LINKER:-rpath,${CMAKE_BINARY_DIR}/converter")
+  install(CODE "file(RPATH_REMOVE FILE \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/${t}\")")
+endforeach()
 if(TARGET converter)
+  set_target_properties(converter PROPERTIES SKIP_BUILD_RPATH ON)
   install(TARGETS converter LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
   # The public header of Quillon and what it includes, under their source
   # paths: #include "converter/convertor.h" with -I<prefix>/include/quillon.

@@ -28,6 +28,14 @@ for f in bin/lumbrook bin/lumbrook-cli; do [ -x "$root/$f" ] || { echo "not exec
 # libquillon under the library folder of the prefix, with its development link.
 lib=$(find "$root" -name 'libquillon.so' -print -quit)
 [ -n "$lib" ] && [ -e "$lib" ] || { echo "missing: libquillon.so"; fail=1; }
+# The installed programs and libquillon carry no run path (the build tree's
+# folders mean nothing on the user's machine).
+if command -v readelf >/dev/null; then
+  for f in "$root/bin/lumbrook" "$root/bin/lumbrook-cli" "$root/bin/lumbrook-report-pdf" "$lib"; do
+    [ -f "$f" ] || continue
+    if readelf -d "$f" | grep -Eq '\((RUNPATH|RPATH)\)'; then echo "run path in ${f#$root/}"; fail=1; fi
+  done
+fi
 # PNG icons when the build could render them.
 if command -v rsvg-convert >/dev/null; then need share/icons/hicolor/48x48/apps/lumbrook.png share/icons/hicolor/128x128/apps/lumbrook.png; fi
 # Every picture the guide shows was installed with it.

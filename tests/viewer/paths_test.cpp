@@ -151,6 +151,37 @@ TEST(ProfileSetString, ReplacesOneKeyCaseInsensitivelyAndKeepsEverythingElse) {
                                                "New=1\r\n"));
 }
 
+// Several keys at once give the bytes one call per key gives, over a file
+// with sections, comments, CRLF endings and a key already holding its value;
+// a file that would not change is not rewritten, and one refused entry
+// leaves the file as it was.
+TEST(ProfileSetString, SeveralKeysAtOnceAsOneCallPerKey) {
+  TempDir dir;
+  const QByteArray before = "; hand\r\n[b.csv]\r\nFormat=CSVDelimited\r\n\r\n[A.TXT]\r\nmaxscanrows=0\r\nCol1=id Integer";
+  const std::vector<ProfileEntry> entries = {
+      {"a.txt", "ColNameHeader", "True"}, {"a.txt", "MaxScanRows", "0"},     {"b.csv", "Format", "TabDelimited"},
+      {"new.csv", "Format", "CSVDelimited"}, {"new.csv", "CharacterSet", "ANSI"}, {"a.txt", "ColNameHeader", "False"},
+  };
+  const QString one = dir.write("one/SCHEMA.INI", before);
+  for (const ProfileEntry& e : entries) ProfileSetString(e.section, e.key, e.value, one);
+  const QString batch = dir.write("batch/SCHEMA.INI", before);
+  ProfileSetStrings(entries, batch);
+  EXPECT_EQ(dir.read("batch/SCHEMA.INI"), dir.read("one/SCHEMA.INI"));
+  EXPECT_TRUE(dir.read("batch/SCHEMA.INI").contains("[A.TXT]\r\nMaxScanRows=0\r\nCol1=id Integer\r\nColNameHeader=False\r\n"));
+
+  // Nothing to change: the file is not replaced (a read-only folder would refuse it).
+  QFile::setPermissions(dir.file("batch"), QFile::ReadOwner | QFile::ExeOwner);
+  EXPECT_NO_THROW(ProfileSetStrings(entries, batch));
+  QFile::setPermissions(dir.file("batch"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+  const QByteArray kept = dir.read("batch/SCHEMA.INI");
+  EXPECT_THROW(ProfileSetStrings({{"c.csv", "Format", "CSVDelimited"}, {"bad]name.csv", "Format", "x"}}, batch),
+               dataaccess::Error);
+  EXPECT_EQ(dir.read("batch/SCHEMA.INI"), kept);
+  ProfileSetStrings({}, dir.file("none/SCHEMA.INI"));
+  EXPECT_FALSE(QFile::exists(dir.file("none/SCHEMA.INI")));
+}
+
 TEST(ProfileSetString, KeepsBytesOfLinesInAnotherCharset) {
   TempDir dir;
   const QByteArray cp1251 = "[x.txt]\nCol1=\xcd\xe0\xe7\xe2\xe0\xed\xe8\xe5 Char\n";

@@ -167,16 +167,98 @@ std::optional<QString> keyName(const QString& line) {
 
 }  // namespace
 
-void ProfileSetString(const QString& section, const QString& key, const QString& value, const QString& file) {
+namespace {
+
+// An INI file's lines, changed in memory: every line is decoded and parsed
+// once however many keys are set.
+struct IniDocument {
+  struct Parsed {
+    std::optional<QString> section;  // of a "[section]" line
+    std::optional<QString> key;      // of a "key=value" line
+    bool blank = false;
+  };
+  std::vector<IniLine> lines;
+  std::vector<Parsed> parsed;
+  QByteArray newline;
+  bool changed = false;
+
+  static Parsed parse(const QString& text) {
+    Parsed p;
+    p.section = sectionName(text);
+    if (!p.section) p.key = keyName(text);
+    p.blank = text.trimmed().isEmpty();
+    return p;
+  }
+
+  explicit IniDocument(const QByteArray& data)
+      : lines(splitLines(data)), newline(data.contains("\r\n") ? QByteArray("\r\n") : QByteArray("\n")) {
+    QStringDecoder decoder(textCharset().toLatin1().constData(), QStringDecoder::Flag::Stateless);
+    if (!decoder.isValid()) decoder = QStringDecoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    parsed.reserve(lines.size());
+    for (const IniLine& l : lines) parsed.push_back(parse(decoder.decode(l.bytes)));
+  }
+
+  void insert(size_t at, QByteArray bytes) {
+    parsed.insert(parsed.begin() + qsizetype(at), parse(decodeText(bytes)));
+    lines.insert(lines.begin() + qsizetype(at), IniLine{std::move(bytes), newline});
+  }
+
+  // Sections and keys match by their text, but only the changed line is
+  // re-encoded: every other line keeps its exact bytes.
+  void set(const QString& section, const QString& key, const QString& value) {
+    const QByteArray keyLine = encodeText(key + QLatin1Char('=') + value);
+    qsizetype sectionLast = -1;  // last non-blank line of the section, or its header
+    bool inSection = false;
+    for (size_t i = 0; i < lines.size(); ++i) {
+      const Parsed& p = parsed[i];
+      if (p.section) {
+        if (inSection) break;
+        inSection = p.section->compare(section, Qt::CaseInsensitive) == 0;
+        if (inSection) sectionLast = qsizetype(i);
+        continue;
+      }
+      if (!inSection) continue;
+      if (!p.blank) sectionLast = qsizetype(i);
+      if (p.key && p.key->compare(key, Qt::CaseInsensitive) == 0) {
+        if (lines[i].bytes == keyLine) return;  // already holds the value
+        parsed[i] = parse(decodeText(keyLine));
+        lines[i].bytes = keyLine;
+        changed = true;
+        return;
+      }
+    }
+    if (sectionLast >= 0) {
+      IniLine& before = lines[size_t(sectionLast)];
+      if (before.ending.isEmpty()) before.ending = newline;
+      insert(size_t(sectionLast) + 1, keyLine);
+    } else {
+      if (!lines.empty() && lines.back().ending.isEmpty()) lines.back().ending = newline;
+      insert(lines.size(), encodeText(QLatin1Char('[') + section + QLatin1Char(']')));
+      insert(lines.size(), keyLine);
+    }
+    changed = true;
+  }
+
+  QByteArray bytes() const {
+    QByteArray out;
+    for (const IniLine& l : lines) out += l.bytes + l.ending;
+    return out;
+  }
+};
+
+}  // namespace
+
+void ProfileSetStrings(const std::vector<ProfileEntry>& entries, const QString& file) {
   auto fail = [&]() -> void {
     throw Error(dataaccess::err::kAppBase, QStringLiteral("ProfileSetString"),
                 QStringLiteral("Error writing to file '%1'").arg(file));
   };
   // A line break, or "=" in a key, would write lines nobody asked for.
-  if (section.trimmed().isEmpty() || key.trimmed().isEmpty() || key.contains(QLatin1Char('=')) ||
-      section.contains(QLatin1Char(']')) || std::any_of(section.begin(), section.end(), isLineBreak) ||
-      std::any_of(key.begin(), key.end(), isLineBreak) || std::any_of(value.begin(), value.end(), isLineBreak))
-    fail();
+  for (const ProfileEntry& e : entries)
+    if (e.section.trimmed().isEmpty() || e.key.trimmed().isEmpty() || e.key.contains(QLatin1Char('=')) ||
+        e.section.contains(QLatin1Char(']')) || std::any_of(e.section.begin(), e.section.end(), isLineBreak) ||
+        std::any_of(e.key.begin(), e.key.end(), isLineBreak) || std::any_of(e.value.begin(), e.value.end(), isLineBreak))
+      fail();
 
   QByteArray data;
   const QFileInfo info(file);
@@ -186,50 +268,18 @@ void ProfileSetString(const QString& section, const QString& key, const QString&
     data = f.readAll();
     if (f.error() != QFileDevice::NoError) fail();
   }
-  std::vector<IniLine> lines = splitLines(data);
-  const QByteArray newline = data.contains("\r\n") ? QByteArray("\r\n") : QByteArray("\n");
-  const QByteArray keyLine = encodeText(key + QLatin1Char('=') + value);
-
-  // Sections and keys match by their text, but only the changed line is
-  // re-encoded: every other line keeps its exact bytes.
-  qsizetype sectionLast = -1;  // last non-blank line of the section, or its header
-  bool inSection = false, done = false;
-  for (size_t i = 0; i < lines.size() && !done; ++i) {
-    const QString text = decodeText(lines[i].bytes);
-    if (auto name = sectionName(text)) {
-      if (inSection) break;
-      inSection = name->compare(section, Qt::CaseInsensitive) == 0;
-      if (inSection) sectionLast = qsizetype(i);
-      continue;
-    }
-    if (!inSection) continue;
-    if (!text.trimmed().isEmpty()) sectionLast = qsizetype(i);
-    auto name = keyName(text);
-    if (name && name->compare(key, Qt::CaseInsensitive) == 0) {
-      if (lines[i].bytes == keyLine) return;  // already holds the value
-      lines[i].bytes = keyLine;
-      done = true;
-    }
-  }
-  if (!done) {
-    if (sectionLast >= 0) {
-      IniLine& before = lines[size_t(sectionLast)];
-      if (before.ending.isEmpty()) before.ending = newline;
-      lines.insert(lines.begin() + sectionLast + 1, IniLine{keyLine, newline});
-    } else {
-      if (!lines.empty() && lines.back().ending.isEmpty()) lines.back().ending = newline;
-      lines.push_back(IniLine{encodeText(QLatin1Char('[') + section + QLatin1Char(']')), newline});
-      lines.push_back(IniLine{keyLine, newline});
-    }
-  }
-  QByteArray out;
-  out.reserve(data.size() + keyLine.size() + 64);
-  for (const IniLine& l : lines) out += l.bytes + l.ending;
+  IniDocument doc(data);
+  for (const ProfileEntry& e : entries) doc.set(e.section, e.key, e.value);
+  if (!doc.changed) return;
   try {
-    dataaccess::writeFileAtomically(file, out, QStringLiteral("ProfileSetString"));
+    dataaccess::writeFileAtomically(file, doc.bytes(), QStringLiteral("ProfileSetString"));
   } catch (...) {
     fail();
   }
+}
+
+void ProfileSetString(const QString& section, const QString& key, const QString& value, const QString& file) {
+  ProfileSetStrings({ProfileEntry{section, key, value}}, file);
 }
 
 QString ShowFileDialog(const QString& title, const QString& initialPath, const QString& filter, int& filterIndex,

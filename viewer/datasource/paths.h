@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <vector>
 
 namespace viewer {
 
@@ -50,6 +51,14 @@ bool WriteTextFile(const QString& path, const QString& text);
 // holds the value. Throws dataaccess::Error (-2147221504, "ProfileSetString",
 // "Error writing to file '<file>'") on any failure.
 void ProfileSetString(const QString& section, const QString& key, const QString& value, const QString& file);
+
+// Several keys set as ProfileSetString sets each, in order, with one read
+// of the file and at most one write; nothing is written when any entry is
+// refused. For a file of n lines and k keys this decodes n lines, not n * k.
+struct ProfileEntry {
+  QString section, key, value;
+};
+void ProfileSetStrings(const std::vector<ProfileEntry>& entries, const QString& file);
 
 // Shows an open (mode 1) or save (any other mode) dialog through the prompts
 // seam. An initial path gives the initial folder and proposed name; without

@@ -13,6 +13,7 @@ void WriteSchemaIni(const QString& path, const QString& ext) {
   const QString ini = folder + QStringLiteral("SCHEMA.INI");
   const QDir dir(folder.isEmpty() ? QStringLiteral(".") : folder);
   const QStringList names = dir.entryList(QDir::Files, QDir::NoSort);
+  std::vector<ProfileEntry> entries;
   for (const QString& f : names) {
     const QString full = folder + f;
     const QString e = GetExtension(full).toLower();
@@ -28,11 +29,15 @@ void WriteSchemaIni(const QString& path, const QString& ext) {
     } else {
       continue;
     }
-    ProfileSetString(section, QStringLiteral("ColNameHeader"), header, ini);
-    ProfileSetString(section, QStringLiteral("Format"), format, ini);
-    ProfileSetString(section, QStringLiteral("CharacterSet"), QStringLiteral("ANSI"), ini);
-    ProfileSetString(section, QStringLiteral("MaxScanRows"), QStringLiteral("0"), ini);
+    entries.push_back({section, QStringLiteral("ColNameHeader"), header});
+    entries.push_back({section, QStringLiteral("Format"), format});
+    entries.push_back({section, QStringLiteral("CharacterSet"), QStringLiteral("ANSI")});
+    entries.push_back({section, QStringLiteral("MaxScanRows"), QStringLiteral("0")});
   }
+  // One read and one write for the whole folder: a folder of many text
+  // files (and so a long SCHEMA.INI) would otherwise be read and rewritten
+  // four times per file.
+  if (!entries.empty()) ProfileSetStrings(entries, ini);
 }
 
 }  // namespace viewer

@@ -1,5 +1,7 @@
 #include "mdbfile.h"
 
+#include "propblocks.h"
+
 #include "../../error.h"
 #include "../../values.h"
 
@@ -12,6 +14,7 @@
 #include <cmath>
 #include <cstring>
 #include <mutex>
+#include <utility>
 
 extern "C" {
 #include <mdbtools.h>
@@ -125,18 +128,12 @@ namespace {
 // pointer, so rows are fetched only from tables that have one.
 bool hasUsageMap(const MdbTableDef* t) { return t->usage_map && t->map_sz > 0; }
 
-// Whether the system catalogue (the table defined on page 2) can be walked.
-bool catalogueReadable(MdbHandle* mdb) {
-  MdbCatalogEntry entry{};
-  entry.mdb = mdb;
-  std::strcpy(entry.object_name, "MSysObjects");
-  entry.object_type = MDB_TABLE;
-  entry.table_pg = 2;
-  MdbTableDef* t = mdb_read_table(&entry);
-  if (!t) return false;
-  const bool ok = hasUsageMap(t);
-  mdb_free_tabledef(t);
-  return ok;
+// Frees the properties libmdb parsed for a catalogue entry.
+void freeProps(MdbCatalogEntry* e) {
+  if (!e->props) return;
+  for (unsigned j = 0; j < e->props->len; ++j) mdb_free_props(static_cast<MdbProperties*>(g_ptr_array_index(e->props, j)));
+  g_ptr_array_free(e->props, TRUE);
+  e->props = nullptr;
 }
 
 }  // namespace
@@ -146,23 +143,64 @@ struct MdbFile::Impl {
   qint64 fileSize = 0;
   MdbHandle* mdb = nullptr;
 
+  // What the catalogue pass kept of each entry (by catalogue index): its
+  // dates, its raw property value (tables only), and how much of that value
+  // libmdb has parsed into the entry's properties.
+  enum class Props : unsigned char { None, Own, All };
+  struct EntryExtra {
+    QDateTime created, modified;
+    bool lvpropRead = false;  // tables' values are read when first needed
+    std::string lvprop;
+    Props parsed = Props::None;
+  };
+  std::vector<EntryExtra> extra;
+  MdbCatalogEntry catalogueEntry{};  // the catalogue table's own, not in the catalogue
+
+  MdbCatalogEntry* entryAt(unsigned i) const { return static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i)); }
+
+  // Reads MSysObjects once into libmdb's catalogue, with the dates. False
+  // when the catalogue table cannot be walked.
+  bool readCatalogue();
+  // The catalogue table's definition and columns, or null.
+  MdbTableDef* openCatalogue();
+  // Reads the property values of catalogue entry `only`, or of every table
+  // when it is -1: long values on pages of their own, most of the
+  // catalogue's reading, and only tables' are ever asked for.
+  void readPropertyValues(int only);
+  // Gives catalogue entry `i` its properties: the object's own (`Props::Own`)
+  // or those of its columns too (`Props::All`).
+  void parseProps(unsigned i, Props want);
+  // Property `key` of catalogue entry `i` itself (not of a column), or null:
+  // what the table definition would give, without reading it.
+  const char* ownProp(unsigned i, const char* key) {
+    parseProps(i, Props::Own);
+    const MdbCatalogEntry* e = entryAt(i);
+    for (unsigned j = 0; e->props && j < e->props->len; ++j) {
+      const auto* p = static_cast<const MdbProperties*>(g_ptr_array_index(e->props, j));
+      if (!p->name && p->hash) return static_cast<const char*>(g_hash_table_lookup(p->hash, key));
+    }
+    return nullptr;
+  }
+
   [[noreturn]] void damaged(const QString& table, const QString& what) const {
     fail(kReadSource, QStringLiteral("The table '%1' of '%2' cannot be read: the database is damaged (%3).")
                           .arg(table, path, what));
   }
 
-  MdbCatalogEntry* entryOf(const QString& table) {
+  unsigned indexOf(const QString& table) const {
     const QByteArray name = table.toUtf8();
     for (unsigned i = 0; i < mdb->num_catalog; ++i) {
-      auto* e = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
-      if (e->object_type == MDB_TABLE && name.compare(e->object_name, Qt::CaseInsensitive) == 0) return e;
+      const MdbCatalogEntry* e = entryAt(i);
+      if (e->object_type == MDB_TABLE && name.compare(e->object_name, Qt::CaseInsensitive) == 0) return i;
     }
     fail(kReadSource, QStringLiteral("The table '%1' does not exist in '%2'.").arg(table, path));
   }
 
+  // The table's definition and columns, with their properties.
   MdbTableDef* openTable(const QString& table) {
-    MdbCatalogEntry* e = entryOf(table);
-    MdbTableDef* t = mdb_read_table(e);
+    const unsigned i = indexOf(table);
+    parseProps(i, Props::All);
+    MdbTableDef* t = mdb_read_table(entryAt(i));
     if (!t) damaged(table, QStringLiteral("its definition cannot be read"));
     if (!hasUsageMap(t)) {
       mdb_free_tabledef(t);
@@ -205,8 +243,110 @@ struct MdbFile::Impl {
 
   // Every row of `table`; only the columns named in `only` (all when it is
   // empty), so that catalogue lookups skip the long values they do not need.
-  std::shared_ptr<RowStore> read(const QString& table, const QStringList& only = {});
+  std::shared_ptr<RowStore> read(const QString& table, const QStringList& only = {}) {
+    TableGuard guard(openTable(table));
+    return readRows(guard.t, table, only, DateOutOfRange::Fails);
+  }
+  // The same from the open table `t`. A date out of range fails the read,
+  // or with `DateOutOfRange::IsNull` reads as Null.
+  enum class DateOutOfRange { Fails, IsNull };
+  std::shared_ptr<RowStore> readRows(MdbTableDef* t, const QString& table, const QStringList& only,
+                                     DateOutOfRange badDate);
+  // The OLE object or long binary value of `col` in the current row.
+  std::string readLongValue(MdbColumn* col, const QString& table) const;
 };
+
+MdbTableDef* MdbFile::Impl::openCatalogue() {
+  // The catalogue table is defined on page 2; libmdb reads it through a
+  // catalogue entry of its own making, as its own catalogue reader does.
+  // The table definition keeps a pointer to that entry.
+  catalogueEntry = MdbCatalogEntry{};
+  catalogueEntry.mdb = mdb;
+  std::strcpy(catalogueEntry.object_name, "MSysObjects");
+  catalogueEntry.object_type = MDB_TABLE;
+  catalogueEntry.table_pg = 2;
+  TableGuard guard(mdb_read_table(&catalogueEntry));
+  if (!guard.t || !hasUsageMap(guard.t) || !mdb_read_columns(guard.t)) return nullptr;
+  return std::exchange(guard.t, nullptr);
+}
+
+bool MdbFile::Impl::readCatalogue() {
+  TableGuard guard(openCatalogue());
+  if (!guard.t) return false;
+  std::shared_ptr<RowStore> rows;
+  try {
+    rows = readRows(guard.t, QStringLiteral("MSysObjects"),
+                    {QStringLiteral("Id"), QStringLiteral("Name"), QStringLiteral("Type"), QStringLiteral("Flags"),
+                     QStringLiteral("DateCreate"), QStringLiteral("DateUpdate")},
+                    DateOutOfRange::IsNull);
+  } catch (const Error&) {
+    return false;
+  }
+  const int id = rows->fieldIndex(QStringLiteral("Id")), name = rows->fieldIndex(QStringLiteral("Name")),
+            type = rows->fieldIndex(QStringLiteral("Type")), flags = rows->fieldIndex(QStringLiteral("Flags")),
+            created = rows->fieldIndex(QStringLiteral("DateCreate")),
+            updated = rows->fieldIndex(QStringLiteral("DateUpdate"));
+  if (id < 0 || name < 0 || type < 0 || flags < 0) return false;
+
+  mdb_free_catalog(mdb);
+  mdb->catalog = g_ptr_array_new();
+  mdb->num_catalog = 0;
+  extra.clear();
+  extra.reserve(size_t(rows->rowCount()));
+  for (int64_t r = 0; r < rows->rowCount(); ++r) {
+    auto* e = static_cast<MdbCatalogEntry*>(g_malloc0(sizeof(MdbCatalogEntry)));
+    e->mdb = mdb;
+    std::snprintf(e->object_name, sizeof e->object_name, "%s", rows->value(r, name).toString().toUtf8().constData());
+    e->object_type = rows->value(r, type).toInt() & 0x7F;
+    e->table_pg = static_cast<uint32_t>(rows->value(r, id).toLongLong()) & 0x00FFFFFF;
+    e->flags = rows->value(r, flags).toInt();
+    g_ptr_array_add(mdb->catalog, e);
+    ++mdb->num_catalog;
+    EntryExtra x;
+    if (created >= 0) x.created = rows->value(r, created).toDateTime();
+    if (updated >= 0) x.modified = rows->value(r, updated).toDateTime();
+    x.lvpropRead = e->object_type != MDB_TABLE;
+    extra.push_back(std::move(x));
+  }
+  return true;
+}
+
+void MdbFile::Impl::readPropertyValues(int only) {
+  TableGuard guard(openCatalogue());
+  MdbColumn* lvprop = nullptr;
+  for (unsigned c = 0; guard.t && c < guard.t->num_cols; ++c) {
+    auto* col = static_cast<MdbColumn*>(g_ptr_array_index(guard.t->columns, c));
+    if (col->col_type == MDB_OLE && std::strcmp(col->name, "LvProp") == 0) lvprop = col;
+  }
+  if (lvprop) {
+    try {
+      mdb_rewind_table(guard.t);
+      // The rows come in the order the catalogue was built from.
+      for (size_t r = 0; r < extra.size() && mdb_fetch_row(guard.t); ++r) {
+        if (extra[r].lvpropRead || (only >= 0 && size_t(only) != r)) continue;
+        if (lvprop->cur_value_len > 0) extra[r].lvprop = readLongValue(lvprop, QStringLiteral("MSysObjects"));
+        extra[r].lvpropRead = true;
+        if (only >= 0) break;
+      }
+    } catch (const Error&) {
+      // Properties are a courtesy: a damaged value leaves the object without them.
+    }
+  }
+  for (size_t r = 0; r < extra.size(); ++r)
+    if (only < 0 || size_t(only) == r) extra[r].lvpropRead = true;
+}
+
+void MdbFile::Impl::parseProps(unsigned i, Props want) {
+  EntryExtra& x = extra[i];
+  if (x.parsed >= want) return;
+  if (!x.lvpropRead) readPropertyValues(want == Props::Own ? -1 : int(i));
+  MdbCatalogEntry* e = entryAt(i);
+  freeProps(e);
+  std::string blocks = jet::framedPropertyBlocks(x.lvprop, want == Props::Own);
+  if (!blocks.empty()) e->props = mdb_kkd_to_props(mdb, blocks.data(), blocks.size());
+  x.parsed = want;
+  if (want == Props::All) std::string().swap(x.lvprop);  // parsed for good
+}
 
 MdbFile::MdbFile(const QString& path) : d_(std::make_unique<Impl>()) {
   header_ = checkJetHeader(path);
@@ -215,7 +355,7 @@ MdbFile::MdbFile(const QString& path) : d_(std::make_unique<Impl>()) {
   std::lock_guard lock(libraryLock());
   d_->mdb = mdb_open(QFile::encodeName(path).constData(), MDB_NOFLAGS);
   if (!d_->mdb) fail(kOpenSource, QStringLiteral("Unrecognized database format '%1'.").arg(path));
-  if (!catalogueReadable(d_->mdb) || !mdb_read_catalog(d_->mdb, MDB_ANY)) {
+  if (!d_->readCatalogue()) {
     mdb_close(d_->mdb);
     d_->mdb = nullptr;
     fail(kOpenSource, QStringLiteral("The database '%1' is damaged: its catalogue cannot be read.").arg(path));
@@ -243,29 +383,9 @@ QString MdbFile::versionText() const {
 
 std::vector<MdbFile::Object> MdbFile::objects() {
   std::lock_guard lock(libraryLock());
-  // Creation and change dates are columns of the catalogue table itself.
-  QHash<QString, std::pair<QDateTime, QDateTime>> dates;
-  try {
-    const std::shared_ptr<RowStore> sys =
-        d_->read(QStringLiteral("MSysObjects"), {QStringLiteral("Name"), QStringLiteral("DateCreate"),
-                                                 QStringLiteral("DateUpdate"), QStringLiteral("Type")});
-    const int name = sys->fieldIndex(QStringLiteral("Name")), created = sys->fieldIndex(QStringLiteral("DateCreate")),
-              updated = sys->fieldIndex(QStringLiteral("DateUpdate")), type = sys->fieldIndex(QStringLiteral("Type"));
-    if (name >= 0 && created >= 0 && updated >= 0 && type >= 0) {
-      for (int64_t r = 0; r < sys->rowCount(); ++r) {
-        const int t = sys->value(r, type).toInt();
-        if (t != 1 && t != 5 && t != 6) continue;
-        dates.insert(sys->value(r, name).toString().toLower(),
-                     {sys->value(r, created).toDateTime(), sys->value(r, updated).toDateTime()});
-      }
-    }
-  } catch (const Error&) {
-    // Dates are a courtesy; a catalogue table that cannot be read leaves them Null.
-  }
-
   std::vector<Object> result;
   for (unsigned i = 0; i < d_->mdb->num_catalog; ++i) {
-    auto* e = static_cast<MdbCatalogEntry*>(g_ptr_array_index(d_->mdb->catalog, i));
+    MdbCatalogEntry* e = d_->entryAt(i);
     Object o;
     o.name = QString::fromUtf8(e->object_name);
     o.flags = e->flags;
@@ -287,16 +407,12 @@ std::vector<MdbFile::Object> MdbFile::objects() {
       case MDB_LINKED_TABLE: o.kind = Object::Kind::Linked; break;
       default: continue;
     }
-    const auto it = dates.constFind(o.name.toLower());
-    if (it != dates.cend()) {
-      o.created = it->first;
-      o.modified = it->second;
+    if (e->object_type == MDB_TABLE || e->object_type == MDB_QUERY || e->object_type == MDB_LINKED_TABLE) {
+      o.created = d_->extra[i].created;
+      o.modified = d_->extra[i].modified;
     }
     if (o.kind == Object::Kind::Table) {
-      if (MdbTableDef* t = mdb_read_table(e)) {
-        TableGuard guard(t);
-        if (const char* desc = mdb_table_get_prop(t, "Description")) o.description = QString::fromUtf8(desc);
-      }
+      if (const char* desc = d_->ownProp(i, "Description")) o.description = QString::fromUtf8(desc);
     }
     result.push_back(std::move(o));
   }
@@ -354,9 +470,33 @@ std::vector<jet::QueryRow> MdbFile::queryRows(const QString& query) {
   return rows;
 }
 
-std::shared_ptr<RowStore> MdbFile::Impl::read(const QString& table, const QStringList& only) {
-  TableGuard guard(openTable(table));
-  MdbTableDef* t = guard.t;
+std::string MdbFile::Impl::readLongValue(MdbColumn* col, const QString& table) const {
+  const int len = col->cur_value_len, start = col->cur_value_start;
+  const int pageSize = int(mdb->fmt->pg_size);
+  if (len < MDB_MEMO_OVERHEAD || start < 0 || start + len > pageSize)
+    damaged(table, QStringLiteral("an OLE object lies outside its page"));
+  const unsigned char* p = mdb->pg_buf + start;
+  const uint32_t head = le32(p);
+  const uint32_t oleLen = head & 0x3fffffff;
+  if (oleLen > uint64_t(fileSize) || ((head & 0x80000000u) && oleLen > uint32_t(len - MDB_MEMO_OVERHEAD)))
+    damaged(table, QStringLiteral("an OLE object length is wrong"));
+  // The library copies each chunk into the column's bound buffer.
+  std::vector<unsigned char> lval(p, p + len);
+  const std::unique_ptr<char[]> chunk(new char[MDB_BIND_SIZE]);  // filled by the library, not cleared first
+  std::string data;
+  data.reserve(oleLen);
+  col->bind_ptr = chunk.get();
+  size_t n = mdb_ole_read(mdb, col, lval.data(), MDB_BIND_SIZE);
+  while (n > 0 && data.size() + n <= oleLen) {
+    data.append(chunk.get(), n);
+    n = mdb_ole_read_next(mdb, col, lval.data());
+  }
+  col->bind_ptr = nullptr;
+  return data;
+}
+
+std::shared_ptr<RowStore> MdbFile::Impl::readRows(MdbTableDef* t, const QString& table, const QStringList& only,
+                                                  DateOutOfRange badDate) {
   const unsigned ncols = t->num_cols;
   std::vector<MdbColumn*> cols(ncols);
   std::vector<unsigned> kept;  // the table's column numbers that are read, in order
@@ -380,8 +520,6 @@ std::shared_ptr<RowStore> MdbFile::Impl::read(const QString& table, const QStrin
   // A page holds at most pageSize / 2 row offsets; more rows than that
   // means the page chain loops.
   const int64_t maxRows = (fileSize / pageSize) * (pageSize / 2);
-  std::vector<char> chunk(MDB_BIND_SIZE);
-
   mdb_rewind_table(t);
   while (mdb_fetch_row(t)) {
     if (rows->rowCount() >= maxRows) damaged(table, QStringLiteral("its pages loop"));
@@ -433,8 +571,13 @@ std::shared_ptr<RowStore> MdbFile::Impl::read(const QString& table, const QStrin
           need(8);
           double days;
           std::memcpy(&days, p, 8);
-          if (!std::isfinite(days) || days < kMinOleDate || days >= kMaxOleDate)
+          if (!std::isfinite(days) || days < kMinOleDate || days >= kMaxOleDate) {
+            if (badDate == DateOutOfRange::IsNull) {
+              out.appendNull();
+              break;
+            }
             damaged(table, QStringLiteral("a date is out of range"));
+          }
           out.appendOleMsecs(oleMsecsFromDays(days));
           break;
         }
@@ -454,26 +597,10 @@ std::shared_ptr<RowStore> MdbFile::Impl::read(const QString& table, const QStrin
           else out.appendNull();
           break;
         }
-        case MDB_OLE: {
+        case MDB_OLE:
           need(MDB_MEMO_OVERHEAD);
-          const uint32_t head = le32(p);
-          const uint32_t oleLen = head & 0x3fffffff;
-          if (oleLen > uint64_t(fileSize) || ((head & 0x80000000u) && oleLen > uint32_t(len - MDB_MEMO_OVERHEAD)))
-            damaged(table, QStringLiteral("an OLE object length is wrong"));
-          // The library copies each chunk into the column's bound buffer.
-          std::vector<unsigned char> lval(p, p + len);
-          std::string data;
-          data.reserve(oleLen);
-          col->bind_ptr = chunk.data();
-          size_t n = mdb_ole_read(mdb, col, lval.data(), chunk.size());
-          while (n > 0 && data.size() + n <= oleLen) {
-            data.append(chunk.data(), n);
-            n = mdb_ole_read_next(mdb, col, lval.data());
-          }
-          col->bind_ptr = nullptr;
-          out.appendBytes(data);
+          out.appendBytes(readLongValue(col, table));
           break;
-        }
         case MDB_REPID: {
           need(16);
           GString s(mdb_uuid_to_string(mdb->pg_buf, start));

@@ -251,3 +251,60 @@ TEST(JetFilter, BracketedNamesAndLiteralsSelectTheExpectedRows) {
   EXPECT_EQ(query(cn, QStringLiteral("SELECT * FROM [Fruit Salad] WHERE [Fruit] = 'Apple'"))->RecordCount(), 1);
   EXPECT_EQ(query(cn, QStringLiteral("SELECT * FROM [Veggie Salad] WHERE [fruit] = 'Pepper, Red Bell'"))->RecordCount(), 1);
 }
+
+namespace {
+
+// One field of the catalogue row of `table`, or Null.
+QVariant tableField(Connection& cn, const QString& table, const QString& field) {
+  for (auto rs = cn.OpenSchema(adSchemaTables); !rs->IsEOF(); rs->MoveNext())
+    if (rs->Fields(QStringLiteral("TABLE_NAME")).Value().toString() == table) return rs->Fields(field).Value();
+  return {};
+}
+
+// One field of the column row of `table`.`column`, or Null.
+QVariant columnField(Connection& cn, const QString& table, const QString& column, const QString& field) {
+  for (auto rs = cn.OpenSchema(adSchemaColumns, {QVariant(), QVariant(), table, QVariant()}); !rs->IsEOF(); rs->MoveNext())
+    if (rs->Fields(QStringLiteral("COLUMN_NAME")).Value().toString() == column) return rs->Fields(field).Value();
+  return {};
+}
+
+}  // namespace
+
+// The catalogue gives a listing only each table's own properties and parses
+// the column properties when a table is opened: the descriptions, defaults
+// and required flags are the same whichever comes first.
+TEST(JetProvider, TableAndColumnPropertiesWhicheverIsAskedFirst) {
+  LUMBROOK_REQUIRE_FIXTURE(path, "access/nwind.mdb");
+  const QString orders = QStringLiteral("Customer name, order date, and freight charge for each order.");
+  const QString productId = QStringLiteral("Number automatically assigned to new product.");
+  for (const bool listFirst : {true, false}) {
+    SCOPED_TRACE(listFirst ? "listing first" : "columns first");
+    auto cn = openJet(path);
+    if (listFirst) EXPECT_EQ(tableField(*cn, QStringLiteral("Orders"), QStringLiteral("DESCRIPTION")).toString(), orders);
+    EXPECT_EQ(columnField(*cn, QStringLiteral("Products"), QStringLiteral("ProductID"), QStringLiteral("DESCRIPTION")).toString(),
+              productId);
+    EXPECT_EQ(columnField(*cn, QStringLiteral("Products"), QStringLiteral("UnitPrice"), QStringLiteral("COLUMN_DEFAULT")).toString(),
+              QStringLiteral("0"));
+    EXPECT_EQ(columnField(*cn, QStringLiteral("Orders"), QStringLiteral("ShipName"), QStringLiteral("DESCRIPTION")).toString(),
+              QStringLiteral("Name of person or company to receive the shipment."));
+    EXPECT_EQ(tableField(*cn, QStringLiteral("Orders"), QStringLiteral("DESCRIPTION")).toString(), orders);
+    EXPECT_EQ(tableField(*cn, QStringLiteral("Products"), QStringLiteral("DESCRIPTION")).toString(),
+              QStringLiteral("Product names, suppliers, prices, and units in stock."));
+    // Rows of a table whose properties were parsed for the listing only.
+    EXPECT_EQ(query(cn, QStringLiteral("SELECT * FROM Shippers"))->RecordCount(), 3);
+  }
+}
+
+// Dates come from the same catalogue pass, for tables and saved queries.
+TEST(JetProvider, CatalogueDatesOfTablesAndQueries) {
+  LUMBROOK_REQUIRE_FIXTURE(path, "access/nwind.mdb");
+  auto cn = openJet(path);
+  for (const char* name : {"Orders", "MSysObjects", "Ten Most Expensive Products"}) {
+    SCOPED_TRACE(name);
+    const QDateTime created = tableField(*cn, QLatin1String(name), QStringLiteral("DATE_CREATED")).toDateTime();
+    const QDateTime modified = tableField(*cn, QLatin1String(name), QStringLiteral("DATE_MODIFIED")).toDateTime();
+    ASSERT_TRUE(created.isValid());
+    EXPECT_GE(created.date().year(), 1990);
+    EXPECT_LE(created, modified);
+  }
+}
