@@ -9,9 +9,18 @@ namespace viewer {
 
 RecordsetModel::RecordsetModel(QObject* parent) : QAbstractTableModel(parent) {}
 
+namespace {
+// Cells whose text is kept for painting after the loader stops handing
+// them out: a few screens' worth.
+constexpr qsizetype kPaintedCells = 20000;
+}  // namespace
+
 void RecordsetModel::setRecordset(std::shared_ptr<dataaccess::Recordset> rs) {
   beginResetModel();
   rs_ = std::move(rs);
+  growing_.reset();
+  grownFields_.clear();
+  painted_.clear();
   readShape();
   endResetModel();
 }
@@ -19,11 +28,15 @@ void RecordsetModel::setRecordset(std::shared_ptr<dataaccess::Recordset> rs) {
 void RecordsetModel::extend(std::shared_ptr<dataaccess::Recordset> rs) {
   const int oldRows = rows_;
   const int oldColumns = columns_;
-  if (!rs_ || !rs || rs->State() != dataaccess::adStateOpen || oldColumns == 0) return setRecordset(std::move(rs));
+  if ((!rs_ && !growing_) || !rs || rs->State() != dataaccess::adStateOpen || oldColumns == 0)
+    return setRecordset(std::move(rs));
   const int rows = int(std::min<int64_t>(rs->rowCount(), std::numeric_limits<int>::max()));
   const int columns = int(rs->fields().size());
   if (rows < oldRows || columns < oldColumns) return setRecordset(std::move(rs));
   rs_ = std::move(rs);
+  growing_.reset();
+  grownFields_.clear();
+  painted_.clear();
   locale_ = QLocale();
   if (columns > oldColumns) {
     beginInsertColumns({}, oldColumns, columns - 1);
@@ -41,8 +54,37 @@ void RecordsetModel::extend(std::shared_ptr<dataaccess::Recordset> rs) {
   emit headerDataChanged(Qt::Horizontal, 0, columns_ - 1);
 }
 
+void RecordsetModel::grow(dataaccess::PartialRowsPtr rows) {
+  if (!rows) return;
+  std::vector<dataaccess::FieldInfo> fields = rows->fields();
+  const int count = int(std::min<int64_t>(rows->rowCount(), std::numeric_limits<int>::max()));
+  const int columns = int(fields.size());
+  if (count < rows_ || columns < columns_ || columns == 0) return;
+  const int oldRows = rows_;
+  const int oldColumns = columns_;
+  growing_ = std::move(rows);
+  grownFields_ = std::move(fields);
+  painted_.clear();
+  if (columns > oldColumns) {
+    beginInsertColumns({}, oldColumns, columns - 1);
+    columns_ = columns;
+    endInsertColumns();
+  }
+  if (count > oldRows) {
+    beginInsertRows({}, oldRows, count - 1);
+    rows_ = count;
+    endInsertRows();
+  }
+  // Types may have widened since: the rows shown before are asked again.
+  if (oldRows > 0) emit dataChanged(index(0, 0), index(oldRows - 1, columns_ - 1));
+  emit headerDataChanged(Qt::Horizontal, 0, columns_ - 1);
+}
+
 void RecordsetModel::reload() {
   beginResetModel();
+  growing_.reset();
+  grownFields_.clear();
+  painted_.clear();
   readShape();
   endResetModel();
 }
@@ -61,9 +103,27 @@ int RecordsetModel::rowCount(const QModelIndex& parent) const { return parent.is
 
 int RecordsetModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : columns_; }
 
+QVariant RecordsetModel::grownData(int row, int column) const {
+  const qint64 key = (qint64(row) << 20) | qint64(column);
+  QVariant v = growing_->value(row, column);
+  if (!v.isValid() && !growing_->readable()) return painted_.value(key, QString());
+  const QVariant text = v.isValid() ? dataaccess::displayText(v, grownFields_[size_t(column)].type, locale_) : QString();
+  if (painted_.size() >= kPaintedCells) painted_.clear();
+  painted_.insert(key, text);
+  return text;
+}
+
 QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
-  if ((role != Qt::DisplayRole && role != Qt::EditRole) || !rs_ || !index.isValid()) return {};
+  if ((role != Qt::DisplayRole && role != Qt::EditRole) || !index.isValid()) return {};
   if (index.row() >= rows_ || index.column() >= columns_) return {};
+  if (growing_) {
+    try {
+      return grownData(index.row(), index.column());
+    } catch (const std::exception&) {
+      return QString();
+    }
+  }
+  if (!rs_) return {};
   // A value that cannot be read or shown gives an empty cell: the grid
   // shows no message of its own for a data error.
   try {
@@ -78,7 +138,9 @@ QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
 QVariant RecordsetModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (role != Qt::DisplayRole) return {};
   if (orientation == Qt::Vertical) return QAbstractTableModel::headerData(section, orientation, role);
-  if (!rs_ || section < 0 || section >= columns_) return {};
+  if (section < 0 || section >= columns_) return {};
+  if (growing_) return grownFields_[size_t(section)].name;
+  if (!rs_) return {};
   return rs_->fields()[size_t(section)].name;
 }
 

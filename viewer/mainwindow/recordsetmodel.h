@@ -7,13 +7,21 @@
 // Cells show the ordinary text of the value (displayText: the locale's short
 // date with the time when it is not midnight, True/False, numbers without
 // grouping); Null shows as an empty cell. Headers are the field names.
+//
+// While a table loads, the model can also show the rows read so far
+// (grow): they are read from the loader as they are painted, and the
+// recordset bound (the first rows, or none) stays bound for the current
+// record until the whole table takes their place (extend).
 #pragma once
 
+#include "dataaccess/partialrows.h"
 #include "dataaccess/recordset.h"
 
 #include <QAbstractTableModel>
+#include <QHash>
 #include <QLocale>
 #include <memory>
+#include <vector>
 
 namespace viewer {
 
@@ -31,7 +39,14 @@ class RecordsetModel : public QAbstractTableModel {
   // more after them (a table still loading): the new rows are inserted and
   // the old ones repainted, without a reset, so the view keeps its current
   // cell, selection and scroll position. Anything else is a setRecordset.
+  // Also ends showing rows read so far.
   void extend(std::shared_ptr<dataaccess::Recordset> rs);
+  // Shows `rows`, the rows of a table read so far, in place of the rows
+  // shown: the new rows (and columns) are inserted and the old ones
+  // repainted, without a reset. Rows fewer than shown are left for a later
+  // hand-out. setRecordset and extend end it.
+  void grow(dataaccess::PartialRowsPtr rows);
+  bool growing() const { return bool(growing_); }
   // The recordset was re-opened or changed in place: read its shape again.
   void reload();
 
@@ -43,12 +58,20 @@ class RecordsetModel : public QAbstractTableModel {
 
  private:
   void readShape();
+  QVariant grownData(int row, int column) const;
 
   std::shared_ptr<dataaccess::Recordset> rs_;
   // Shape as read when bound; an unopened recordset has none.
   int rows_ = 0;
   int columns_ = 0;
   QLocale locale_;
+  // The rows read so far while a table loads, their fields, and the text of
+  // the cells painted since the last hand-out: the loader stops handing out
+  // cells while it builds the whole table, and the rows on screen keep
+  // their text until that table arrives.
+  dataaccess::PartialRowsPtr growing_;
+  std::vector<dataaccess::FieldInfo> grownFields_;
+  mutable QHash<qint64, QVariant> painted_;
 };
 
 }  // namespace viewer
