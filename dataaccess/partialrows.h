@@ -16,6 +16,7 @@
 #include "rowstore.h"
 
 #include <QVariant>
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -34,6 +35,16 @@ class PartialRows {
   // The canonical value (values.h) of a cell, typed as fields() says; an
   // invalid QVariant for Null, for a cell out of range and once closed.
   virtual QVariant value(int64_t row, int column) const = 0;
+  // The values of `rows` rows from `firstRow` (fewer past rowCount()), row
+  // by row, `columns` to a row (Null past the fields): what a grid shows at
+  // once, read in one go.
+  virtual std::vector<QVariant> values(int64_t firstRow, int64_t rows, int columns) const {
+    std::vector<QVariant> out;
+    const int64_t last = std::min(firstRow + rows, rowCount());
+    for (int64_t r = std::max<int64_t>(firstRow, 0); r < last; ++r)
+      for (int c = 0; c < columns; ++c) out.push_back(value(r, c));
+    return out;
+  }
   // Whether the rows can still be read.
   virtual bool readable() const = 0;
 };

@@ -10,9 +10,10 @@ namespace viewer {
 RecordsetModel::RecordsetModel(QObject* parent) : QAbstractTableModel(parent) {}
 
 namespace {
-// Cells whose text is kept for painting after the loader stops handing
-// them out: a few screens' worth.
-constexpr qsizetype kPaintedCells = 20000;
+// Rows read from a loading table at a time, and the blocks kept: a few
+// screens' worth.
+constexpr int kBlockRows = 64;
+constexpr size_t kBlocks = 16;
 }  // namespace
 
 void RecordsetModel::setRecordset(std::shared_ptr<dataaccess::Recordset> rs) {
@@ -20,7 +21,7 @@ void RecordsetModel::setRecordset(std::shared_ptr<dataaccess::Recordset> rs) {
   rs_ = std::move(rs);
   growing_.reset();
   grownFields_.clear();
-  painted_.clear();
+  blocks_.clear();
   readShape();
   endResetModel();
 }
@@ -36,7 +37,7 @@ void RecordsetModel::extend(std::shared_ptr<dataaccess::Recordset> rs) {
   rs_ = std::move(rs);
   growing_.reset();
   grownFields_.clear();
-  painted_.clear();
+  blocks_.clear();
   locale_ = QLocale();
   if (columns > oldColumns) {
     beginInsertColumns({}, oldColumns, columns - 1);
@@ -64,7 +65,7 @@ void RecordsetModel::grow(dataaccess::PartialRowsPtr rows) {
   const int oldColumns = columns_;
   growing_ = std::move(rows);
   grownFields_ = std::move(fields);
-  painted_.clear();
+  blocks_.clear();
   if (columns > oldColumns) {
     beginInsertColumns({}, oldColumns, columns - 1);
     columns_ = columns;
@@ -84,7 +85,7 @@ void RecordsetModel::reload() {
   beginResetModel();
   growing_.reset();
   grownFields_.clear();
-  painted_.clear();
+  blocks_.clear();
   readShape();
   endResetModel();
 }
@@ -103,14 +104,31 @@ int RecordsetModel::rowCount(const QModelIndex& parent) const { return parent.is
 
 int RecordsetModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : columns_; }
 
+const RecordsetModel::Block* RecordsetModel::grownBlock(int row) const {
+  const int first = row / kBlockRows * kBlockRows;
+  for (const Block& b : blocks_)
+    if (b.first == first) return row < b.first + b.rows ? &b : nullptr;
+  if (!growing_->readable()) return nullptr;
+  const std::vector<QVariant> values = growing_->values(first, std::min(kBlockRows, rows_ - first), columns_);
+  Block block;
+  block.first = first;
+  block.rows = int(values.size() / size_t(columns_));
+  block.texts.reserve(values.size());
+  for (size_t i = 0; i < values.size(); ++i) {
+    const QVariant& v = values[i];
+    block.texts.push_back(v.isValid() ? dataaccess::displayText(v, grownFields_[i % size_t(columns_)].type, locale_)
+                                      : QVariant(QString()));
+  }
+  if (blocks_.size() >= kBlocks) blocks_.erase(blocks_.begin());
+  blocks_.push_back(std::move(block));
+  const Block& b = blocks_.back();
+  return row < b.first + b.rows ? &b : nullptr;
+}
+
 QVariant RecordsetModel::grownData(int row, int column) const {
-  const qint64 key = (qint64(row) << 20) | qint64(column);
-  QVariant v = growing_->value(row, column);
-  if (!v.isValid() && !growing_->readable()) return painted_.value(key, QString());
-  const QVariant text = v.isValid() ? dataaccess::displayText(v, grownFields_[size_t(column)].type, locale_) : QString();
-  if (painted_.size() >= kPaintedCells) painted_.clear();
-  painted_.insert(key, text);
-  return text;
+  const Block* block = grownBlock(row);
+  if (!block) return QString();
+  return block->texts[size_t(row - block->first) * size_t(columns_) + size_t(column)];
 }
 
 QVariant RecordsetModel::data(const QModelIndex& index, int role) const {

@@ -18,7 +18,6 @@
 #include "dataaccess/recordset.h"
 
 #include <QAbstractTableModel>
-#include <QHash>
 #include <QLocale>
 #include <memory>
 #include <vector>
@@ -65,13 +64,20 @@ class RecordsetModel : public QAbstractTableModel {
   int rows_ = 0;
   int columns_ = 0;
   QLocale locale_;
-  // The rows read so far while a table loads, their fields, and the text of
-  // the cells painted since the last hand-out: the loader stops handing out
-  // cells while it builds the whole table, and the rows on screen keep
-  // their text until that table arrives.
+  // The rows read so far while a table loads and their fields. They are
+  // read a block of rows at a time, and the text of the last blocks read is
+  // kept: painting asks the loader once for what it shows, and the rows on
+  // screen keep their text while the loader builds the whole table (when it
+  // hands out cells no more) until that table arrives.
+  struct Block {
+    int first = 0;
+    int rows = 0;
+    std::vector<QVariant> texts;  // row by row, columns_ to a row
+  };
+  const Block* grownBlock(int row) const;
   dataaccess::PartialRowsPtr growing_;
   std::vector<dataaccess::FieldInfo> grownFields_;
-  mutable QHash<qint64, QVariant> painted_;
+  mutable std::vector<Block> blocks_;  // the most recent last
 };
 
 }  // namespace viewer

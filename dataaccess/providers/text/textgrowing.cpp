@@ -1,5 +1,7 @@
 #include "textgrowing.h"
 
+#include <algorithm>
+
 namespace dataaccess::text {
 
 namespace {
@@ -23,18 +25,25 @@ void GrowingTextRows::close() {
   std::vector<std::vector<size_t>>().swap(marks_);
 }
 
-int64_t GrowingTextRows::rowCount() const {
+std::shared_lock<std::shared_mutex> GrowingTextRows::readLock() const {
+  waiting_.fetch_add(1, std::memory_order_relaxed);
   std::shared_lock<std::shared_mutex> hold(lock_);
+  waiting_.fetch_sub(1, std::memory_order_release);
+  return hold;
+}
+
+int64_t GrowingTextRows::rowCount() const {
+  const auto hold = readLock();
   return rows_;
 }
 
 std::vector<FieldInfo> GrowingTextRows::fields() const {
-  std::shared_lock<std::shared_mutex> hold(lock_);
+  const auto hold = readLock();
   return fields_;
 }
 
 bool GrowingTextRows::readable() const {
-  std::shared_lock<std::shared_mutex> hold(lock_);
+  const auto hold = readLock();
   return cols_ != nullptr;
 }
 
@@ -59,14 +68,32 @@ const char* GrowingTextRows::cellAt(int64_t row, size_t column) const {
 }
 
 QVariant GrowingTextRows::value(int64_t row, int column) const {
-  std::shared_lock<std::shared_mutex> hold(lock_);
-  if (!cols_ || row < 0 || row >= rows_ || column < 0 || size_t(column) >= fields_.size() ||
-      size_t(column) >= cols_->size())
-    return {};
+  const auto hold = readLock();
+  if (!cols_ || row < 0 || row >= rows_ || column < 0 || size_t(column) >= fields_.size()) return {};
   std::string_view cell;
   bool null = false;
   CellArena::nextCell(cellAt(row, size_t(column)), cell, null);
   return textCellValue(fields_[size_t(column)].type, cell, null, values_);
+}
+
+std::vector<QVariant> GrowingTextRows::values(int64_t firstRow, int64_t rows, int columns) const {
+  const auto hold = readLock();
+  std::vector<QVariant> out;
+  if (!cols_ || columns <= 0) return out;
+  firstRow = std::max<int64_t>(firstRow, 0);
+  const int64_t count = std::max<int64_t>(0, std::min(firstRow + rows, rows_) - firstRow);
+  out.resize(size_t(count) * size_t(columns));
+  std::string_view cell;
+  bool null = false;
+  for (int c = 0; c < columns && size_t(c) < fields_.size(); ++c) {
+    if (count == 0) break;
+    const char* p = cellAt(firstRow, size_t(c));
+    for (int64_t r = 0; r < count; ++r) {
+      p = CellArena::nextCell(p, cell, null);
+      out[size_t(r) * size_t(columns) + size_t(c)] = textCellValue(fields_[size_t(c)].type, cell, null, values_);
+    }
+  }
+  return out;
 }
 
 }  // namespace dataaccess::text

@@ -570,9 +570,13 @@ std::shared_ptr<RowStore> readText(const QString& path, const TextSchema& schema
       }
       addRecord(cols, rows, fields, scanLimit == 0 || rows < scanLimit, values);
       ++rows;
+      if (growing && rows % 256 == 0) growing->letReadersIn(writing);
     }
     if (other.joinable()) {
+      // The other thread does not touch the columns handed out.
+      if (writing.owns_lock()) writing.unlock();
       other.join();
+      if (growing) writing.lock();
       if (segmentFailed) std::rethrow_exception(segmentFailed);
       if (r == DelimitedParser::Result::Record && pos == split) {
         appendSegment(cols, rows, segment, segmentRows, scanLimit == 0, values);
