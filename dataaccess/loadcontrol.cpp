@@ -1,6 +1,7 @@
 #include "loadcontrol.h"
 
 #include "error.h"
+#include "partialrows.h"
 
 namespace dataaccess {
 
@@ -40,7 +41,7 @@ ScopedPartialRows::~ScopedPartialRows() { tPartialRows = previous_; }
 
 bool partialRowsWanted() { return tPartialRows && tCurrent && tCurrent->partialRowsSink(); }
 
-void reportPartialRows(std::shared_ptr<const RowStore> rows) {
+void reportPartialRows(std::shared_ptr<const PartialRows> rows) {
   if (partialRowsWanted()) tCurrent->partialRowsSink()(std::move(rows));
 }
 

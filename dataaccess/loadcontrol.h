@@ -8,10 +8,10 @@
 // are, which the starter reads whenever it likes.
 //
 // A starter that can show rows before the whole table is there also gives
-// the control a sink for partial rows. A reader hands its rows read so far
-// to it only where the provider has said that those rows are the answer of
-// the statement (ScopedPartialRows): a plain read of a table, not the input
-// of a query.
+// the control a sink for partial rows (partialrows.h). A reader hands its
+// rows read so far to it only where the provider has said that those rows
+// are the answer of the statement (ScopedPartialRows): a plain read of a
+// table, not the input of a query.
 //
 // A thread without a control installed never stops and reports nowhere, so
 // every existing caller behaves as before.
@@ -24,7 +24,7 @@
 
 namespace dataaccess {
 
-class RowStore;
+class PartialRows;
 
 namespace err {
 // "Operation has been cancelled by the user." (3712): a load stopped
@@ -48,10 +48,11 @@ class LoadControl {
   // Percent done, or -1 while the total is unknown.
   int percent() const;
 
-  // Receives the rows read so far, on the reading thread: each store holds
-  // the first rows of the table, more than the one before, and is not
-  // changed afterwards. Set before the load starts.
-  using PartialRowsSink = std::function<void(std::shared_ptr<const RowStore>)>;
+  // Receives the rows read so far, on the reading thread, each time there
+  // are more of them: usually the same growing object again (partialrows.h),
+  // which the sink may keep and read from any thread. Set before the load
+  // starts.
+  using PartialRowsSink = std::function<void(std::shared_ptr<const PartialRows>)>;
   void setPartialRowsSink(PartialRowsSink sink) { partialRows_ = std::move(sink); }
   const PartialRowsSink& partialRowsSink() const { return partialRows_; }
 
@@ -102,6 +103,6 @@ class ScopedPartialRows {
 // sink is installed and the rows are the answer.
 bool partialRowsWanted();
 // Hands rows read so far to the sink, when partialRowsWanted().
-void reportPartialRows(std::shared_ptr<const RowStore> rows);
+void reportPartialRows(std::shared_ptr<const PartialRows> rows);
 
 }  // namespace dataaccess

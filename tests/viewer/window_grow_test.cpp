@@ -2,6 +2,7 @@
 // so far in order and before the whole table, and the grid takes each
 // larger set as inserted rows, keeping the user's cell and scroll position.
 #include "dataaccess/loadcontrol.h"
+#include "dataaccess/partialrows.h"
 #include "dataaccess/recordset.h"
 #include "dataaccess/rowstore.h"
 #include "mainwindow/contentload.h"
@@ -44,6 +45,26 @@ std::shared_ptr<Recordset> recordsetOf(dataaccess::RowStorePtr rows) {
   return rs;
 }
 
+std::shared_ptr<dataaccess::StorePartialRows> partialOf(int rows, bool note = false) {
+  return std::make_shared<dataaccess::StorePartialRows>(rowsOf(rows, note));
+}
+
+// Rows read so far that the test closes, as a reader closes them once the
+// whole table is built.
+class ClosingRows : public dataaccess::PartialRows {
+ public:
+  explicit ClosingRows(dataaccess::RowStorePtr rows) : rows_(std::move(rows)) {}
+  void close() { open_ = false; }
+  int64_t rowCount() const override { return rows_.rowCount(); }
+  std::vector<dataaccess::FieldInfo> fields() const override { return rows_.fields(); }
+  QVariant value(int64_t row, int column) const override { return open_ ? rows_.value(row, column) : QVariant(); }
+  bool readable() const override { return open_; }
+
+ private:
+  dataaccess::StorePartialRows rows_;
+  bool open_ = true;
+};
+
 }  // namespace
 
 TEST(GridGrow, LoaderAnnouncesGrowingRowsBeforeTheTable) {
@@ -51,7 +72,7 @@ TEST(GridGrow, LoaderAnnouncesGrowingRowsBeforeTheTable) {
   std::vector<int64_t> grown;
   int64_t finishedRows = -1;
   bool grownAfterFinish = false;
-  QObject::connect(&load, &ContentLoad::rowsGrown, [&](dataaccess::RowStorePtr rows) {
+  QObject::connect(&load, &ContentLoad::rowsGrown, [&](dataaccess::PartialRowsPtr rows) {
     if (finishedRows >= 0) grownAfterFinish = true;
     grown.push_back(rows->rowCount());
   });
@@ -59,10 +80,10 @@ TEST(GridGrow, LoaderAnnouncesGrowingRowsBeforeTheTable) {
                    [&](std::shared_ptr<Recordset> rs) { finishedRows = rs->RecordCount(); });
   load.start(nullptr, [] {
     // Rows handed out outside a plain read of a table are not shown.
-    dataaccess::reportPartialRows(rowsOf(5));
+    dataaccess::reportPartialRows(partialOf(5));
     dataaccess::ScopedPartialRows answer;
-    dataaccess::reportPartialRows(rowsOf(10));
-    dataaccess::reportPartialRows(rowsOf(20));
+    dataaccess::reportPartialRows(partialOf(10));
+    dataaccess::reportPartialRows(partialOf(20));
     return recordsetOf(rowsOf(30));
   });
   ASSERT_TRUE(load.wait());
@@ -78,7 +99,7 @@ TEST(GridGrow, LoaderAnnouncesGrowingRowsBeforeTheTable) {
   load.start(nullptr, [] {
     dataaccess::ScopedPartialRows answer;
     while (!dataaccess::loadCancelled()) std::this_thread::yield();
-    dataaccess::reportPartialRows(rowsOf(10));
+    dataaccess::reportPartialRows(partialOf(10));
     return recordsetOf(rowsOf(30));
   });
   load.stop();
@@ -129,4 +150,67 @@ TEST(GridGrow, GridTakesMoreRowsWithoutAReset) {
   cursor.extend(recordsetOf(rowsOf(10)));
   EXPECT_EQ(resets.count(), 1);
   EXPECT_EQ(model.rowCount(), 10);
+}
+
+// The rows read so far take the place of the first rows without a reset,
+// stay painted after the loader closes them, and give way to the whole
+// table where the user is.
+TEST(GridGrow, GridShowsRowsReadSoFarThenTheTable) {
+  QTableView view;
+  RecordsetModel model;
+  view.setModel(&model);
+  GridCursor cursor(&view, &model);
+  view.resize(400, 300);
+  view.show();
+  auto head = recordsetOf(rowsOf(100));
+  cursor.bind(head);
+  view.setCurrentIndex(model.index(60, 1));
+  view.scrollTo(model.index(60, 1));
+  const int scroll = view.verticalScrollBar()->value();
+
+  QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+  QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+  auto partial = std::make_shared<ClosingRows>(rowsOf(5000, true));
+  cursor.grow(partial);
+  EXPECT_TRUE(model.growing());
+  EXPECT_EQ(resets.count(), 0);
+  ASSERT_EQ(inserted.count(), 1);
+  EXPECT_EQ(inserted[0][1].toInt(), 100);
+  EXPECT_EQ(model.rowCount(), 5000);
+  EXPECT_EQ(model.columnCount(), 3);
+  EXPECT_EQ(model.headerData(2, Qt::Horizontal).toString(), "Note");
+  EXPECT_EQ(model.index(4321, 1).data().toString(), "name 4321");
+  EXPECT_EQ(model.index(4321, 2).data().toString(), "");  // Null
+  EXPECT_EQ(view.currentIndex(), model.index(60, 1));
+  EXPECT_EQ(view.verticalScrollBar()->value(), scroll);
+  // The first rows stay the current recordset's until the table is there.
+  EXPECT_EQ(cursor.recordset(), head);
+
+  // Fewer rows than shown wait for a later hand-out.
+  cursor.grow(partialOf(50));
+  EXPECT_EQ(model.rowCount(), 5000);
+
+  // The loader stops handing out cells while it builds the table: the cells
+  // painted keep their text, the others show empty.
+  partial->close();
+  EXPECT_EQ(model.index(4321, 1).data().toString(), "name 4321");
+  EXPECT_EQ(model.index(4000, 1).data().toString(), "");
+
+  auto table = recordsetOf(rowsOf(9000, true));
+  view.setCurrentIndex(model.index(4321, 1));
+  cursor.extend(table);
+  EXPECT_FALSE(model.growing());
+  EXPECT_EQ(resets.count(), 0);
+  EXPECT_EQ(model.rowCount(), 9000);
+  EXPECT_EQ(model.index(4000, 1).data().toString(), "name 4000");
+  EXPECT_EQ(view.currentIndex(), model.index(4321, 1));
+  EXPECT_EQ(table->AbsolutePosition(), 4322);
+
+  // Binding anything else ends the growing rows too.
+  cursor.grow(std::make_shared<ClosingRows>(rowsOf(10000, true)));
+  EXPECT_TRUE(model.growing());
+  cursor.bind(recordsetOf(rowsOf(3)));
+  EXPECT_FALSE(model.growing());
+  EXPECT_EQ(model.rowCount(), 3);
+  EXPECT_EQ(model.index(2, 1).data().toString(), "name 2");
 }

@@ -29,11 +29,11 @@ void ContentLoad::start(Step preview, Step open) {
   stop();
   const quint64 generation = ++generation_;
   control_ = std::make_shared<dataaccess::LoadControl>();
-  // Rows read so far wait in one slot: a newer store replaces one the GUI
+  // Rows read so far wait in one slot: a newer hand-out replaces one the GUI
   // thread has not taken yet, so no more than one is ever queued.
   auto grown = std::make_shared<Grown>();
   if (isSignalConnected(QMetaMethod::fromSignal(&ContentLoad::rowsGrown)))
-    control_->setPartialRowsSink([this, generation, grown](dataaccess::RowStorePtr rows) {
+    control_->setPartialRowsSink([this, generation, grown](dataaccess::PartialRowsPtr rows) {
     bool post = false;
     {
       std::lock_guard<std::mutex> lock(grown->mutex);
@@ -103,7 +103,7 @@ void ContentLoad::deliverHead(quint64 generation, std::shared_ptr<dataaccess::Re
 }
 
 void ContentLoad::deliverGrown(quint64 generation, const std::shared_ptr<Grown>& grown) {
-  dataaccess::RowStorePtr rows;
+  dataaccess::PartialRowsPtr rows;
   {
     std::lock_guard<std::mutex> lock(grown->mutex);
     rows = std::move(grown->rows);

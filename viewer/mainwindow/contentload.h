@@ -6,10 +6,11 @@
 // rows, which the window shows at once) and the full open. Each outcome is
 // handed to the GUI thread as a queued call and announced there by a signal:
 // headReady, rowsGrown any number of times (a text file's rows read so far,
-// each time more of them), then exactly one of finished, failed or
-// cancelled. Nothing is
-// shared while the worker runs except the load's LoadControl (atomics): the
-// recordsets are built on the worker and belong to the GUI thread once
+// each time more of them, read from the reader as it goes: partialrows.h),
+// then exactly one of finished, failed or cancelled. Nothing is shared
+// while the worker runs except the load's LoadControl (atomics) and the
+// rows read so far (which guard themselves): the recordsets are built on
+// the worker and belong to the GUI thread once
 // handed over, and the worker releases everything it holds before it hands
 // over its last outcome. The connection the steps use must not be used by
 // anyone else until the load has settled; the window stops the load first
@@ -21,6 +22,7 @@
 
 #include "dataaccess/error.h"
 #include "dataaccess/loadcontrol.h"
+#include "dataaccess/partialrows.h"
 #include "dataaccess/recordset.h"
 
 #include <QObject>
@@ -69,9 +71,11 @@ class ContentLoad : public QObject {
 
  signals:
   void headReady(std::shared_ptr<dataaccess::Recordset> rows);
-  // The first rows of the table as read so far; only the latest is
-  // announced when the window falls behind.
-  void rowsGrown(dataaccess::RowStorePtr rows);
+  // The first rows of the table as read so far (usually the same growing
+  // object, with more rows each time); only the latest is announced when
+  // the window falls behind. They can no longer be read once the load has
+  // settled.
+  void rowsGrown(dataaccess::PartialRowsPtr rows);
   void finished(std::shared_ptr<dataaccess::Recordset> rows);
   void failed(const dataaccess::Error& error);
   void cancelled();
@@ -89,7 +93,7 @@ class ContentLoad : public QObject {
   // The rows read so far waiting for the GUI thread.
   struct Grown {
     std::mutex mutex;
-    dataaccess::RowStorePtr rows;
+    dataaccess::PartialRowsPtr rows;
   };
   void deliverGrown(quint64 generation, const std::shared_ptr<Grown>& grown);
   void join();

@@ -70,6 +70,12 @@ void GridCursor::extend(std::shared_ptr<dataaccess::Recordset> rs) {
   listen(rs);
 }
 
+void GridCursor::grow(dataaccess::PartialRowsPtr rows) {
+  syncing_ = true;
+  model_->grow(std::move(rows));
+  syncing_ = false;
+}
+
 void GridCursor::listen(const std::shared_ptr<dataaccess::Recordset>& rs) {
   if (!rs) return;
   listened_ = rs;

@@ -10,6 +10,7 @@
 // keyboard; with no line edit open the selection is empty.
 #pragma once
 
+#include "dataaccess/partialrows.h"
 #include "query/filtersort.h"
 
 #include <QLineEdit>
@@ -55,6 +56,10 @@ class GridCursor : public QObject, public GridSeam {
   // (RecordsetModel::extend): the current cell, selection and scroll
   // position stay, and `rs` moves to the grid's current row.
   void extend(std::shared_ptr<dataaccess::Recordset> rs);
+  // Shows the rows of a table read so far (RecordsetModel::grow): the
+  // current cell, selection and scroll position stay; the bound recordset
+  // stays bound.
+  void grow(dataaccess::PartialRowsPtr rows);
 
   // How runQuery runs the new text of a filter or sort (the window: on a
   // worker thread); without one it runs at once.

@@ -9,9 +9,19 @@ namespace viewer {
 
 RecordsetModel::RecordsetModel(QObject* parent) : QAbstractTableModel(parent) {}
 
+namespace {
+// Rows read from a loading table at a time, and the blocks kept: a few
+// screens' worth.
+constexpr int kBlockRows = 64;
+constexpr size_t kBlocks = 16;
+}  // namespace
+
 void RecordsetModel::setRecordset(std::shared_ptr<dataaccess::Recordset> rs) {
   beginResetModel();
   rs_ = std::move(rs);
+  growing_.reset();
+  grownFields_.clear();
+  blocks_.clear();
   readShape();
   endResetModel();
 }
@@ -19,11 +29,15 @@ void RecordsetModel::setRecordset(std::shared_ptr<dataaccess::Recordset> rs) {
 void RecordsetModel::extend(std::shared_ptr<dataaccess::Recordset> rs) {
   const int oldRows = rows_;
   const int oldColumns = columns_;
-  if (!rs_ || !rs || rs->State() != dataaccess::adStateOpen || oldColumns == 0) return setRecordset(std::move(rs));
+  if ((!rs_ && !growing_) || !rs || rs->State() != dataaccess::adStateOpen || oldColumns == 0)
+    return setRecordset(std::move(rs));
   const int rows = int(std::min<int64_t>(rs->rowCount(), std::numeric_limits<int>::max()));
   const int columns = int(rs->fields().size());
   if (rows < oldRows || columns < oldColumns) return setRecordset(std::move(rs));
   rs_ = std::move(rs);
+  growing_.reset();
+  grownFields_.clear();
+  blocks_.clear();
   locale_ = QLocale();
   if (columns > oldColumns) {
     beginInsertColumns({}, oldColumns, columns - 1);
@@ -41,8 +55,37 @@ void RecordsetModel::extend(std::shared_ptr<dataaccess::Recordset> rs) {
   emit headerDataChanged(Qt::Horizontal, 0, columns_ - 1);
 }
 
+void RecordsetModel::grow(dataaccess::PartialRowsPtr rows) {
+  if (!rows) return;
+  std::vector<dataaccess::FieldInfo> fields = rows->fields();
+  const int count = int(std::min<int64_t>(rows->rowCount(), std::numeric_limits<int>::max()));
+  const int columns = int(fields.size());
+  if (count < rows_ || columns < columns_ || columns == 0) return;
+  const int oldRows = rows_;
+  const int oldColumns = columns_;
+  growing_ = std::move(rows);
+  grownFields_ = std::move(fields);
+  blocks_.clear();
+  if (columns > oldColumns) {
+    beginInsertColumns({}, oldColumns, columns - 1);
+    columns_ = columns;
+    endInsertColumns();
+  }
+  if (count > oldRows) {
+    beginInsertRows({}, oldRows, count - 1);
+    rows_ = count;
+    endInsertRows();
+  }
+  // Types may have widened since: the rows shown before are asked again.
+  if (oldRows > 0) emit dataChanged(index(0, 0), index(oldRows - 1, columns_ - 1));
+  emit headerDataChanged(Qt::Horizontal, 0, columns_ - 1);
+}
+
 void RecordsetModel::reload() {
   beginResetModel();
+  growing_.reset();
+  grownFields_.clear();
+  blocks_.clear();
   readShape();
   endResetModel();
 }
@@ -61,9 +104,44 @@ int RecordsetModel::rowCount(const QModelIndex& parent) const { return parent.is
 
 int RecordsetModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : columns_; }
 
+const RecordsetModel::Block* RecordsetModel::grownBlock(int row) const {
+  const int first = row / kBlockRows * kBlockRows;
+  for (const Block& b : blocks_)
+    if (b.first == first) return row < b.first + b.rows ? &b : nullptr;
+  if (!growing_->readable()) return nullptr;
+  const std::vector<QVariant> values = growing_->values(first, std::min(kBlockRows, rows_ - first), columns_);
+  Block block;
+  block.first = first;
+  block.rows = int(values.size() / size_t(columns_));
+  block.texts.reserve(values.size());
+  for (size_t i = 0; i < values.size(); ++i) {
+    const QVariant& v = values[i];
+    block.texts.push_back(v.isValid() ? dataaccess::displayText(v, grownFields_[i % size_t(columns_)].type, locale_)
+                                      : QVariant(QString()));
+  }
+  if (blocks_.size() >= kBlocks) blocks_.erase(blocks_.begin());
+  blocks_.push_back(std::move(block));
+  const Block& b = blocks_.back();
+  return row < b.first + b.rows ? &b : nullptr;
+}
+
+QVariant RecordsetModel::grownData(int row, int column) const {
+  const Block* block = grownBlock(row);
+  if (!block) return QString();
+  return block->texts[size_t(row - block->first) * size_t(columns_) + size_t(column)];
+}
+
 QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
-  if ((role != Qt::DisplayRole && role != Qt::EditRole) || !rs_ || !index.isValid()) return {};
+  if ((role != Qt::DisplayRole && role != Qt::EditRole) || !index.isValid()) return {};
   if (index.row() >= rows_ || index.column() >= columns_) return {};
+  if (growing_) {
+    try {
+      return grownData(index.row(), index.column());
+    } catch (const std::exception&) {
+      return QString();
+    }
+  }
+  if (!rs_) return {};
   // A value that cannot be read or shown gives an empty cell: the grid
   // shows no message of its own for a data error.
   try {
@@ -78,7 +156,9 @@ QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
 QVariant RecordsetModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (role != Qt::DisplayRole) return {};
   if (orientation == Qt::Vertical) return QAbstractTableModel::headerData(section, orientation, role);
-  if (!rs_ || section < 0 || section >= columns_) return {};
+  if (section < 0 || section >= columns_) return {};
+  if (growing_) return grownFields_[size_t(section)].name;
+  if (!rs_) return {};
   return rs_->fields()[size_t(section)].name;
 }
 

@@ -46,14 +46,11 @@ void f_ViewDB::setupContentLoad() {
     bindGrid(std::move(rs));
     showLoadProgress(contentLoad_->percent());
   });
-  connect(contentLoad_, &ContentLoad::rowsGrown, this, [this](dataaccess::RowStorePtr rows) {
-    // More of the table: the grid grows where the user is.
-    const QString sql = ContentSql(loadingTable_, ext_, state().SourceKind, state().CurrentPath);
-    auto rs = partialRecordset(std::move(rows), connection_, sql);
-    if (previewShown_)
-      gridCursor->extend(std::move(rs));
-    else
-      bindGrid(std::move(rs));
+  connect(contentLoad_, &ContentLoad::rowsGrown, this, [this](dataaccess::PartialRowsPtr rows) {
+    // More of the table: the grid grows where the user is. Without a
+    // preview the grid still shows what was there before the load.
+    if (!previewShown_) bindGrid(nullptr);
+    gridCursor->grow(std::move(rows));
     previewShown_ = true;
     showLoadProgress(contentLoad_->percent());
   });

@@ -73,6 +73,17 @@ class CellArena {
   void forEach(F&& f) const {
     if (used_) readCells(data_, data_ + used_, f);
   }
+  // The cells' bytes, read one cell at a time with nextCell (a reader on
+  // another thread, while these cells do not change; textgrowing.h).
+  const char* data() const { return data_; }
+  // Reads the cell that starts at `p`; returns where the next one starts.
+  static const char* nextCell(const char* p, std::string_view& cell, bool& null) {
+    auto take = [&](std::string_view v, bool n) {
+      cell = v;
+      null = n;
+    };
+    return readCells(p, p + 1, take);
+  }
   // Like forEach, giving the memory back as the cells are read; the arena
   // is left empty.
   template <class F>

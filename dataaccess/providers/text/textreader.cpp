@@ -5,6 +5,7 @@
 #include "../../loadcontrol.h"
 #include "delimitedparser.h"
 #include "rawcolumns.h"
+#include "textgrowing.h"
 #include "textvalues.h"
 
 #include <QFile>
@@ -17,6 +18,7 @@
 #include <atomic>
 #include <exception>
 #include <optional>
+#include <shared_mutex>
 #include <thread>
 #include <vector>
 
@@ -26,12 +28,6 @@ namespace {
 
 // A read of the first rows alone takes smaller bites.
 constexpr size_t kHeadChunk = size_t(256) << 10;
-// Rows read so far are handed out (loadcontrol.h) only when they have at
-// least tripled since the last time, and only while no more than half of
-// the file is read: the copies (mostly the cost of fresh memory) then come
-// to less than the table's size, and the last one, which the window holds
-// while the whole table is built, to at most half of it.
-constexpr int64_t kPartialGrowth = 3;
 constexpr int64_t kTextSize = 255;
 constexpr int64_t kMemoSize = 536870910;
 
@@ -359,22 +355,24 @@ void readCells(RawColumn& raw, bool keep, F&& f) {
     raw.cells.drain(f);
 }
 
-// Turns one column's cells into its typed store. A cell that does not
-// convert to the column's type (past the scanned rows, or against a column
-// definition) becomes Null.
-void convertColumn(RawColumn& raw, ColumnStore& out, int64_t rows, const ValueParser& values, bool keep) {
+// Turns cells into a typed store: `cells(f)` calls f(cell, isNull) for each
+// of `rows` cells of `bytes` bytes in all. A cell that does not convert to
+// the column's type (past the scanned rows, or against a column definition)
+// becomes Null.
+template <class Cells>
+void convertCells(Cells&& cells, ColumnStore& out, int64_t rows, uint64_t bytes, const ValueParser& values) {
   const DataTypeEnum type = out.type();
   switch (out.storage()) {
     case ColumnStore::Storage::Text: case ColumnStore::Storage::Bytes:
-      out.reserve(rows, int64_t(raw.bytes));
-      readCells(raw, keep, [&](std::string_view v, bool null) { null ? out.appendNull() : out.appendBytes(v); });
+      out.reserve(rows, int64_t(bytes));
+      cells([&](std::string_view v, bool null) { null ? out.appendNull() : out.appendBytes(v); });
       break;
     case ColumnStore::Storage::Integer: {
       out.reserve(rows);
       int64_t lo = std::numeric_limits<int32_t>::min(), hi = std::numeric_limits<int32_t>::max();
       if (type == adSmallInt) lo = -32768, hi = 32767;
       if (type == adUnsignedTinyInt) lo = 0, hi = 255;
-      readCells(raw, keep, [&](std::string_view v, bool null) {
+      cells([&](std::string_view v, bool null) {
         int64_t x;
         if (!null && values.parseInteger(v, x) && x >= lo && x <= hi)
           out.appendInteger(x);
@@ -385,7 +383,7 @@ void convertColumn(RawColumn& raw, ColumnStore& out, int64_t rows, const ValuePa
     }
     case ColumnStore::Storage::Real:
       out.reserve(rows);
-      readCells(raw, keep, [&](std::string_view v, bool null) {
+      cells([&](std::string_view v, bool null) {
         double x;
         if (null || !values.parseReal(v, x)) return out.appendNull();
         if (type == adSingle) x = double(float(x));
@@ -395,7 +393,7 @@ void convertColumn(RawColumn& raw, ColumnStore& out, int64_t rows, const ValuePa
       break;
     case ColumnStore::Storage::DateTime:
       out.reserve(rows);
-      readCells(raw, keep, [&](std::string_view v, bool null) {
+      cells([&](std::string_view v, bool null) {
         int64_t ms;
         if (!null && values.parseDate(v, ms))
           out.appendOleMsecs(ms);
@@ -405,7 +403,7 @@ void convertColumn(RawColumn& raw, ColumnStore& out, int64_t rows, const ValuePa
       break;
     case ColumnStore::Storage::Boolean:
       out.reserve(rows);
-      readCells(raw, keep, [&](std::string_view v, bool null) {
+      cells([&](std::string_view v, bool null) {
         bool b;
         if (!null && values.parseBoolean(v, b))
           out.appendBoolean(b);
@@ -414,6 +412,11 @@ void convertColumn(RawColumn& raw, ColumnStore& out, int64_t rows, const ValuePa
       });
       break;
   }
+}
+
+// Turns one column's cells into its typed store.
+void convertColumn(RawColumn& raw, ColumnStore& out, int64_t rows, const ValueParser& values, bool keep) {
+  convertCells([&](auto&& f) { readCells(raw, keep, f); }, out, rows, raw.bytes, values);
 }
 
 // Where the buffered text [pos, size) is split between the two threads:
@@ -467,16 +470,6 @@ void convertColumns(std::vector<RawColumn>& cols, RowStore& store, int64_t rows,
   throwIfLoadCancelled("TextProvider.Read");
 }
 
-// The rows read so far as a store of their own, typed as the columns look
-// now; the cells stay for the whole table.
-std::shared_ptr<RowStore> rowsSoFar(std::vector<RawColumn>& cols, const std::vector<QString>& header,
-                                    const TextSchema& schema, int64_t rows, const ValueParser& values) {
-  auto store = std::make_shared<RowStore>(describeColumns(cols, header, schema));
-  convertColumns(cols, *store, rows, values, true);
-  for (int64_t r = 0; r < rows; ++r) store->commitRow();
-  return store;
-}
-
 // Reads the whole file, or only its first `maxRows` records when maxRows >= 0.
 std::shared_ptr<RowStore> readText(const QString& path, const TextSchema& schema, const QLocale& locale,
                                    bool windows1252, const TextReadTuning& tuning, int64_t maxRows = -1) {
@@ -494,7 +487,25 @@ std::shared_ptr<RowStore> readText(const QString& path, const TextSchema& schema
   const size_t chunk = std::min(wanted, std::max<size_t>(size_t(std::max<int64_t>(input.fileSize(), 0)) + 1, 64 << 10));
   bool enough = false;  // maxRows records read
   using Clock = std::chrono::steady_clock;
-  const bool handOut = maxRows < 0 && partialRowsWanted();
+  // The rows read so far are handed out (loadcontrol.h) as a view of the
+  // cells read (textgrowing.h), which may be read while this thread holds
+  // no lock on it: between two stretches of the file. It is closed before
+  // the cells go into the finished table.
+  std::shared_ptr<GrowingTextRows> growing;
+  std::unique_lock<std::shared_mutex> writing;
+  if (maxRows < 0 && partialRowsWanted()) {
+    growing = std::make_shared<GrowingTextRows>(&cols, locale);
+    writing = std::unique_lock<std::shared_mutex>(growing->lock());
+  }
+  struct CloseGrowing {
+    std::shared_ptr<GrowingTextRows>& view;
+    std::unique_lock<std::shared_mutex>& writing;
+    void operator()() {
+      if (writing.owns_lock()) writing.unlock();
+      if (view) view->close();
+    }
+    ~CloseGrowing() { (*this)(); }
+  } closeGrowing{growing, writing};
   Clock::time_point lastHandOut = Clock::now();
   int64_t rowsHandedOut = 0;
 
@@ -559,9 +570,13 @@ std::shared_ptr<RowStore> readText(const QString& path, const TextSchema& schema
       }
       addRecord(cols, rows, fields, scanLimit == 0 || rows < scanLimit, values);
       ++rows;
+      if (growing && rows % 256 == 0) growing->letReadersIn(writing);
     }
     if (other.joinable()) {
+      // The other thread does not touch the columns handed out.
+      if (writing.owns_lock()) writing.unlock();
       other.join();
+      if (growing) writing.lock();
       if (segmentFailed) std::rethrow_exception(segmentFailed);
       if (r == DelimitedParser::Result::Record && pos == split) {
         appendSegment(cols, rows, segment, segmentRows, scanLimit == 0, values);
@@ -584,15 +599,20 @@ std::shared_ptr<RowStore> readText(const QString& path, const TextSchema& schema
     pos = 0;
     throwIfLoadCancelled("TextProvider.Read");
     reportLoadProgress(input.bytesRead(), input.fileSize());
-    if (handOut && rows > 0 && rows >= kPartialGrowth * rowsHandedOut && input.bytesRead() <= input.fileSize() / 2 &&
-        Clock::now() - lastHandOut >= tuning.partialInterval) {
-      reportPartialRows(rowsSoFar(cols, header, schema, rows, values));
+    bool handOut = false;
+    if (growing && rows > rowsHandedOut && Clock::now() - lastHandOut >= tuning.partialInterval) {
+      growing->publish(rows, describeColumns(cols, header, schema));
       rowsHandedOut = rows;
+      handOut = true;
       lastHandOut = Clock::now();
     }
+    if (writing.owns_lock()) writing.unlock();
+    if (handOut) reportPartialRows(growing);
     if (!input.fill(buf, std::max(chunk, buf.size))) atEnd = true;
+    if (growing) writing.lock();
   }
 
+  closeGrowing();
   std::vector<RawColumn>().swap(segment);  // its cells' memory, kept between stretches
   if (cols.empty()) cols.resize(1);  // an empty file: one text column, no rows
   auto store = std::make_shared<RowStore>(describeColumns(cols, header, schema));
@@ -602,6 +622,12 @@ std::shared_ptr<RowStore> readText(const QString& path, const TextSchema& schema
 }
 
 }  // namespace
+
+QVariant textCellValue(DataTypeEnum type, std::string_view cell, bool null, const ValueParser& values) {
+  ColumnStore out(type);
+  convertCells([&](auto&& f) { f(cell, null); }, out, 1, cell.size(), values);
+  return out.value(0);
+}
 
 std::shared_ptr<RowStore> readTextTableHead(const QString& path, const TextSchema& schema, int64_t maxRows,
                                             const QLocale& locale) {

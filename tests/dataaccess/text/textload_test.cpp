@@ -4,12 +4,16 @@
 #include "dataaccess/connection.h"
 #include "dataaccess/error.h"
 #include "dataaccess/loadcontrol.h"
+#include "dataaccess/partialrows.h"
 #include "dataaccess/providers/text/textreader.h"
 #include "dataaccess/recordset.h"
 #include "testsupport/tempdir.h"
 
 #include <QFile>
+#include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <mutex>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -143,45 +147,168 @@ TEST(LoadStop, StopEndsAQueryRunningOnTheSqlEngine) {
   EXPECT_EQ(rows->value(0, 0).toLongLong(), 10);
 }
 
-// Every store handed out while reading holds the first rows of the table,
-// each more than the one before, and the whole read comes out as without a
-// sink. Small chunks and no interval give many hands-out.
-TEST(PartialRows, ReaderHandsOutGrowingPrefixesOfTheTable) {
-  testsupport::TempDir dir;
-  const QString path = writeTable(dir, "t.csv", bigTable(20000));
+namespace {
+
+// A table with empty cells and a column that appears half-way (a ragged
+// row), long enough for many of the reader's chunks.
+QByteArray raggedTable(int rows) {
+  QByteArray text = "Id,Name,Amount\r\n";
+  for (int i = 0; i < rows; ++i) {
+    text += QByteArray::number(i) + ",";
+    if (i % 7 != 3) text += "\"name, " + QByteArray::number(i) + "\"";
+    text += ",";
+    if (i % 5 != 1) text += QByteArray::number(i) + ".25";
+    if (i == rows / 2) text += ",extra";
+    text += "\r\n";
+  }
+  return text;
+}
+
+// What the rows handed out by one read show.
+struct HandOuts {
+  std::vector<int64_t> counts;  // rowCount() at each hand-out
+  PartialRowsPtr rows;
+  int mismatches = 0;
+  int64_t checked = 0;
+};
+
+// Reads `path` with a sink that checks, at each hand-out, the rows new since
+// the last one against `expected` (the same file read without a sink).
+std::shared_ptr<RowStore> readHandingOut(const QString& path, const text::TextReadTuning& tuning,
+                                         const RowStore& expected, HandOuts& out, LoadControl& control,
+                                         int cancelAfter = -1) {
+  control.setPartialRowsSink([&](PartialRowsPtr rows) {
+    if (out.rows && out.rows != rows) ++out.mismatches;  // one growing object
+    out.rows = rows;
+    const int64_t from = out.counts.empty() ? 0 : out.counts.back();
+    const int64_t count = rows->rowCount();
+    out.counts.push_back(count);
+    // The new rows in one go (as a grid reads them), the last of them also
+    // cell by cell; one column more than there are reads as Null.
+    const int columns = expected.fieldCount() + 1;
+    const std::vector<QVariant> block = rows->values(from, count - from + 10, columns);
+    if (block.size() != size_t(count - from) * size_t(columns)) ++out.mismatches;
+    for (int64_t r = from; r < count && block.size() == size_t(count - from) * size_t(columns); ++r) {
+      for (int c = 0; c < columns; ++c) {
+        const QVariant want = c < expected.fieldCount() ? expected.value(r, c) : QVariant();
+        const QVariant got = block[size_t(r - from) * size_t(columns) + size_t(c)];
+        // Types guessed from fewer rows may differ; the text may not.
+        if (want.isValid() != got.isValid() || want.toString() != got.toString()) ++out.mismatches;
+        if (r == count - 1 && c < expected.fieldCount() && rows->value(r, c) != got) ++out.mismatches;
+        ++out.checked;
+      }
+    }
+    if (int(out.counts.size()) == cancelAfter) control.cancel();
+  });
+  ScopedLoadControl scope(&control);
+  ScopedPartialRows answer;
+  return text::readTextTable(path, text::TextSchema(), QLocale(), tuning);
+}
+
+text::TextReadTuning smallBites() {
   text::TextReadTuning tuning;
   tuning.chunk = 8 << 10;
   tuning.minimumSplit = 4 << 10;
   tuning.partialInterval = std::chrono::milliseconds(0);
-  const auto plain = text::readTextTable(path, text::TextSchema(), QLocale(), tuning);
+  return tuning;
+}
 
-  std::vector<RowStorePtr> handed;
+}  // namespace
+
+// The rows handed out while reading, taken in turn, are the table's rows in
+// order: every cell as the finished table has it, Nulls included, across
+// the reader's chunks and the two threads' halves; and the finished table
+// comes out as without a sink. Small chunks and no interval give many
+// hands-out.
+TEST(PartialRows, RowsHandedOutJoinedAreTheTable) {
+  testsupport::TempDir dir;
+  for (const QByteArray& text : {bigTable(20000), raggedTable(20000)}) {
+    const QString path = writeTable(dir, "t.csv", text);
+    const auto plain = text::readTextTable(path, text::TextSchema(), QLocale(), smallBites());
+
+    LoadControl control;
+    HandOuts handed;
+    control.setPartialRowsSink([&](PartialRowsPtr) { handed.counts.push_back(0); });
+    {
+      // Without the provider's word that the table is the answer: nothing.
+      ScopedLoadControl scope(&control);
+      text::readTextTable(path, text::TextSchema(), QLocale(), smallBites());
+    }
+    EXPECT_TRUE(handed.counts.empty());
+
+    const auto whole = readHandingOut(path, smallBites(), *plain, handed, control);
+    ASSERT_GE(handed.counts.size(), 10u);
+    EXPECT_EQ(handed.mismatches, 0);
+    EXPECT_TRUE(std::is_sorted(handed.counts.begin(), handed.counts.end()));
+    EXPECT_GT(handed.counts.back(), plain->rowCount() * 9 / 10);  // growing to the end
+    EXPECT_EQ(handed.checked, handed.counts.back() * (plain->fieldCount() + 1));
+    // Once the table is built the rows handed out read no more.
+    EXPECT_FALSE(handed.rows->readable());
+    EXPECT_FALSE(handed.rows->value(0, 0).isValid());
+    EXPECT_EQ(handed.rows->rowCount(), handed.counts.back());
+
+    ASSERT_EQ(whole->rowCount(), plain->rowCount());
+    ASSERT_EQ(whole->fieldCount(), plain->fieldCount());
+    for (int64_t r = 0; r < whole->rowCount(); ++r)
+      for (int c = 0; c < whole->fieldCount(); ++c) ASSERT_EQ(whole->value(r, c), plain->value(r, c)) << r;
+  }
+}
+
+// Another thread reads the rows handed out all through the load, as the
+// window does; a load stopped half-way leaves them closed.
+TEST(PartialRows, RowsReadWhileTheReaderGoesOnAndAfterAStop) {
+  testsupport::TempDir dir;
+  const QString path = writeTable(dir, "t.csv", raggedTable(30000));
+  const auto plain = text::readTextTable(path, text::TextSchema(), QLocale(), smallBites());
+
+  std::atomic<bool> done{false};
+  std::atomic<int> wrong{0};
+  std::atomic<int64_t> reads{0};
+  std::mutex latest;
+  PartialRowsPtr shared;
+  std::thread other([&] {
+    for (uint64_t k = 1; !done; ++k) {
+      PartialRowsPtr rows;
+      {
+        std::lock_guard<std::mutex> hold(latest);
+        rows = shared;
+      }
+      if (!rows) {
+        std::this_thread::yield();
+        continue;
+      }
+      const int64_t count = rows->rowCount();
+      if (count == 0) continue;
+      const int64_t r = int64_t((k * 2654435761u) % uint64_t(count));
+      const QVariant got = rows->value(r, 1);
+      if (rows->readable() && got.toString() != plain->value(r, 1).toString()) ++wrong;
+      ++reads;
+    }
+  });
   LoadControl control;
-  control.setPartialRowsSink([&](RowStorePtr rows) { handed.push_back(std::move(rows)); });
-  ScopedLoadControl scope(&control);
-  // Without the provider's word that the table is the answer: nothing.
-  text::readTextTable(path, text::TextSchema(), QLocale(), tuning);
-  EXPECT_TRUE(handed.empty());
-
-  std::shared_ptr<RowStore> whole;
+  control.setPartialRowsSink([&](PartialRowsPtr rows) {
+    std::lock_guard<std::mutex> hold(latest);
+    shared = rows;
+  });
   {
+    ScopedLoadControl scope(&control);
     ScopedPartialRows answer;
-    whole = text::readTextTable(path, text::TextSchema(), QLocale(), tuning);
+    text::readTextTable(path, text::TextSchema(), QLocale(), smallBites());
   }
-  ASSERT_GE(handed.size(), 3u);
-  int64_t before = 0;
-  for (const RowStorePtr& part : handed) {
-    EXPECT_GE(part->rowCount(), 3 * before);
-    EXPECT_LE(part->rowCount(), whole->rowCount());
-    before = part->rowCount();
-    ASSERT_EQ(part->fieldCount(), whole->fieldCount());
-    for (int64_t r : {int64_t(0), part->rowCount() / 2, part->rowCount() - 1})
-      for (int c = 0; c < whole->fieldCount(); ++c)
-        EXPECT_EQ(part->value(r, c).toString(), whole->value(r, c).toString()) << r << "," << c;
-  }
-  ASSERT_EQ(whole->rowCount(), plain->rowCount());
-  for (int64_t r = 0; r < whole->rowCount(); r += 997)
-    for (int c = 0; c < whole->fieldCount(); ++c) EXPECT_EQ(whole->value(r, c), plain->value(r, c));
+  done = true;
+  other.join();
+  EXPECT_EQ(wrong, 0);
+  EXPECT_GT(reads, 0);
+
+  HandOuts handed;
+  LoadControl stopping;
+  EXPECT_EQ(errorNumber([&] { readHandingOut(path, smallBites(), *plain, handed, stopping, 3); }),
+            err::kOperationCancelled);
+  EXPECT_EQ(handed.counts.size(), 3u);
+  EXPECT_EQ(handed.mismatches, 0);
+  ASSERT_TRUE(handed.rows);
+  EXPECT_FALSE(handed.rows->readable());
+  EXPECT_FALSE(handed.rows->value(0, 0).isValid());
 }
 
 TEST(PartialRows, OnlyAPlainReadOfATableHandsOutRows) {
@@ -190,7 +317,7 @@ TEST(PartialRows, OnlyAPlainReadOfATableHandsOutRows) {
   EXPECT_FALSE(partialRowsWanted());
   LoadControl control;
   int calls = 0;
-  control.setPartialRowsSink([&](RowStorePtr) { ++calls; });
+  control.setPartialRowsSink([&](PartialRowsPtr) { ++calls; });
   {
     ScopedPartialRows answer;
     EXPECT_FALSE(partialRowsWanted());  // no control on this thread
@@ -203,6 +330,6 @@ TEST(PartialRows, OnlyAPlainReadOfATableHandsOutRows) {
   }
   ScopedLoadControl scope(&control);
   EXPECT_FALSE(partialRowsWanted());
-  reportPartialRows(std::make_shared<RowStore>(std::vector<FieldInfo>{}));
+  reportPartialRows(std::make_shared<StorePartialRows>(std::make_shared<RowStore>(std::vector<FieldInfo>{})));
   EXPECT_EQ(calls, 0);
 }
