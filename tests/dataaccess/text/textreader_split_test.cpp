@@ -191,7 +191,7 @@ TEST(CellArena, EveryCellComesBackThroughGrowthJoinsReuseAndDrain) {
     fill(table, 2000, want, round == 2);
     std::vector<std::optional<std::string>> part;
     fill(stretch, 1500 + round * 100, part, round == 4);
-    table.take(stretch);  // the stretch keeps its memory for the next round
+    table.take(stretch);  // the stretch is filled again the next round
     EXPECT_EQ(stretch.bytesUsed(), 0u);
     want.insert(want.end(), part.begin(), part.end());
   }
