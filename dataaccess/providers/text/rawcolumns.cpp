@@ -31,6 +31,21 @@ void CellArena::grow(size_t need) {
   cur_.capacity = want;
 }
 
+void CellArena::prepare(size_t need) {
+  if (cur_.used + need > cur_.capacity) grow(need);
+  // Pages taken a few dozen at a time in one call rather than one fault
+  // each: faults are most of the cost of filling fresh memory.
+  constexpr size_t kAhead = size_t(64) << 10;
+  constexpr size_t kPage = 4096;
+  const size_t from = cur_.ready / kPage * kPage;
+  const size_t to = std::min(cur_.capacity, (cur_.used + need + kAhead + kPage - 1) / kPage * kPage);
+  if (to > from && ::madvise(cur_.data + from, to - from, MADV_POPULATE_WRITE) != 0) {
+    cur_.ready = cur_.capacity;  // not supported here: pages come by faults
+    return;
+  }
+  cur_.ready = to;
+}
+
 void CellArena::forgetBefore(Block& b, const char* p) {
   constexpr size_t kPage = 4096;
   const size_t upTo = size_t(p - b.data) / kPage * kPage;

@@ -88,6 +88,7 @@ class CellArena {
     size_t used = 0;
     size_t capacity = 0;
     size_t forgotten = 0;  // bytes at the start already given back while draining
+    size_t ready = 0;      // bytes from the start with their pages in place
   };
 
   // Reads the cells of `b` and unmaps it.
@@ -126,9 +127,12 @@ class CellArena {
     return p;
   }
   char* room(size_t need) {
-    if (cur_.used + need > cur_.capacity) grow(need);
+    if (cur_.used + need > cur_.ready) prepare(need);
     return cur_.data + cur_.used;
   }
+  // Makes room for `need` more bytes: grows the mapping when it is full and
+  // has the system supply the pages ahead in one call.
+  void prepare(size_t need);
   void grow(size_t need);
   // Gives back the whole pages of `b` before `p` not given back yet.
   static void forgetBefore(Block& b, const char* p);
