@@ -593,7 +593,7 @@ std::shared_ptr<RowStore> readText(const QString& path, const TextSchema& schema
     if (!input.fill(buf, std::max(chunk, buf.size))) atEnd = true;
   }
 
-  std::vector<RawColumn>().swap(segment);  // its cells' memory, kept between stretches
+  std::vector<RawColumn>().swap(segment);
   if (cols.empty()) cols.resize(1);  // an empty file: one text column, no rows
   auto store = std::make_shared<RowStore>(describeColumns(cols, header, schema));
   convertColumns(cols, *store, rows, values);
