@@ -305,6 +305,50 @@ class TextInput {
   bool pendingCR_ = false;
 };
 
+// Reads the next chunk of text on its own thread while the records of the
+// current one are split, so that reading and checking the file does not
+// leave both cores waiting. One read is under way at a time, in file order;
+// its failure is raised when its text is taken.
+class ReadAhead {
+ public:
+  explicit ReadAhead(TextInput& input) : input_(input) {}
+  ~ReadAhead() {
+    if (thread_.joinable()) thread_.join();
+  }
+  ReadAhead(const ReadAhead&) = delete;
+  ReadAhead& operator=(const ReadAhead&) = delete;
+
+  void start(size_t want) {
+    thread_ = std::thread([this, want] {
+      try {
+        more_ = input_.fill(text_, want);
+        bytesRead_ = input_.bytesRead();
+      } catch (...) {
+        failed_ = std::current_exception();
+      }
+    });
+  }
+  // Appends the text read ahead to `buf`; false when the file had no more.
+  bool takeInto(ByteBuffer& buf) {
+    thread_.join();
+    if (failed_) std::rethrow_exception(failed_);
+    if (text_.size) std::memcpy(buf.room(text_.size), text_.data.get(), text_.size);
+    buf.size += text_.size;
+    text_.size = 0;
+    return more_;
+  }
+  // Bytes of the file read when the last read ahead ended.
+  int64_t bytesRead() const { return bytesRead_; }
+
+ private:
+  TextInput& input_;
+  ByteBuffer text_;
+  std::thread thread_;
+  bool more_ = false;
+  int64_t bytesRead_ = 0;
+  std::exception_ptr failed_;
+};
+
 std::vector<FieldInfo> describeColumns(const std::vector<RawColumn>& cols, const std::vector<QString>& header,
                                        const TextSchema& schema) {
   std::vector<FieldInfo> fields;
@@ -511,6 +555,14 @@ std::shared_ptr<RowStore> readText(const QString& path, const TextSchema& schema
   ByteBuffer buf;
   size_t pos = 0;
   bool atEnd = !input.fill(buf, chunk);
+  // A whole file's read takes the next chunk while this one is split.
+  const int64_t fileSize = input.fileSize();
+  int64_t bytesRead = input.bytesRead();
+  std::optional<ReadAhead> ahead;
+  if (maxRows < 0 && !atEnd) {
+    ahead.emplace(input);
+    ahead->start(chunk);
+  }
   for (;;) {
     // Only once the header is read, and when every row of the stretch is
     // scanned alike, so that the type guesses come out as in one pass.
@@ -583,14 +635,27 @@ std::shared_ptr<RowStore> readText(const QString& path, const TextSchema& schema
     buf.consume(pos);
     pos = 0;
     throwIfLoadCancelled("TextProvider.Read");
-    reportLoadProgress(input.bytesRead(), input.fileSize());
-    if (handOut && rows > 0 && rows >= kPartialGrowth * rowsHandedOut && input.bytesRead() <= input.fileSize() / 2 &&
+    reportLoadProgress(bytesRead, fileSize);
+    if (handOut && rows > 0 && rows >= kPartialGrowth * rowsHandedOut && bytesRead <= fileSize / 2 &&
         Clock::now() - lastHandOut >= tuning.partialInterval) {
       reportPartialRows(rowsSoFar(cols, header, schema, rows, values));
       rowsHandedOut = rows;
       lastHandOut = Clock::now();
     }
-    if (!input.fill(buf, std::max(chunk, buf.size))) atEnd = true;
+    if (!ahead) {
+      if (!input.fill(buf, std::max(chunk, buf.size))) atEnd = true;
+      bytesRead = input.bytesRead();
+      continue;
+    }
+    const size_t unfinished = buf.size;
+    atEnd = !ahead->takeInto(buf);
+    bytesRead = ahead->bytesRead();
+    // A record longer than a chunk: the request grows with it, as above.
+    if (!atEnd && unfinished > chunk) {
+      atEnd = !input.fill(buf, buf.size);
+      bytesRead = input.bytesRead();
+    }
+    if (!atEnd) ahead->start(chunk);
   }
 
   std::vector<RawColumn>().swap(segment);
