@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QSet>
 #include <QStringDecoder>
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -476,15 +477,20 @@ size_t splitPoint(const char* data, size_t pos, size_t size, size_t minimum) {
 // A stopped load (loadcontrol.h) ends the work between two columns.
 void convertColumns(std::vector<RawColumn>& cols, RowStore& store, int64_t rows, const ValueParser& values,
                     bool keep = false) {
+  // The longest columns first, so that the two threads end close together.
+  std::vector<size_t> order(cols.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return cols[a].bytes > cols[b].bytes; });
   std::atomic<size_t> next{0};
   std::exception_ptr failed;
   const LoadControl* control = currentLoadControl();
   auto work = [&] {
-    for (size_t i; (i = next++) < cols.size();) {
+    for (size_t k; (k = next++) < cols.size();) {
       if (control && control->cancelled()) {
         next = cols.size();
         break;
       }
+      const size_t i = order[k];
       convertColumn(cols[i], store.column(int(i)), rows, values, keep);
     }
   };
