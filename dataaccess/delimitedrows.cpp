@@ -47,6 +47,15 @@ namespace {
 
 bool isDigitOrMinus(char c) { return (c >= '0' && c <= '9') || c == '-'; }
 
+constexpr uint64_t kOnes = 0x0101010101010101ULL;
+constexpr uint64_t kHighs = 0x8080808080808080ULL;
+
+// Whether one of the eight bytes of `v` is the byte repeated in `pattern`.
+inline uint64_t hasByte(uint64_t v, uint64_t pattern) {
+  const uint64_t x = v ^ pattern;
+  return (x - kOnes) & ~x & kHighs;
+}
+
 }  // namespace
 
 DelimitedRowWriter::DelimitedRowWriter(const RowsView& rows, const QByteArray& colDelimiter,
@@ -173,8 +182,29 @@ void DelimitedRowWriter::writeCell(Sink& out, const Column& c, int64_t row, QByt
   writeText(out, std::string_view(scratch.constData(), size_t(scratch.size())));
 }
 
+bool DelimitedRowWriter::mayNeedQuotes(std::string_view text) const {
+  // Eight bytes at a time for the bytes that matter: most cells hold none.
+  const uint64_t delimiter = kOnes * uint8_t(col_.isEmpty() ? '"' : col_[0]);
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  for (; end - p >= 8; p += 8) {
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+    if (hasByte(v, kOnes * uint8_t('"')) | hasByte(v, kOnes * uint8_t('\r')) | hasByte(v, kOnes * uint8_t('\n')) |
+        hasByte(v, delimiter))
+      return true;
+  }
+  for (; p < end; ++p)
+    if (special_[uint8_t(*p)]) return true;
+  return false;
+}
+
 void DelimitedRowWriter::writeText(Sink& out, std::string_view text) const {
   if (!quote_) {
+    out.put(text.data(), text.size());
+    return;
+  }
+  if (!mayNeedQuotes(text)) {
     out.put(text.data(), text.size());
     return;
   }

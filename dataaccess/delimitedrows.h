@@ -45,6 +45,9 @@ class DelimitedRowWriter {
   void writeEdited(Sink& out, const std::vector<QVariant>& values, QByteArray& scratch) const;
   // Writes a cell's text, quoted when quoting is on and the text asks for it.
   void writeText(Sink& out, std::string_view text) const;
+  // False when the text holds none of the bytes that call for quotes (a
+  // true answer is checked byte by byte).
+  bool mayNeedQuotes(std::string_view text) const;
 
   const RowsView& rows_;
   CellFormatter formatter_;
