@@ -5,16 +5,28 @@
 #include "values.h"
 
 #include <charconv>
+#include <cstring>
 #include <cmath>
 
 namespace dataaccess {
 
 namespace {
 
-void appendNumber(QByteArray& out, int v, int width) {
+// Writes straight into memory the caller has made room in.
+struct RawOut {
+  char* p;
+  void append(char c) { *p++ = c; }
+  void append(const QByteArray& b) {
+    std::memcpy(p, b.constData(), size_t(b.size()));
+    p += b.size();
+  }
+};
+
+template <class Out>
+void appendNumber(Out& out, int v, int width) {
   char buf[16];
   int n = 0;
-  unsigned u = unsigned(v < 0 ? -v : v);
+  unsigned u = v < 0 ? 0u - unsigned(v) : unsigned(v);
   do {
     buf[n++] = char('0' + u % 10);
     u /= 10;
@@ -22,6 +34,24 @@ void appendNumber(QByteArray& out, int v, int width) {
   if (v < 0) out.append('-');
   for (int i = n; i < width; ++i) out.append('0');
   while (n) out.append(buf[--n]);
+}
+
+// The proleptic Gregorian date `days` days after 1899-12-30 (years from 1
+// on, as QDate gives them), with its weekday from 1 (Monday) to 7.
+bool civilDate(int64_t days, int& y, int& m, int& d, int& weekday) {
+  if (days < -693593 || days > 2958465) return false;  // years 1 to 9999
+  const int64_t z = days - 25569 + 719468;  // days since 0000-03-01
+  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const int64_t doe = z - era * 146097;
+  const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const int64_t mp = (5 * doy + 2) / 153;
+  d = int(doy - (153 * mp + 2) / 5 + 1);
+  m = int(mp < 10 ? mp + 3 : mp - 9);
+  y = int(yoe + era * 400 + (m <= 2));
+  // 1899-12-30 was a Saturday (6).
+  weekday = int(((days + 5) % 7 + 7) % 7) + 1;
+  return y >= 1;
 }
 
 // The same choices as displayText: four-digit years, seconds in the time.
@@ -55,6 +85,74 @@ CellFormatter::CellFormatter(const QLocale& locale) : locale_(locale) {
     daysLong_[i] = locale.dayName(i, QLocale::LongFormat).toUtf8();
   }
   pm_ = locale.pmText().toUpper().toUtf8();
+  amLower_ = am_.toLower();
+  pmLower_ = pm_.toLower();
+  dateBytes_ = patternBytes(date_);
+  timeBytes_ = patternBytes(time_);
+}
+
+size_t CellFormatter::patternBytes(const Pattern& p) const {
+  auto longest = [](const QByteArray* names, int from, int to) {
+    qsizetype n = 0;
+    for (int i = from; i <= to; ++i) n = std::max(n, names[i].size());
+    return size_t(n);
+  };
+  size_t n = 0;
+  for (const Token& t : p) {
+    switch (t.kind) {
+      case Token::Literal: n += size_t(t.text.size()); break;
+      case Token::AmPm: case Token::AmPmLower: n += size_t(std::max(am_.size(), pm_.size())); break;
+      case Token::DayName: n += longest(days_, 1, 7); break;
+      case Token::DayNameLong: n += longest(daysLong_, 1, 7); break;
+      case Token::MonthName: n += longest(months_, 1, 12); break;
+      case Token::MonthNameLong: n += longest(monthsLong_, 1, 12); break;
+      default: n += 12; break;  // an int with its sign
+    }
+  }
+  return n;
+}
+
+bool CellFormatter::dateTextMayHold(char c) const {
+  if ((c >= '0' && c <= '9') || c == '-') return true;
+  auto in = [c](const QByteArray& b) { return b.contains(c); };
+  for (const Pattern* p : {&date_, &time_})
+    for (const Token& t : *p)
+      if (t.kind == Token::Literal && in(t.text)) return true;
+  if (in(am_) || in(pm_) || in(amLower_) || in(pmLower_) || c == ' ') return true;
+  for (int i = 1; i <= 12; ++i)
+    if (in(months_[i]) || in(monthsLong_[i])) return true;
+  for (int i = 1; i <= 7; ++i)
+    if (in(days_[i]) || in(daysLong_[i])) return true;
+  return false;
+}
+
+char* CellFormatter::writeDateTime(char* p, int64_t oleMs, DataTypeEnum type) const {
+  int64_t days = 0;
+  int rest = 0;
+  splitOleMsecs(oleMs, &days, &rest);
+  RawOut out{p};
+  if (type == adDBTime) {
+    if (!fastTime_) return nullptr;
+    appendPatternTo(out, time_, 1, 1, 1, rest);
+    return out.p;
+  }
+  int y, m, d, weekday;
+  if (!fastDate_ || !civilDate(days, y, m, d, weekday)) return nullptr;
+  const bool withTime = type != adDBDate && rest != 0;
+  if (withTime && !fastTime_) return nullptr;
+  appendPatternTo(out, date_, y, m, d, 0, weekday);
+  if (withTime) {
+    out.append(' ');
+    appendPatternTo(out, time_, 1, 1, 1, rest);
+  }
+  return out.p;
+}
+
+char* CellFormatter::writeReal(char* p, double v) const {
+  if (!simpleNumbers_ || !std::isfinite(v) || exponent_ != 'e' || point_ != ".") return nullptr;
+  const double a = std::fabs(v);
+  if (!(a >= 1e-5 && a < 1e15)) return nullptr;
+  return std::to_chars(p, p + kMaxRealBytes, v, std::chars_format::fixed).ptr;
 }
 
 bool CellFormatter::compile(const QString& f, Pattern& out) {
@@ -101,7 +199,8 @@ bool CellFormatter::compile(const QString& f, Pattern& out) {
   return true;
 }
 
-void CellFormatter::appendPattern(QByteArray& out, const Pattern& p, int y, int mo, int d, int ms, int wd) const {
+template <class Out>
+void CellFormatter::appendPatternTo(Out& out, const Pattern& p, int y, int mo, int d, int ms, int wd) const {
   const int h = ms / 3600000, mi = ms / 60000 % 60, s = ms / 1000 % 60, z = ms % 1000;
   for (const Token& t : p) {
     switch (t.kind) {
@@ -122,7 +221,7 @@ void CellFormatter::appendPattern(QByteArray& out, const Pattern& p, int y, int 
       case Token::Second2: appendNumber(out, s, 2); break;
       case Token::Milli: appendNumber(out, z, 3); break;
       case Token::AmPm: out.append(h < 12 ? am_ : pm_); break;
-      case Token::AmPmLower: out.append((h < 12 ? am_ : pm_).toLower()); break;
+      case Token::AmPmLower: out.append(h < 12 ? amLower_ : pmLower_); break;
       case Token::DayName: out.append(days_[wd]); break;
       case Token::DayNameLong: out.append(daysLong_[wd]); break;
       case Token::MonthName: out.append(months_[mo]); break;
@@ -133,14 +232,14 @@ void CellFormatter::appendPattern(QByteArray& out, const Pattern& p, int y, int 
 
 void CellFormatter::appendDate(QByteArray& out, int y, int m, int d, int weekday) const {
   if (fastDate_ && y > 0)
-    appendPattern(out, date_, y, m, d, 0, weekday);
+    appendPatternTo(out, date_, y, m, d, 0, weekday);
   else
     out.append(locale_.toString(QDate(y, m, d), dateFormat_).toUtf8());
 }
 
 void CellFormatter::appendTime(QByteArray& out, int ms) const {
   if (fastTime_)
-    appendPattern(out, time_, 1, 1, 1, ms);
+    appendPatternTo(out, time_, 1, 1, 1, ms);
   else
     out.append(locale_.toString(QTime::fromMSecsSinceStartOfDay(ms), timeFormat_).toUtf8());
 }
@@ -207,10 +306,13 @@ void CellFormatter::appendStored(QByteArray& out, const ColumnStore& c, int64_t 
         appendTime(out, rest);
         return;
       }
-      int y, m, d;
-      const QDate date = oleDate(days);
-      date.getDate(&y, &m, &d);
-      appendDate(out, y, m, d, date.dayOfWeek());
+      int y, m, d, weekday;
+      if (!civilDate(days, y, m, d, weekday)) {
+        const QDate date = oleDate(days);
+        date.getDate(&y, &m, &d);
+        weekday = date.dayOfWeek();
+      }
+      appendDate(out, y, m, d, weekday);
       if (type != adDBDate && rest != 0) {
         out.append(' ');
         appendTime(out, rest);

@@ -23,6 +23,19 @@ class CellFormatter {
   // Appends the text of a canonical value.
   void appendValue(QByteArray& out, const QVariant& v, DataTypeEnum type) const;
 
+  // The text appendStored gives a stored date (milliseconds since the
+  // origin, a field of type `type`) or real, written at `p` for writers that
+  // fill their own buffers: returns the end of the text, or nullptr for a
+  // value only appendStored formats (a pattern left to QLocale, a year before
+  // 1, a real written with an exponent). A date takes at most
+  // maxDateTimeBytes(), a real at most kMaxRealBytes.
+  char* writeDateTime(char* p, int64_t oleMs, DataTypeEnum type) const;
+  size_t maxDateTimeBytes() const { return dateBytes_ + 1 + timeBytes_; }
+  static constexpr size_t kMaxRealBytes = 40;
+  char* writeReal(char* p, double v) const;
+  // Whether the text writeDateTime gives may hold the byte `c`.
+  bool dateTextMayHold(char c) const;
+
  private:
   struct Token {
     enum Kind : uint8_t { Literal, Day, Day2, Month, Month2, Year2, Year4, Hour12, Hour12_2, Hour24, Hour24_2,
@@ -37,7 +50,10 @@ class CellFormatter {
   void appendDate(QByteArray& out, int y, int m, int d, int weekday) const;
   void appendTime(QByteArray& out, int msecs) const;
   void appendReal(QByteArray& out, double v) const;
-  void appendPattern(QByteArray& out, const Pattern& p, int y, int mo, int d, int msecs, int weekday = 1) const;
+  template <class Out>
+  void appendPatternTo(Out& out, const Pattern& p, int y, int mo, int d, int msecs, int weekday = 1) const;
+  // The most bytes a pattern's text can take.
+  size_t patternBytes(const Pattern& p) const;
 
   QLocale locale_;
   bool simpleNumbers_ = true;  // ASCII digits, "-" and "." or one other point
@@ -46,7 +62,8 @@ class CellFormatter {
   QString dateFormat_, timeFormat_;
   Pattern date_, time_;
   bool fastDate_ = false, fastTime_ = false;
-  QByteArray am_, pm_;
+  QByteArray am_, pm_, amLower_, pmLower_;
+  size_t dateBytes_ = 0, timeBytes_ = 0;
   QByteArray months_[13], monthsLong_[13], days_[8], daysLong_[8];  // 1-based
 };
 

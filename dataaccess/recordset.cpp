@@ -1,6 +1,7 @@
 #include "recordset.h"
 
 #include "cellformat.h"
+#include "delimitedrows.h"
 #include "error.h"
 #include "rowsetxmlwriter.h"
 #include "stream.h"
@@ -455,28 +456,15 @@ void Recordset::WriteDelimitedRowsUtf8(const std::function<void(const QByteArray
 
 void Recordset::appendRowsUtf8(QByteArray& out, int64_t begin, int64_t end, const QByteArray& col,
                                const QByteArray& row, const QByteArray& null, bool quote) const {
-  const CellFormatter formatter;
-  const int fields = rows_->fieldCount();
-  const bool scattered = hasViews(*rows_);
-  for (int64_t r = begin; r < end; ++r) {
-    if (scattered && (r - begin) % kWarmRows == 0) warmRows(*rows_, r, std::min(end, r + kWarmRows));
-    const std::vector<QVariant>* edited = editedRow(r);
-    for (int f = 0; f < fields; ++f) {
-      if (f) out.append(col);
-      const qsizetype cellStart = out.size();
-      const DataTypeEnum type = rows_->field(f).type;
-      if (edited) {
-        const QVariant& v = (*edited)[size_t(f)];
-        if (v.isValid()) formatter.appendValue(out, v, type);
-        else out.append(null);
-      } else {
-        const ColumnStore& c = rows_->column(f);
-        if (c.isNull(r)) out.append(null);
-        else formatter.appendStored(out, c, r, type);
-      }
-      if (quote) quoteDelimitedCell(out, cellStart, col);
-    }
-    out.append(row);
+  const DelimitedRowWriter writer(*this, col, row, null, quote);
+  if (!hasViews(*rows_)) {
+    writer.appendRows(out, begin, end);
+    return;
+  }
+  for (int64_t r = begin; r < end; r += kWarmRows) {
+    const int64_t blockEnd = std::min(end, r + kWarmRows);
+    warmRows(*rows_, r, blockEnd);
+    writer.appendRows(out, r, blockEnd);
   }
 }
 

@@ -22,41 +22,69 @@ size_t utf8Chars(std::string_view s) {
 void CellArena::grow(size_t need) {
   constexpr size_t kPage = 4096;
   // Doubling: untouched pages of the mapping cost address space only.
-  const size_t want = (std::max({capacity_ * 2, used_ + need, size_t(64) << 10}) + kPage - 1) / kPage * kPage;
-  void* p = data_ ? ::mremap(data_, capacity_, want, MREMAP_MAYMOVE)
-                  : ::mmap(nullptr, want, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  const size_t least = cur_.data ? cur_.capacity * 2 : std::max(nextCapacity_, size_t(64) << 10);
+  const size_t want = (std::max(least, cur_.used + need) + kPage - 1) / kPage * kPage;
+  void* p = cur_.data ? ::mremap(cur_.data, cur_.capacity, want, MREMAP_MAYMOVE)
+                      : ::mmap(nullptr, want, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (p == MAP_FAILED) throw std::bad_alloc();
-  data_ = static_cast<char*>(p);
-  capacity_ = want;
+  cur_.data = static_cast<char*>(p);
+  cur_.capacity = want;
 }
 
-void CellArena::forgetBefore(const char* p) {
+void CellArena::prepare(size_t need) {
+  if (cur_.used + need > cur_.capacity) grow(need);
+  // Pages taken a few dozen at a time in one call rather than one fault
+  // each: faults are most of the cost of filling fresh memory.
+  constexpr size_t kAhead = size_t(64) << 10;
   constexpr size_t kPage = 4096;
-  const size_t upTo = size_t(p - data_) / kPage * kPage;
-  if (upTo <= forgotten_) return;
-  ::madvise(data_ + forgotten_, upTo - forgotten_, MADV_DONTNEED);
-  forgotten_ = upTo;
+  const size_t from = cur_.ready / kPage * kPage;
+  const size_t to = std::min(cur_.capacity, (cur_.used + need + kAhead + kPage - 1) / kPage * kPage);
+  if (to > from && ::madvise(cur_.data + from, to - from, MADV_POPULATE_WRITE) != 0) {
+    cur_.ready = cur_.capacity;  // not supported here: pages come by faults
+    return;
+  }
+  cur_.ready = to;
+}
+
+void CellArena::forgetBefore(Block& b, const char* p) {
+  constexpr size_t kPage = 4096;
+  const size_t upTo = size_t(p - b.data) / kPage * kPage;
+  if (upTo <= b.forgotten) return;
+  ::madvise(b.data + b.forgotten, upTo - b.forgotten, MADV_DONTNEED);
+  b.forgotten = upTo;
+}
+
+void CellArena::unmap(Block& b) {
+  if (b.data) ::munmap(b.data, b.capacity);
+  b = Block();
 }
 
 void CellArena::release() {
-  if (data_) ::munmap(data_, capacity_);
-  data_ = nullptr;
-  used_ = capacity_ = forgotten_ = 0;
+  for (Block& b : earlier_) unmap(b);
+  earlier_.clear();
+  unmap(cur_);
+}
+
+void CellArena::clear() {
+  for (Block& b : earlier_) unmap(b);
+  earlier_.clear();
+  cur_.used = 0;
 }
 
 void CellArena::take(CellArena& other) {
-  if (other.used_ == 0) return;
-  if (used_ == 0 && forgotten_ == 0 && capacity_ < other.used_) {
-    // Nothing here yet: take the other's mapping whole.
-    std::swap(data_, other.data_);
-    std::swap(capacity_, other.capacity_);
-    used_ = other.used_;
-    other.used_ = 0;
-    return;
-  }
-  std::memcpy(room(other.used_), other.data_, other.used_);
-  used_ += other.used_;
-  other.used_ = 0;
+  if (other.bytesUsed() == 0) return;
+  auto retire = [](CellArena& a, std::vector<Block>& to) {
+    a.nextCapacity_ = std::max(a.nextCapacity_, a.cur_.capacity);
+    if (a.cur_.used)
+      to.push_back(a.cur_);
+    else
+      unmap(a.cur_);
+    a.cur_ = Block();
+  };
+  retire(*this, earlier_);
+  earlier_.insert(earlier_.end(), other.earlier_.begin(), other.earlier_.end());
+  other.earlier_.clear();
+  retire(other, earlier_);
 }
 
 void RawColumn::add(std::string_view v, bool scanning, const ValueParser& values) {

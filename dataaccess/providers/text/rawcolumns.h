@@ -17,25 +17,18 @@ namespace dataaccess::text {
 
 // The cells of one column while the file is read: each cell is a varint of
 // its length + 1 (0 for an empty cell) followed by its UTF-8 bytes, so a
-// cell costs its text plus a byte. They lie end to end in one mapping taken
-// straight from the system, which grows by moving its pages (no copy) and
-// gives its pages back a few megabytes at a time while it is drained, so
-// that they do not add to the peak. One mapping per column, rather than many
-// blocks, keeps the calls that hand memory back (each of which stops every
-// thread of the process to flush its address cache) to a few per column.
+// cell costs its text plus a byte. They lie end to end in mappings taken
+// straight from the system: one that grows by moving its pages (no copy),
+// preceded by the earlier mappings of stretches read on another thread and
+// joined on (take) without copying. While the cells are drained the pages
+// are given back a few megabytes at a time, so that they do not add to the
+// peak.
 class CellArena {
  public:
   CellArena() = default;
-  CellArena(CellArena&& o) noexcept
-      : data_(o.data_), used_(o.used_), capacity_(o.capacity_), forgotten_(o.forgotten_) {
-    o.data_ = nullptr;
-    o.used_ = o.capacity_ = o.forgotten_ = 0;
-  }
+  CellArena(CellArena&& o) noexcept { swap(o); }
   CellArena& operator=(CellArena&& o) noexcept {
-    std::swap(data_, o.data_);
-    std::swap(used_, o.used_);
-    std::swap(capacity_, o.capacity_);
-    std::swap(forgotten_, o.forgotten_);
+    swap(o);
     return *this;
   }
   CellArena(const CellArena&) = delete;
@@ -44,7 +37,7 @@ class CellArena {
 
   void appendNull() {
     *room(1) = 0;
-    ++used_;
+    ++cur_.used;
   }
   void appendNulls(int64_t n) {
     for (int64_t i = 0; i < n; ++i) appendNull();
@@ -59,47 +52,89 @@ class CellArena {
     }
     *p++ = char(x);
     std::memcpy(p, v.data(), v.size());
-    used_ += size_t(p - start) + v.size();
+    cur_.used += size_t(p - start) + v.size();
   }
-  // Copies the cells of `other` after these ones; `other` is left empty
-  // and keeps its memory, to be filled again.
+  // Puts the cells of `other` after these ones, taking over its memory
+  // (no copy); `other` is left empty. Cells appended afterwards go into a
+  // new mapping.
   void take(CellArena& other);
-  // Forgets the cells, keeping the memory.
-  void clear() { used_ = 0; }
-  size_t bytesUsed() const { return used_; }
+  // Forgets the cells, keeping the memory of the growing mapping.
+  void clear();
+  size_t bytesUsed() const {
+    size_t n = cur_.used;
+    for (const Block& b : earlier_) n += b.used;
+    return n;
+  }
 
   // Calls f(cell, isNull) for every cell in order.
   template <class F>
   void forEach(F&& f) const {
-    if (used_) readCells(data_, data_ + used_, f);
+    for (const Block& b : earlier_)
+      if (b.used) readCells(b.data, b.data + b.used, f);
+    if (cur_.used) readCells(cur_.data, cur_.data + cur_.used, f);
   }
-  // The cells' bytes, read one cell at a time with nextCell (a reader on
-  // another thread, while these cells do not change; textgrowing.h).
-  const char* data() const { return data_; }
-  // Reads the cell that starts at `p`; returns where the next one starts.
-  static const char* nextCell(const char* p, std::string_view& cell, bool& null) {
+  // Where a cell starts: the mapping (the earlier ones in order, then the
+  // one appended to) and the offset in it. A place stays good while cells
+  // are appended or taken over, as mappings are only ever added after the
+  // others; a place at the end of a mapping stands for the start of the next.
+  struct Place {
+    size_t block = 0;
+    size_t offset = 0;
+  };
+  // Reads the cell at `at` and moves `at` past it; a place past the last
+  // cell reads as Null. For a reader on another thread while these cells do
+  // not change (textgrowing.h).
+  void readAt(Place& at, std::string_view& cell, bool& null) const {
+    const Block* b = nullptr;
+    for (;;) {
+      if (at.block > earlier_.size()) {
+        cell = {};
+        null = true;
+        return;
+      }
+      b = at.block < earlier_.size() ? &earlier_[at.block] : &cur_;
+      if (at.offset < b->used) break;
+      ++at.block;
+      at.offset = 0;
+    }
+    const char* p = b->data + at.offset;
     auto take = [&](std::string_view v, bool n) {
       cell = v;
       null = n;
     };
-    return readCells(p, p + 1, take);
+    at.offset += size_t(readCells(p, p + 1, take) - p);
   }
   // Like forEach, giving the memory back as the cells are read; the arena
   // is left empty.
   template <class F>
   void drain(F&& f) {
-    constexpr size_t kStep = size_t(4) << 20;
-    const char* p = data_;
-    const char* const end = data_ + used_;
-    while (p < end) {
-      const char* stop = end - p > ptrdiff_t(kStep) ? p + kStep : end;
-      p = readCells(p, stop, f);
-      forgetBefore(p);
-    }
+    for (Block& b : earlier_) drainBlock(b, f);
+    drainBlock(cur_, f);
     release();
   }
 
  private:
+  struct Block {
+    char* data = nullptr;
+    size_t used = 0;
+    size_t capacity = 0;
+    size_t forgotten = 0;  // bytes at the start already given back while draining
+    size_t ready = 0;      // bytes from the start with their pages in place
+  };
+
+  // Reads the cells of `b` and unmaps it.
+  template <class F>
+  static void drainBlock(Block& b, F& f) {
+    constexpr size_t kStep = size_t(4) << 20;
+    const char* p = b.data;
+    const char* const end = b.data + b.used;
+    while (p < end) {
+      const char* stop = end - p > ptrdiff_t(kStep) ? p + kStep : end;
+      p = readCells(p, stop, f);
+      if (p < end) forgetBefore(b, p);
+    }
+    unmap(b);
+  }
   // Reads the cells that start before `stop` (the last may run on past
   // it); returns where the next cell starts.
   template <class F>
@@ -123,18 +158,28 @@ class CellArena {
     return p;
   }
   char* room(size_t need) {
-    if (used_ + need > capacity_) grow(need);
-    return data_ + used_;
+    if (cur_.used + need > cur_.ready) prepare(need);
+    return cur_.data + cur_.used;
   }
+  // Makes room for `need` more bytes: grows the mapping when it is full and
+  // has the system supply the pages ahead in one call.
+  void prepare(size_t need);
   void grow(size_t need);
-  // Gives back the whole pages before `p` not given back yet.
-  void forgetBefore(const char* p);
+  // Gives back the whole pages of `b` before `p` not given back yet.
+  static void forgetBefore(Block& b, const char* p);
+  static void unmap(Block& b);
   void release();
+  void swap(CellArena& o) noexcept {
+    std::swap(cur_, o.cur_);
+    std::swap(earlier_, o.earlier_);
+    std::swap(nextCapacity_, o.nextCapacity_);
+  }
 
-  char* data_ = nullptr;
-  size_t used_ = 0;
-  size_t capacity_ = 0;
-  size_t forgotten_ = 0;  // bytes at the start already given back while draining
+  Block cur_;                  // the mapping appended to
+  std::vector<Block> earlier_;  // full mappings before it, in order
+  // The size of the next new mapping: the largest this arena's mappings
+  // grew to, so that the stretches after the first need no growth.
+  size_t nextCapacity_ = 0;
 };
 
 // One column while reading: its cells and what its type can still be.
@@ -157,14 +202,13 @@ struct RawColumn {
 void addRecord(std::vector<RawColumn>& cols, int64_t rows, const std::vector<std::string_view>& fields,
                bool scanning, const ValueParser& values);
 
-// Prepares `segment` to read the records that follow those in `cols`,
-// reusing the memory of its columns' cells from the stretch before.
+// Prepares `segment` to read the records that follow those in `cols`.
 void startSegment(std::vector<RawColumn>& segment, const std::vector<RawColumn>& cols);
 
 // Joins the `segmentRows` rows read into `segment` (after startSegment)
 // onto the `rows` rows of `cols`, guessing types as if one reader had read
-// them all in order; the cells of `segment` are left empty, their memory
-// kept for the next stretch.
+// them all in order; the cells of `segment` move over without a copy,
+// leaving it empty.
 void appendSegment(std::vector<RawColumn>& cols, int64_t rows, std::vector<RawColumn>& segment, int64_t segmentRows,
                    bool scanning, const ValueParser& values);
 

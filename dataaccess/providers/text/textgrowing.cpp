@@ -22,7 +22,7 @@ void GrowingTextRows::close() {
   std::unique_lock<std::shared_mutex> hold(lock_);
   cols_ = nullptr;
   std::lock_guard<std::mutex> marks(marksLock_);
-  std::vector<std::vector<size_t>>().swap(marks_);
+  decltype(marks_)().swap(marks_);
 }
 
 std::shared_lock<std::shared_mutex> GrowingTextRows::readLock() const {
@@ -47,24 +47,24 @@ bool GrowingTextRows::readable() const {
   return cols_ != nullptr;
 }
 
-const char* GrowingTextRows::cellAt(int64_t row, size_t column) const {
+CellArena::Place GrowingTextRows::cellAt(int64_t row, size_t column) const {
   const CellArena& cells = (*cols_)[column].cells;
   std::string_view skipped;
   bool null = false;
   std::lock_guard<std::mutex> hold(marksLock_);
   if (marks_.size() <= column) marks_.resize(column + 1);
-  std::vector<size_t>& marks = marks_[column];
-  if (marks.empty()) marks.push_back(0);
+  std::vector<CellArena::Place>& marks = marks_[column];
+  if (marks.empty()) marks.push_back({});
   // Every row below rows_ has its cell, so the strides up to `row` are there.
   const size_t stride = size_t(row / kStride);
   while (marks.size() <= stride) {
-    const char* p = cells.data() + marks.back();
-    for (int64_t i = 0; i < kStride; ++i) p = CellArena::nextCell(p, skipped, null);
-    marks.push_back(size_t(p - cells.data()));
+    CellArena::Place at = marks.back();
+    for (int64_t i = 0; i < kStride; ++i) cells.readAt(at, skipped, null);
+    marks.push_back(at);
   }
-  const char* p = cells.data() + marks[stride];
-  for (int64_t i = int64_t(stride) * kStride; i < row; ++i) p = CellArena::nextCell(p, skipped, null);
-  return p;
+  CellArena::Place at = marks[stride];
+  for (int64_t i = int64_t(stride) * kStride; i < row; ++i) cells.readAt(at, skipped, null);
+  return at;
 }
 
 QVariant GrowingTextRows::value(int64_t row, int column) const {
@@ -72,7 +72,8 @@ QVariant GrowingTextRows::value(int64_t row, int column) const {
   if (!cols_ || row < 0 || row >= rows_ || column < 0 || size_t(column) >= fields_.size()) return {};
   std::string_view cell;
   bool null = false;
-  CellArena::nextCell(cellAt(row, size_t(column)), cell, null);
+  CellArena::Place at = cellAt(row, size_t(column));
+  (*cols_)[size_t(column)].cells.readAt(at, cell, null);
   return textCellValue(fields_[size_t(column)].type, cell, null, values_);
 }
 
@@ -87,9 +88,10 @@ std::vector<QVariant> GrowingTextRows::values(int64_t firstRow, int64_t rows, in
   bool null = false;
   for (int c = 0; c < columns && size_t(c) < fields_.size(); ++c) {
     if (count == 0) break;
-    const char* p = cellAt(firstRow, size_t(c));
+    const CellArena& cells = (*cols_)[size_t(c)].cells;
+    CellArena::Place at = cellAt(firstRow, size_t(c));
     for (int64_t r = 0; r < count; ++r) {
-      p = CellArena::nextCell(p, cell, null);
+      cells.readAt(at, cell, null);
       out[size_t(r) * size_t(columns) + size_t(c)] = textCellValue(fields_[size_t(c)].type, cell, null, values_);
     }
   }

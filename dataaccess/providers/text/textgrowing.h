@@ -62,7 +62,7 @@ class GrowingTextRows : public PartialRows {
   std::shared_lock<std::shared_mutex> readLock() const;
   // Where the cell of `row` starts in the cells of `column`.
   // REQUIRES: the shared lock held, row < rows_.
-  const char* cellAt(int64_t row, size_t column) const;
+  CellArena::Place cellAt(int64_t row, size_t column) const;
 
   mutable std::shared_mutex lock_;
   mutable std::atomic<int> waiting_{0};  // threads waiting for the shared lock
@@ -70,10 +70,10 @@ class GrowingTextRows : public PartialRows {
   int64_t rows_ = 0;
   std::vector<FieldInfo> fields_;
   const ValueParser values_;
-  // For each column, the byte offset of every kStride-th row's cell, found
-  // as far as rows have been asked for.
+  // For each column, the place of every kStride-th row's cell, found as far
+  // as rows have been asked for.
   mutable std::mutex marksLock_;
-  mutable std::vector<std::vector<size_t>> marks_;
+  mutable std::vector<std::vector<CellArena::Place>> marks_;
 };
 
 // The value a cell of text has in a column of `type`, as the finished table

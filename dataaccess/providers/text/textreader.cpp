@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QSet>
 #include <QStringDecoder>
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -301,6 +302,50 @@ class TextInput {
   bool pendingCR_ = false;
 };
 
+// Reads the next chunk of text on its own thread while the records of the
+// current one are split, so that reading and checking the file does not
+// leave both cores waiting. One read is under way at a time, in file order;
+// its failure is raised when its text is taken.
+class ReadAhead {
+ public:
+  explicit ReadAhead(TextInput& input) : input_(input) {}
+  ~ReadAhead() {
+    if (thread_.joinable()) thread_.join();
+  }
+  ReadAhead(const ReadAhead&) = delete;
+  ReadAhead& operator=(const ReadAhead&) = delete;
+
+  void start(size_t want) {
+    thread_ = std::thread([this, want] {
+      try {
+        more_ = input_.fill(text_, want);
+        bytesRead_ = input_.bytesRead();
+      } catch (...) {
+        failed_ = std::current_exception();
+      }
+    });
+  }
+  // Appends the text read ahead to `buf`; false when the file had no more.
+  bool takeInto(ByteBuffer& buf) {
+    thread_.join();
+    if (failed_) std::rethrow_exception(failed_);
+    if (text_.size) std::memcpy(buf.room(text_.size), text_.data.get(), text_.size);
+    buf.size += text_.size;
+    text_.size = 0;
+    return more_;
+  }
+  // Bytes of the file read when the last read ahead ended.
+  int64_t bytesRead() const { return bytesRead_; }
+
+ private:
+  TextInput& input_;
+  ByteBuffer text_;
+  std::thread thread_;
+  bool more_ = false;
+  int64_t bytesRead_ = 0;
+  std::exception_ptr failed_;
+};
+
 std::vector<FieldInfo> describeColumns(const std::vector<RawColumn>& cols, const std::vector<QString>& header,
                                        const TextSchema& schema) {
   std::vector<FieldInfo> fields;
@@ -435,15 +480,20 @@ size_t splitPoint(const char* data, size_t pos, size_t size, size_t minimum) {
 // A stopped load (loadcontrol.h) ends the work between two columns.
 void convertColumns(std::vector<RawColumn>& cols, RowStore& store, int64_t rows, const ValueParser& values,
                     bool keep = false) {
+  // The longest columns first, so that the two threads end close together.
+  std::vector<size_t> order(cols.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return cols[a].bytes > cols[b].bytes; });
   std::atomic<size_t> next{0};
   std::exception_ptr failed;
   const LoadControl* control = currentLoadControl();
   auto work = [&] {
-    for (size_t i; (i = next++) < cols.size();) {
+    for (size_t k; (k = next++) < cols.size();) {
       if (control && control->cancelled()) {
         next = cols.size();
         break;
       }
+      const size_t i = order[k];
       convertColumn(cols[i], store.column(int(i)), rows, values, keep);
     }
   };
@@ -522,6 +572,14 @@ std::shared_ptr<RowStore> readText(const QString& path, const TextSchema& schema
   ByteBuffer buf;
   size_t pos = 0;
   bool atEnd = !input.fill(buf, chunk);
+  // A whole file's read takes the next chunk while this one is split.
+  const int64_t fileSize = input.fileSize();
+  int64_t bytesRead = input.bytesRead();
+  std::optional<ReadAhead> ahead;
+  if (maxRows < 0 && !atEnd) {
+    ahead.emplace(input);
+    ahead->start(chunk);
+  }
   for (;;) {
     // Only once the header is read, and when every row of the stretch is
     // scanned alike, so that the type guesses come out as in one pass.
@@ -598,7 +656,7 @@ std::shared_ptr<RowStore> readText(const QString& path, const TextSchema& schema
     buf.consume(pos);
     pos = 0;
     throwIfLoadCancelled("TextProvider.Read");
-    reportLoadProgress(input.bytesRead(), input.fileSize());
+    reportLoadProgress(bytesRead, fileSize);
     bool handOut = false;
     if (growing && rows > rowsHandedOut && Clock::now() - lastHandOut >= tuning.partialInterval) {
       growing->publish(rows, describeColumns(cols, header, schema));
@@ -606,14 +664,28 @@ std::shared_ptr<RowStore> readText(const QString& path, const TextSchema& schema
       handOut = true;
       lastHandOut = Clock::now();
     }
+    // Those reading the rows handed out come in while the next text arrives.
     if (writing.owns_lock()) writing.unlock();
     if (handOut) reportPartialRows(growing);
-    if (!input.fill(buf, std::max(chunk, buf.size))) atEnd = true;
+    if (!ahead) {
+      if (!input.fill(buf, std::max(chunk, buf.size))) atEnd = true;
+      bytesRead = input.bytesRead();
+    } else {
+      const size_t unfinished = buf.size;
+      atEnd = !ahead->takeInto(buf);
+      bytesRead = ahead->bytesRead();
+      // A record longer than a chunk: the request grows with it, as above.
+      if (!atEnd && unfinished > chunk) {
+        atEnd = !input.fill(buf, buf.size);
+        bytesRead = input.bytesRead();
+      }
+      if (!atEnd) ahead->start(chunk);
+    }
     if (growing) writing.lock();
   }
 
   closeGrowing();
-  std::vector<RawColumn>().swap(segment);  // its cells' memory, kept between stretches
+  std::vector<RawColumn>().swap(segment);
   if (cols.empty()) cols.resize(1);  // an empty file: one text column, no rows
   auto store = std::make_shared<RowStore>(describeColumns(cols, header, schema));
   convertColumns(cols, *store, rows, values);

@@ -202,6 +202,36 @@ TEST(TextReaderSplit, UnclosedQuoteNamesTheSameLine) {
   for (const TextReadTuning& t : kSplits) EXPECT_EQ(message(t), expected);
 }
 
+// The next chunk is read on another thread while one is split. What that
+// read finds late in the file (a byte that is not UTF-8, which makes the
+// whole file Windows-1252; a zero byte; a record far longer than a chunk)
+// must come out as when the file is read in one piece.
+TEST(TextReaderSplit, WhatIsReadAheadLateInTheFileCountsAsInOnePiece) {
+  testsupport::TempDir dir;
+  const QByteArray body = trickyCsv(300, "\n", ',', 8);
+  QByteArray longRecord = body;
+  longRecord += "301,1,2001-02-03,\"" + QByteArray(5000, 'x') + "\n" + QByteArray(3000, 'y') + "\",z\n";
+  longRecord += trickyCsv(50, "\n", ',', 9).mid(40);
+  for (const QByteArray& bytes : {body + "302,2,2001-02-03,caf\xE9,\n", longRecord}) {
+    const QString path = dir.write(QStringLiteral("t.csv"), bytes);
+    const QStringList expected = readWith(path, TextSchema(), kOneThread);
+    ASSERT_GT(expected.size(), 300);
+    for (const TextReadTuning& t : kSplits) EXPECT_EQ(readWith(path, TextSchema(), t), expected);
+  }
+  const QString path = dir.write(QStringLiteral("t.csv"), body + QByteArray("303,\0,x\n", 8));
+  auto message = [&](const TextReadTuning& t) {
+    try {
+      text::readTextTable(path, TextSchema(), QLocale::c(), t);
+    } catch (const Error& e) {
+      return e.message();
+    }
+    return QStringLiteral("<no error>");
+  };
+  const QString expected = message(kOneThread);
+  EXPECT_TRUE(expected.contains(QStringLiteral("zero byte on line %1").arg(body.count('\n') + 1))) << expected.toStdString();
+  for (const TextReadTuning& t : kSplits) EXPECT_EQ(message(t), expected);
+}
+
 TEST(CellArena, EveryCellComesBackThroughGrowthJoinsReuseAndDrain) {
   using dataaccess::text::CellArena;
   std::vector<std::optional<std::string>> want;
@@ -228,7 +258,7 @@ TEST(CellArena, EveryCellComesBackThroughGrowthJoinsReuseAndDrain) {
     fill(table, 2000, want, round == 2);
     std::vector<std::optional<std::string>> part;
     fill(stretch, 1500 + round * 100, part, round == 4);
-    table.take(stretch);  // the stretch keeps its memory for the next round
+    table.take(stretch);  // the stretch is filled again the next round
     EXPECT_EQ(stretch.bytesUsed(), 0u);
     want.insert(want.end(), part.begin(), part.end());
   }
