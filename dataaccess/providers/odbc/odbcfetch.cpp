@@ -356,7 +356,9 @@ std::shared_ptr<RowStore> fetchRows(const Statement& stmt, const std::vector<Res
     fetchInBlocks(stmt, columns, ways, *rows);
   else
     fetchRowByRow(stmt, columns, *rows);
-  rows->shrinkToFit();
+  // Block fetches leave spare capacity that was never written and so holds
+  // no memory (odbcblocks.cpp); shrinking would copy every column once more.
+  if (!(ways.blocks && !anyLong)) rows->shrinkToFit();
   return rows;
 }
 
