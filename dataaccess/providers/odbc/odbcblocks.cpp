@@ -109,7 +109,7 @@ class Growth {
   void ahead(RowStore& rows, const std::vector<Binding>& bindings, SQLULEN incoming) {
     const int64_t need = rows.rowCount() + int64_t(incoming);
     if (need <= reserved_) return;
-    reserved_ = std::max<int64_t>({need, 2 * reserved_, kFirstRows});
+    reserved_ = std::max<int64_t>({need, 4 * reserved_, kFirstRows});
     for (size_t i = 0; i < bindings.size(); ++i) {
       const ColumnStore::Storage s = ColumnStore::storageFor(bindings[i].bound.field.type);
       int64_t bytes = 0;

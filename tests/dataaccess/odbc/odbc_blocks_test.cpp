@@ -159,3 +159,21 @@ TEST(OdbcBlocks, PostgresTextKeepsItsCharactersInUtf8AndLatin1Databases) {
     EXPECT_EQ(fast->valueAt(5998, 2).toString(), "428.4286");
   }
 }
+
+TEST(OdbcBlocks, PostgresEmptyTinyAndAllNullResults) {
+  REQUIRE_PG_SERVER();
+  auto cn = pg();
+  // The columns are grown ahead of the rows from the first block on: results
+  // with no row, one row, and text that is Null throughout stay exact.
+  EXPECT_EQ(query(cn, "SELECT g, 'x' || g AS s FROM generate_series(1, 10) g WHERE g > 10")->RecordCount(), 0);
+  auto one = query(cn, "SELECT 7 AS id, 'Grüße'::varchar(10) AS s");
+  ASSERT_EQ(one->RecordCount(), 1);
+  EXPECT_EQ(one->valueAt(0, 1).toString(), QString::fromUtf8("Grüße"));
+  auto nulls = query(cn, "SELECT g, NULL::varchar(20) AS s, CASE WHEN g = 40000 THEN 'last' END::varchar(8) AS t "
+                         "FROM generate_series(1, 40000) g");
+  ASSERT_EQ(nulls->RecordCount(), 40000);
+  EXPECT_FALSE(nulls->valueAt(39999, 1).isValid());
+  EXPECT_FALSE(nulls->valueAt(39998, 2).isValid());
+  EXPECT_EQ(nulls->valueAt(39999, 2).toString(), "last");
+  EXPECT_EQ(nulls->valueAt(39999, 0).toLongLong(), 40000);
+}
