@@ -19,7 +19,8 @@ SQLLEN elementBytes(const ResultColumn& c);
 // Appends a fixed-width value held in `p` (C type of the column).
 void appendFixed(ColumnStore& col, const ResultColumn& c, const char* p);
 // Reads a text or binary cell of the current row with SQLGetData in pieces
-// of any length into `bytes` (UTF-16 for text). Returns false for Null.
+// of any length into `bytes` (UTF-16 or UTF-8 for text, as c.cType says).
+// Returns false for Null.
 bool readPieces(const Statement& stmt, SQLUSMALLINT number, const ResultColumn& c, std::string& bytes,
                 std::vector<char>& piece);
 // Appends a text (UTF-16, converted to UTF-8 through `scratch`, or UTF-8)

@@ -1,10 +1,9 @@
 #include "odbcconnection.h"
 
-#include <cstring>
-
 #include "linkpolicy.h"
 
 #include <QStringList>
+#include <cstring>
 
 namespace dataaccess::odbc {
 

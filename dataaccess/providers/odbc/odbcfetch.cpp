@@ -167,7 +167,8 @@ void appendFixed(ColumnStore& col, const ResultColumn& c, const char* p) {
 }
 
 // Reads a text or binary cell of the current row with SQLGetData in pieces
-// of any length into `bytes` (UTF-16 for text). Returns false for Null.
+// of any length into `bytes` (UTF-16 or UTF-8 for text, as c.cType says).
+// Returns false for Null.
 bool readPieces(const Statement& stmt, SQLUSMALLINT number, const ResultColumn& c, std::string& bytes,
                 std::vector<char>& piece) {
   const SQLLEN terminator = terminatorBytes(c.cType);
@@ -356,9 +357,12 @@ std::shared_ptr<RowStore> fetchRows(const Statement& stmt, const std::vector<Res
     fetchInBlocks(stmt, columns, ways, *rows);
   else
     fetchRowByRow(stmt, columns, *rows);
-  // Block fetches leave spare capacity that was never written and so holds
-  // no memory (odbcblocks.cpp); shrinking would copy every column once more.
-  if (!(ways.blocks && !anyLong)) rows->shrinkToFit();
+  // Block fetches grow the columns well ahead of the rows (odbcblocks.cpp).
+  // In a large result that spare capacity was never written and holds no
+  // memory, and trimming it would copy every column once more; a small
+  // result is trimmed, as the copy costs nothing there.
+  constexpr int64_t kTrimBelowRows = 262144;
+  if (!(ways.blocks && !anyLong) || rows->rowCount() < kTrimBelowRows) rows->shrinkToFit();
   return rows;
 }
 

@@ -37,8 +37,8 @@ struct FetchWays {
   // re-read a bound cell by position, for values longer than declared).
   bool blocks = false;
   // Text and exact numerics are bound as SQL_C_CHAR, which the driver hands
-  // over as UTF-8 (OdbcConnection::charTextIsUtf8), and stored as they come:
-  // no round trip through UTF-16 in the driver and here.
+  // over as UTF-8 (OdbcConnection::charTextIsUtf8), and stored as they come
+  // instead of being converted to UTF-16 and back.
   bool utf8Text = false;
 };
 
