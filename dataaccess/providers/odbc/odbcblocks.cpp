@@ -29,24 +29,43 @@ struct Block {
   std::exception_ptr failure;
 };
 
+// How one column is bound: the described column with the C type handed to
+// SQLBindCol, and the bytes of one element.
+struct Binding {
+  ResultColumn bound;
+  SQLLEN elem = 0;
+};
+
+std::vector<Binding> bindingsFor(const std::vector<ResultColumn>& columns, const FetchWays& ways) {
+  std::vector<Binding> out(columns.size());
+  for (size_t i = 0; i < columns.size(); ++i) {
+    Binding& b = out[i];
+    b.bound = columns[i];
+    if (ways.utf8Text && columns[i].cType == SQL_C_WCHAR) b.bound.cType = SQL_C_CHAR;
+    b.elem = elementBytes(b.bound);
+  }
+  return out;
+}
+
 // Whether a bound text or binary cell did not fit its element.
-bool overflows(const ResultColumn& c, SQLLEN n, SQLLEN elem) {
-  if (n == SQL_NULL_DATA || (c.cType != SQL_C_WCHAR && c.cType != SQL_C_BINARY)) return false;
-  const SQLLEN room = elem - (c.cType == SQL_C_WCHAR ? SQLLEN(sizeof(SQLWCHAR)) : 0);
-  return n == SQL_NO_TOTAL || n > room;
+bool overflows(const Binding& b, SQLLEN n) {
+  const SQLSMALLINT t = b.bound.cType;
+  if (n == SQL_NULL_DATA || (t != SQL_C_WCHAR && t != SQL_C_CHAR && t != SQL_C_BINARY)) return false;
+  return n == SQL_NO_TOTAL || n > b.elem - terminatorBytes(t);
 }
 
 // Fetches the next rowset into `b` and reads its over-long cells while the
 // driver still stands on that rowset. Runs on the fetching thread.
-void fetchBlock(const Statement& stmt, const std::vector<ResultColumn>& columns, const std::vector<SQLLEN>& elem,
-                SQLULEN blockRows, Block& b, std::vector<char>& piece) {
+void fetchBlock(const Statement& stmt, const std::vector<Binding>& bindings, SQLULEN blockRows, Block& b,
+                std::vector<char>& piece) {
   b.fetched = 0;
   b.longCells.clear();
   // The two blocks take turns: binding again before each fetch points the
   // driver at the block that is free.
-  for (size_t i = 0; i < columns.size(); ++i)
-    stmt.check(SQLBindCol(stmt, SQLUSMALLINT(i + 1), columns[i].cType, b.data[i].data(), elem[i], b.ind[i].data()),
-               QStringLiteral("Cannot bind the field '%1'.").arg(columns[i].field.name));
+  for (size_t i = 0; i < bindings.size(); ++i)
+    stmt.check(SQLBindCol(stmt, SQLUSMALLINT(i + 1), bindings[i].bound.cType, b.data[i].data(), bindings[i].elem,
+                          b.ind[i].data()),
+               QStringLiteral("Cannot bind the field '%1'.").arg(bindings[i].bound.field.name));
   SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, &b.fetched, 0);
   SQLSetStmtAttr(stmt, SQL_ATTR_ROW_STATUS_PTR, b.status.data(), 0);
   const SQLRETURN rc = SQLFetch(stmt);
@@ -61,39 +80,72 @@ void fetchBlock(const Statement& stmt, const std::vector<ResultColumn>& columns,
     if (b.status[r] == SQL_ROW_ERROR)
       odbc::raiseDiagnostics(SQL_HANDLE_STMT, stmt, stmt.source(), QStringLiteral("Cannot read a row."));
     bool positioned = false;
-    for (size_t i = 0; i < columns.size(); ++i) {
-      if (!overflows(columns[i], b.ind[i][r], elem[i])) continue;
+    for (size_t i = 0; i < bindings.size(); ++i) {
+      const Binding& bind = bindings[i];
+      if (!overflows(bind, b.ind[i][r])) continue;
       // Longer than the driver declared: read the whole cell again by
       // position (the driver said it can).
       if (!positioned)
         stmt.check(SQLSetPos(stmt, SQLSETPOSIROW(r + 1), SQL_POSITION, SQL_LOCK_NO_CHANGE),
                    QStringLiteral("The field '%1' holds a value longer than its declared size.")
-                       .arg(columns[i].field.name));
+                       .arg(bind.bound.field.name));
       positioned = true;
       Block::LongCell cell;
-      cell.null = !readPieces(stmt, SQLUSMALLINT(i + 1), columns[i], cell.bytes, piece);
+      cell.null = !readPieces(stmt, SQLUSMALLINT(i + 1), bind.bound, cell.bytes, piece);
       b.longCells.push_back(std::move(cell));
     }
   }
 }
 
+// Grows the columns ahead of the rows in large steps. Left to themselves
+// they double one append at a time, and each copy faults in every small page
+// of fresh memory; ColumnStore::reserve asks for large pages. Capacity that
+// is never written costs no memory.
+class Growth {
+ public:
+  explicit Growth(size_t columns) : bytes_(columns, 0) {}
+
+  // Before a block of `incoming` rows is appended.
+  void ahead(RowStore& rows, const std::vector<Binding>& bindings, SQLULEN incoming) {
+    const int64_t need = rows.rowCount() + int64_t(incoming);
+    if (need <= reserved_) return;
+    reserved_ = std::max<int64_t>({need, 4 * reserved_, kFirstRows});
+    for (size_t i = 0; i < bindings.size(); ++i) {
+      const ColumnStore::Storage s = ColumnStore::storageFor(bindings[i].bound.field.type);
+      int64_t bytes = 0;
+      if ((s == ColumnStore::Storage::Text || s == ColumnStore::Storage::Bytes) && rows.rowCount() > 0)
+        bytes = bytes_[i] / rows.rowCount() * reserved_ * 5 / 4;  // the average so far, and a quarter more
+      rows.column(int(i)).reserve(reserved_, bytes);
+    }
+  }
+  // Text or binary bytes appended to column `i` (about: UTF-16 counts half).
+  void added(size_t i, SQLLEN n, SQLSMALLINT cType) { bytes_[i] += cType == SQL_C_WCHAR ? n / 2 : n; }
+
+ private:
+  static constexpr int64_t kFirstRows = 16384;
+  int64_t reserved_ = 0;
+  std::vector<int64_t> bytes_;
+};
+
 // Appends the rows of a fetched block to the store. Runs on the caller's
 // thread while the driver fills the other block.
-void convertBlock(const std::vector<ResultColumn>& columns, const std::vector<SQLLEN>& elem, const Block& b,
-                  RowStore& rows, std::string& scratch) {
+void convertBlock(const std::vector<Binding>& bindings, const Block& b, RowStore& rows, Growth& growth,
+                  std::string& scratch) {
+  growth.ahead(rows, bindings, b.fetched);
   size_t nextLong = 0;
   for (SQLULEN r = 0; r < b.fetched; ++r) {
     if (b.status[r] == SQL_ROW_NOROW) continue;
-    for (size_t i = 0; i < columns.size(); ++i) {
-      const ResultColumn& c = columns[i];
+    for (size_t i = 0; i < bindings.size(); ++i) {
+      const Binding& bind = bindings[i];
+      const ResultColumn& c = bind.bound;
       ColumnStore& col = rows.column(int(i));
       const SQLLEN n = b.ind[i][r];
-      const char* p = b.data[i].data() + size_t(elem[i]) * r;
+      const char* p = b.data[i].data() + size_t(bind.elem) * r;
       if (n == SQL_NULL_DATA) {
         col.appendNull();
-      } else if (c.cType != SQL_C_WCHAR && c.cType != SQL_C_BINARY) {
+      } else if (c.cType != SQL_C_WCHAR && c.cType != SQL_C_CHAR && c.cType != SQL_C_BINARY) {
         appendFixed(col, c, p);
-      } else if (overflows(c, n, elem[i])) {
+      } else if (overflows(bind, n)) {
         const Block::LongCell& cell = b.longCells.at(nextLong++);
         if (cell.null)
           col.appendNull();
@@ -101,6 +153,7 @@ void convertBlock(const std::vector<ResultColumn>& columns, const std::vector<SQ
           appendVariable(col, c, cell.bytes.data(), cell.bytes.size(), scratch);
       } else {
         appendVariable(col, c, p, size_t(n), scratch);
+        growth.added(i, n, c.cType);
       }
     }
     rows.commitRow();
@@ -112,13 +165,11 @@ void convertBlock(const std::vector<ResultColumn>& columns, const std::vector<SQ
 // Fetches many rows per call into bound column arrays. A second thread
 // talks to the driver (which mostly waits for the server) while this one
 // converts the previous block, so the two overlap.
-void fetchInBlocks(const Statement& stmt, const std::vector<ResultColumn>& columns, RowStore& rows) {
-  std::vector<SQLLEN> elem(columns.size());
+void fetchInBlocks(const Statement& stmt, const std::vector<ResultColumn>& columns, const FetchWays& ways,
+                   RowStore& rows) {
+  const std::vector<Binding> bindings = bindingsFor(columns, ways);
   size_t rowBytes = 0;
-  for (size_t i = 0; i < columns.size(); ++i) {
-    elem[i] = elementBytes(columns[i]);
-    rowBytes += size_t(elem[i]) + sizeof(SQLLEN);
-  }
+  for (const Binding& b : bindings) rowBytes += size_t(b.elem) + sizeof(SQLLEN);
   SQLULEN blockRows = std::clamp<SQLULEN>(kBlockBytes / std::max<size_t>(rowBytes, 1), 1, kMaxBlockRows);
   SQLSetStmtAttr(stmt, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQLULEN(SQL_BIND_BY_COLUMN)), 0);
   SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(blockRows), 0);
@@ -134,7 +185,7 @@ void fetchInBlocks(const Statement& stmt, const std::vector<ResultColumn>& colum
     b.ind.resize(columns.size());
     b.status.assign(blockRows, SQL_ROW_NOROW);
     for (size_t i = 0; i < columns.size(); ++i) {
-      b.data[i].resize(size_t(elem[i]) * blockRows);
+      b.data[i].resize(size_t(bindings[i].elem) * blockRows);
       b.ind[i].resize(blockRows);
     }
   }
@@ -163,7 +214,7 @@ void fetchInBlocks(const Statement& stmt, const std::vector<ResultColumn>& colum
       }
       Block& b = blocks[k];
       try {
-        fetchBlock(stmt, columns, elem, blockRows, b, piece);
+        fetchBlock(stmt, bindings, blockRows, b, piece);
       } catch (...) {
         b.failure = std::current_exception();
         b.end = true;
@@ -195,6 +246,7 @@ void fetchInBlocks(const Statement& stmt, const std::vector<ResultColumn>& colum
   } join{fetcher, mutex, changed, stop};
 
   std::string scratch;
+  Growth growth(bindings.size());
   for (size_t k = 0;; k = 1 - k) {
     {
       std::unique_lock lock(mutex);
@@ -205,7 +257,7 @@ void fetchInBlocks(const Statement& stmt, const std::vector<ResultColumn>& colum
     if (b.end) break;
     // A load stopped from the window ends between blocks.
     throwIfLoadCancelled("Recordset.Open");
-    convertBlock(columns, elem, b, rows, scratch);
+    convertBlock(bindings, b, rows, growth, scratch);
     {
       std::lock_guard lock(mutex);
       ready[k] = false;

@@ -3,6 +3,7 @@
 #include "linkpolicy.h"
 
 #include <QStringList>
+#include <cstring>
 
 namespace dataaccess::odbc {
 
@@ -97,8 +98,9 @@ void OdbcConnection::connect(const QString& odbcString, int loginTimeout, bool t
   // The PostgreSQL driver keeps a whole result in memory unless told to read
   // it through a cursor in batches; a table of millions of rows would then
   // be held twice. Asked for unless the link sets it itself.
-  if (driverLibrary(registeredDriver_).contains(QLatin1String("psqlodbc"), Qt::CaseInsensitive) &&
-      !given.contains(QStringLiteral("UseDeclareFetch")))
+  postgresDriver = driverLibrary(registeredDriver_).contains(QLatin1String("psqlodbc"), Qt::CaseInsensitive);
+  charTextIsUtf8_.reset();
+  if (postgresDriver && !given.contains(QStringLiteral("UseDeclareFetch")))
     effective += QStringLiteral(";UseDeclareFetch=1;Fetch=8192");
 
   SQLWCHAR out[2048] = {};
@@ -125,6 +127,31 @@ void OdbcConnection::connect(const QString& odbcString, int loginTimeout, bool t
   SQLUINTEGER getData = 0;
   if (SQL_SUCCEEDED(SQLGetInfo(dbc_, SQL_GETDATA_EXTENSIONS, &getData, sizeof getData, nullptr)))
     blockRereads = (getData & SQL_GD_BLOCK) && (getData & SQL_GD_BOUND);
+}
+
+bool OdbcConnection::charTextIsUtf8() {
+  if (charTextIsUtf8_) return *charTextIsUtf8_;
+  charTextIsUtf8_ = false;
+  if (!postgresDriver || !connected_) return false;
+  // "ü東😀": two, three and four bytes in UTF-8. Only a UTF-8 database is
+  // asked (the answer is Null elsewhere), so that the statement cannot fail
+  // and spoil a transaction the user began.
+  static const char kExpected[] = "\xC3\xBC\xE6\x9D\xB1\xF0\x9F\x98\x80";
+  static const QString kProbe = QStringLiteral(
+      "SELECT CASE WHEN current_setting('server_encoding') = 'UTF8' "
+      "THEN convert_from(decode('c3bce69db1f09f9880', 'hex'), 'UTF8') END");
+  try {
+    Statement stmt(dbc_, 0, kOpen);
+    if (!SQL_SUCCEEDED(SQLExecDirectW(stmt, wide(kProbe), SQL_NTS)) ||
+        !SQL_SUCCEEDED(SQLFetch(stmt)))
+      return false;
+    char buffer[32] = {};
+    SQLLEN ind = 0;
+    if (!SQL_SUCCEEDED(SQLGetData(stmt, 1, SQL_C_CHAR, buffer, sizeof buffer, &ind))) return false;
+    charTextIsUtf8_ = ind == SQLLEN(sizeof kExpected - 1) && std::memcmp(buffer, kExpected, sizeof kExpected - 1) == 0;
+  } catch (const Error&) {
+  }
+  return *charTextIsUtf8_;
 }
 
 QString OdbcConnection::lookupDsnDriver(const QString& dsn) const {

@@ -8,6 +8,7 @@
 #include "odbcsupport.h"
 
 #include <QStringList>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -49,6 +50,13 @@ class OdbcConnection {
   QString identifierQuote, searchEscape;
   // The driver can re-read a bound cell of a block by position.
   bool blockRereads = false;
+  // The PostgreSQL driver (psqlodbc).
+  bool postgresDriver = false;
+  // Whether the PostgreSQL driver hands text bound as SQL_C_CHAR over as
+  // UTF-8. Its Unicode build converts such text to the character set of the
+  // process's locale, which need not be UTF-8 (and fails on characters that
+  // set lacks); asked once, with a value that is not ASCII.
+  bool charTextIsUtf8();
 
   // Runs `work` with auto-commit off; commits when it returns, rolls back
   // when it throws (and rethrows). Auto-commit is on again afterwards.
@@ -69,6 +77,7 @@ class OdbcConnection {
   SQLHDBC dbc_ = SQL_NULL_HDBC;
   bool connected_ = false;
   QString registeredDriver_;
+  std::optional<bool> charTextIsUtf8_;
 };
 
 template <typename F>

@@ -61,6 +61,12 @@ SQLLEN elementBytes(const ResultColumn& c) {
     case SQL_C_TYPE_TIME: return sizeof(SQL_TIME_STRUCT);
     case SQL_C_TYPE_TIMESTAMP: return sizeof(SQL_TIMESTAMP_STRUCT);
     case SQL_C_BINARY: return SQLLEN(std::max<SQLULEN>(c.columnSize, 1));
+    case SQL_C_CHAR: {
+      // UTF-8: up to four bytes a character.
+      SQLULEN chars = std::max<SQLULEN>(c.columnSize, 1);
+      if (!isCharType(c.sqlType)) chars = std::max<SQLULEN>(chars + 4, 40);
+      return SQLLEN(4 * chars + 1);
+    }
     default: {
       // Exact numerics need room for sign, point and a leading zero; a
       // character may take two UTF-16 units.
@@ -161,11 +167,11 @@ void appendFixed(ColumnStore& col, const ResultColumn& c, const char* p) {
 }
 
 // Reads a text or binary cell of the current row with SQLGetData in pieces
-// of any length into `bytes` (UTF-16 for text). Returns false for Null.
+// of any length into `bytes` (UTF-16 or UTF-8 for text, as c.cType says).
+// Returns false for Null.
 bool readPieces(const Statement& stmt, SQLUSMALLINT number, const ResultColumn& c, std::string& bytes,
                 std::vector<char>& piece) {
-  const bool text = c.cType == SQL_C_WCHAR;
-  const SQLLEN terminator = text ? SQLLEN(sizeof(SQLWCHAR)) : 0;
+  const SQLLEN terminator = terminatorBytes(c.cType);
   if (piece.size() < size_t(kPieceBytes)) piece.resize(size_t(kPieceBytes));
   bytes.clear();
   SQLLEN ind = 0;
@@ -185,6 +191,8 @@ bool readPieces(const Statement& stmt, SQLUSMALLINT number, const ResultColumn& 
 
 // Appends a text (UTF-16) or binary cell.
 void appendVariable(ColumnStore& col, const ResultColumn& c, const char* p, size_t bytes, std::string& scratch) {
+  // SQL_C_CHAR is UTF-8 here (FetchWays::utf8Text) or ASCII (numbers), and
+  // binary data is stored as it comes.
   if (c.cType == SQL_C_WCHAR) {
     appendUtf8(scratch, reinterpret_cast<const char16_t*>(p), bytes / sizeof(char16_t));
     col.appendBytes(scratch);
@@ -193,13 +201,17 @@ void appendVariable(ColumnStore& col, const ResultColumn& c, const char* p, size
   }
 }
 
+SQLLEN terminatorBytes(SQLSMALLINT cType) {
+  return cType == SQL_C_WCHAR ? SQLLEN(sizeof(SQLWCHAR)) : cType == SQL_C_CHAR ? 1 : 0;
+}
+
 namespace {
 
 // Reads one cell of the current row with SQLGetData: fixed types at once,
 // text and binary data in pieces of any length.
 void getCell(const Statement& stmt, SQLUSMALLINT number, const ResultColumn& c, ColumnStore& col,
              std::string& scratch, std::vector<char>& piece) {
-  if (c.cType != SQL_C_WCHAR && c.cType != SQL_C_BINARY) {
+  if (c.cType != SQL_C_WCHAR && c.cType != SQL_C_CHAR && c.cType != SQL_C_BINARY) {
     SQLLEN ind = 0;
     alignas(8) char buffer[64] = {};
     stmt.check(SQLGetData(stmt, number, c.cType, buffer, sizeof buffer, &ind),
@@ -336,15 +348,21 @@ std::vector<ResultColumn> describeResult(const Statement& stmt) {
   return columns;
 }
 
-std::shared_ptr<RowStore> fetchRows(const Statement& stmt, const std::vector<ResultColumn>& columns, bool blocks) {
+std::shared_ptr<RowStore> fetchRows(const Statement& stmt, const std::vector<ResultColumn>& columns,
+                                    const FetchWays& ways) {
   auto rows = emptyStore(columns);
   bool anyLong = false;
   for (const ResultColumn& c : columns) anyLong = anyLong || c.longData;
-  if (blocks && !anyLong && !columns.empty())
-    fetchInBlocks(stmt, columns, *rows);
+  if (ways.blocks && !anyLong && !columns.empty())
+    fetchInBlocks(stmt, columns, ways, *rows);
   else
     fetchRowByRow(stmt, columns, *rows);
-  rows->shrinkToFit();
+  // Block fetches grow the columns well ahead of the rows (odbcblocks.cpp).
+  // In a large result that spare capacity was never written and holds no
+  // memory, and trimming it would copy every column once more; a small
+  // result is trimmed, as the copy costs nothing there.
+  constexpr int64_t kTrimBelowRows = 262144;
+  if (!(ways.blocks && !anyLong) || rows->rowCount() < kTrimBelowRows) rows->shrinkToFit();
   return rows;
 }
 

@@ -31,10 +31,20 @@ FieldInfo fieldInfoFor(const QString& name, SQLSMALLINT sqlType, SQLULEN columnS
 // Describes the columns of the executed statement's current result set.
 std::vector<ResultColumn> describeResult(const Statement& stmt);
 
-// Fetches every row of the current result set. `blocks` allows fetching
-// many rows per call into bound arrays (the driver must then be able to
-// re-read a bound cell by position, for values longer than declared).
-std::shared_ptr<RowStore> fetchRows(const Statement& stmt, const std::vector<ResultColumn>& columns, bool blocks);
+// What the driver allows when a result is fetched.
+struct FetchWays {
+  // Many rows per call into bound arrays (the driver must then be able to
+  // re-read a bound cell by position, for values longer than declared).
+  bool blocks = false;
+  // Text and exact numerics are bound as SQL_C_CHAR, which the driver hands
+  // over as UTF-8 (OdbcConnection::charTextIsUtf8), and stored as they come
+  // instead of being converted to UTF-16 and back.
+  bool utf8Text = false;
+};
+
+// Fetches every row of the current result set.
+std::shared_ptr<RowStore> fetchRows(const Statement& stmt, const std::vector<ResultColumn>& columns,
+                                    const FetchWays& ways);
 
 // Fetches a small result set (catalog functions) as text, one vector per row;
 // Null values are invalid QVariants.

@@ -181,6 +181,11 @@ RowStorePtr OdbcProvider::execute(const QString& statement, int options) {
   if (options & adCmdFile)
     throw Error(err::kInvalidArgument, source, QStringLiteral("An ODBC data source cannot open a file as a recordset."));
   const QString sql = (options & adCmdTable) ? QStringLiteral("SELECT * FROM ") + statement : statement;
+  // Blocks from the PostgreSQL driver take text as UTF-8 where the driver
+  // hands it over so; asked once per connection, before the statement.
+  FetchWays ways;
+  ways.blocks = connection_.blockRereads;
+  ways.utf8Text = ways.blocks && connection_.postgresDriver && connection_.charTextIsUtf8();
   Statement stmt(connection_.dbc(), options_.commandTimeout, source);
   const SQLRETURN rc = SQLExecDirectW(stmt, wide(sql), SQL_NTS);
   if (rc != SQL_NO_DATA) stmt.check(rc);
@@ -197,7 +202,7 @@ RowStorePtr OdbcProvider::execute(const QString& statement, int options) {
   if (count == 0) return std::make_shared<RowStore>(std::vector<FieldInfo>{});
 
   const std::vector<ResultColumn> columns = describeResult(stmt);
-  std::shared_ptr<RowStore> rows = fetchRows(stmt, columns, connection_.blockRereads);
+  std::shared_ptr<RowStore> rows = fetchRows(stmt, columns, ways);
   RowOrigin origin = originOf(sql, columns);
   rows->baseTable = origin.table;
   origins_.erase(std::remove_if(origins_.begin(), origins_.end(), [](const RowOrigin& o) { return o.alive.expired(); }),

@@ -239,7 +239,7 @@ std::vector<QVariant> OdbcProvider::reread(const RowStore& rows, int64_t row, co
     columns[i].cType = o.described[i].cType;
     columns[i].longData = true;  // one row: read every cell whole
   }
-  const auto fresh = fetchRows(stmt, columns, false);
+  const auto fresh = fetchRows(stmt, columns, FetchWays{});
   if (fresh->rowCount() == 0)
     throw Error(err::kRowConflict, kResync,
                 QStringLiteral("Key value for this row was changed or deleted at the data store. The local row is "

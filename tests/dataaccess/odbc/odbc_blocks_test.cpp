@@ -124,3 +124,56 @@ TEST(OdbcBlocks, PostgresValuesBeyondTheDeclaredSizeInLaterBlocksArriveWhole) {
   EXPECT_FALSE(fast->valueAt(19939, 2).isValid());
   EXPECT_EQ(fast->valueAt(19999, 1).toString(), "v0");
 }
+
+TEST(OdbcBlocks, PostgresTextKeepsItsCharactersInUtf8AndLatin1Databases) {
+  REQUIRE_PG_SERVER();
+  // A UTF-8 database hands text to the blocks as UTF-8; a Latin-1 one goes
+  // through UTF-16 as before. Either way the characters arrive unchanged.
+  {
+    auto admin = pg();
+    run(*admin, "DROP DATABASE IF EXISTS latin");
+    run(*admin, "CREATE DATABASE latin ENCODING 'LATIN1' LC_COLLATE 'C' LC_CTYPE 'C' TEMPLATE template0");
+  }
+  struct Case {
+    QString database;
+    QString text;  // what every row holds, before its number
+  };
+  const Case cases[] = {{"postgres", QString::fromUtf8("Grüße 東京 😀 ÿ ")}, {"latin", QString::fromUtf8("Grüße café ÿ ")}};
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.database.toStdString());
+    QString odbc = odbctest::pgOdbcString();
+    odbc.replace("Database=postgres", "Database=" + k.database);
+    auto cn = open("File Name=" + odbctest::writeUdl(k.database + ".udl", odbc) + ";");
+    run(*cn, "DROP TABLE IF EXISTS public.chars");
+    run(*cn, "CREATE TABLE public.chars (id integer, s varchar(30), n numeric(14,4), memo text)");
+    run(*cn, "INSERT INTO public.chars SELECT g, CASE WHEN g % 9 = 0 THEN NULL ELSE '" + k.text +
+                 "' || g END, CASE WHEN g % 4 = 0 THEN NULL ELSE (g - 3000) / 7.0 END, 'm' "
+                 "FROM generate_series(1, 6000) g");
+    auto fast = query(cn, "SELECT id, s, n FROM public.chars ORDER BY id");
+    auto slow = query(cn, "SELECT id, s, n, memo FROM public.chars ORDER BY id");
+    ASSERT_EQ(fast->RecordCount(), 6000);
+    expectSameRows(*fast, *slow, 3);
+    EXPECT_EQ(fast->valueAt(4999, 1).toString(), k.text + "5000");
+    EXPECT_FALSE(fast->valueAt(8, 1).isValid());
+    EXPECT_EQ(fast->valueAt(0, 2).toString(), "-428.4286");
+    EXPECT_EQ(fast->valueAt(5998, 2).toString(), "428.4286");
+  }
+}
+
+TEST(OdbcBlocks, PostgresEmptyTinyAndAllNullResults) {
+  REQUIRE_PG_SERVER();
+  auto cn = pg();
+  // The columns are grown ahead of the rows from the first block on: results
+  // with no row, one row, and text that is Null throughout stay exact.
+  EXPECT_EQ(query(cn, "SELECT g, 'x' || g AS s FROM generate_series(1, 10) g WHERE g > 10")->RecordCount(), 0);
+  auto one = query(cn, "SELECT 7 AS id, 'Grüße'::varchar(10) AS s");
+  ASSERT_EQ(one->RecordCount(), 1);
+  EXPECT_EQ(one->valueAt(0, 1).toString(), QString::fromUtf8("Grüße"));
+  auto nulls = query(cn, "SELECT g, NULL::varchar(20) AS s, CASE WHEN g = 40000 THEN 'last' END::varchar(8) AS t "
+                         "FROM generate_series(1, 40000) g");
+  ASSERT_EQ(nulls->RecordCount(), 40000);
+  EXPECT_FALSE(nulls->valueAt(39999, 1).isValid());
+  EXPECT_FALSE(nulls->valueAt(39998, 2).isValid());
+  EXPECT_EQ(nulls->valueAt(39999, 2).toString(), "last");
+  EXPECT_EQ(nulls->valueAt(39999, 0).toLongLong(), 40000);
+}
