@@ -5,4 +5,5 @@ lumbrook_provider(text SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/textvalues.cpp ${CMAKE_CURRENT_LIST_DIR}/textvalues.h
   ${CMAKE_CURRENT_LIST_DIR}/rawcolumns.cpp ${CMAKE_CURRENT_LIST_DIR}/rawcolumns.h
   ${CMAKE_CURRENT_LIST_DIR}/textgrowing.cpp ${CMAKE_CURRENT_LIST_DIR}/textgrowing.h
+  ${CMAKE_CURRENT_LIST_DIR}/textinput.cpp ${CMAKE_CURRENT_LIST_DIR}/textinput.h
   ${CMAKE_CURRENT_LIST_DIR}/textreader.cpp ${CMAKE_CURRENT_LIST_DIR}/textreader.h)
