@@ -77,16 +77,6 @@ std::vector<FieldInfo> describeColumns(const std::vector<RawColumn>& cols, const
   return fields;
 }
 
-// Calls f(cell, isNull) for every cell of a column; `keep` leaves the cells
-// for a later read, otherwise each block is freed once read.
-template <class F>
-void readCells(RawColumn& raw, bool keep, F&& f) {
-  if (keep)
-    raw.cells.forEach(f);
-  else
-    raw.cells.drain(f);
-}
-
 // Turns cells into a typed store: `cells(f)` calls f(cell, isNull) for each
 // of `rows` cells of `bytes` bytes in all. A cell that does not convert to
 // the column's type (past the scanned rows, or against a column definition)
@@ -146,9 +136,9 @@ void convertCells(Cells&& cells, ColumnStore& out, int64_t rows, uint64_t bytes,
   }
 }
 
-// Turns one column's cells into its typed store.
-void convertColumn(RawColumn& raw, ColumnStore& out, int64_t rows, const ValueParser& values, bool keep) {
-  convertCells([&](auto&& f) { readCells(raw, keep, f); }, out, rows, raw.bytes, values);
+// Turns one column's cells into its typed store, freeing them as they go.
+void convertColumn(RawColumn& raw, ColumnStore& out, int64_t rows, const ValueParser& values) {
+  convertCells([&](auto&& f) { raw.cells.drain(f); }, out, rows, raw.bytes, values);
 }
 
 // Where the buffered text [pos, size) is split between the two threads:
@@ -165,8 +155,7 @@ size_t splitPoint(const char* data, size_t pos, size_t size, size_t minimum) {
 
 // Converts every column into its store, two columns at a time.
 // A stopped load (loadcontrol.h) ends the work between two columns.
-void convertColumns(std::vector<RawColumn>& cols, RowStore& store, int64_t rows, const ValueParser& values,
-                    bool keep = false) {
+void convertColumns(std::vector<RawColumn>& cols, RowStore& store, int64_t rows, const ValueParser& values) {
   // The longest columns first, so that the two threads end close together.
   std::vector<size_t> order(cols.size());
   for (size_t i = 0; i < order.size(); ++i) order[i] = i;
@@ -181,7 +170,7 @@ void convertColumns(std::vector<RawColumn>& cols, RowStore& store, int64_t rows,
         break;
       }
       const size_t i = order[k];
-      convertColumn(cols[i], store.column(int(i)), rows, values, keep);
+      convertColumn(cols[i], store.column(int(i)), rows, values);
     }
   };
   std::thread other;
