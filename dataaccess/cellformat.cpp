@@ -327,24 +327,26 @@ void CellFormatter::appendValue(QByteArray& out, const QVariant& v, DataTypeEnum
   out.append(displayText(v, type, locale_).toUtf8());
 }
 
-void quoteDelimitedCell(QByteArray& out, qsizetype from, const QByteArray& colDelimiter) {
-  const char* const begin = out.constData() + from;
-  const char* const end = out.constData() + out.size();
+bool delimitedCellNeedsQuotes(std::string_view cell, const QByteArray& colDelimiter, qsizetype& quotes) {
   // One pass over the cell: quotes to double and whether anything calls
   // for quoting; a delimiter of more than one byte is searched for apart.
   const char d = colDelimiter.size() == 1 ? colDelimiter[0] : '"';
-  qsizetype quotes = 0;
+  quotes = 0;
   bool special = false;
-  for (const char* p = begin; p < end; ++p) {
-    const char c = *p;
+  for (const char c : cell) {
     if (c == '"') ++quotes;
     else if (c == d || c == '\r' || c == '\n') special = true;
   }
-  if (!special && !quotes && colDelimiter.size() > 1) {
-    const std::string_view cell(begin, size_t(end - begin));
+  if (!special && !quotes && colDelimiter.size() > 1)
     special = cell.find(std::string_view(colDelimiter.constData(), size_t(colDelimiter.size()))) != std::string_view::npos;
-  }
-  if (!special && !quotes) return;
+  return special || quotes;
+}
+
+void quoteDelimitedCell(QByteArray& out, qsizetype from, const QByteArray& colDelimiter) {
+  qsizetype quotes = 0;
+  if (!delimitedCellNeedsQuotes(std::string_view(out.constData() + from, size_t(out.size() - from)), colDelimiter,
+                                quotes))
+    return;
   // Widened in place: the text moves right from its end, each quote doubled.
   const qsizetype oldSize = out.size();
   out.resize(oldSize + quotes + 2);

@@ -9,6 +9,7 @@
 #include <QByteArray>
 #include <QLocale>
 #include <QVariant>
+#include <string_view>
 #include <vector>
 
 namespace dataaccess {
@@ -72,5 +73,8 @@ class CellFormatter {
 // LF (the RFC 4180 convention for delimited files); leaves it as it is
 // otherwise.
 void quoteDelimitedCell(QByteArray& out, qsizetype from, const QByteArray& colDelimiter);
+// Whether quoteDelimitedCell quotes `cell`; `quotes` receives the number of
+// double quotes in it when it does.
+bool delimitedCellNeedsQuotes(std::string_view cell, const QByteArray& colDelimiter, qsizetype& quotes);
 
 }  // namespace dataaccess

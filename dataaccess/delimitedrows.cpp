@@ -61,12 +61,6 @@ inline uint64_t hasByte(uint64_t v, uint64_t pattern) {
 DelimitedRowWriter::DelimitedRowWriter(const RowsView& rows, const QByteArray& colDelimiter,
                                        const QByteArray& rowDelimiter, const QByteArray& nullText, bool quote)
     : rows_(rows), col_(colDelimiter), row_(rowDelimiter), null_(nullText), quote_(quote) {
-  if (quote_) {
-    special_[uint8_t('\r')] = special_[uint8_t('\n')] = 1;
-    if (col_.size() == 1) special_[uint8_t(col_[0])] = 1;
-    else if (col_.size() > 1) special_[uint8_t(col_[0])] |= 4;
-    special_[uint8_t('"')] = 2;
-  }
   // The bytes that call for quotes in a cell.
   QByteArray watched = col_ + "\"\r\n";
   auto mayHold = [&](auto&& holds) {
@@ -184,7 +178,9 @@ void DelimitedRowWriter::writeCell(Sink& out, const Column& c, int64_t row, QByt
 
 bool DelimitedRowWriter::mayNeedQuotes(std::string_view text) const {
   // Eight bytes at a time for the bytes that matter: most cells hold none.
-  const uint64_t delimiter = kOnes * uint8_t(col_.isEmpty() ? '"' : col_[0]);
+  // A delimiter of several bytes is looked for by its first.
+  const char first = col_.isEmpty() ? '"' : col_[0];
+  const uint64_t delimiter = kOnes * uint8_t(first);
   const char* p = text.data();
   const char* const end = p + text.size();
   for (; end - p >= 8; p += 8) {
@@ -195,34 +191,17 @@ bool DelimitedRowWriter::mayNeedQuotes(std::string_view text) const {
       return true;
   }
   for (; p < end; ++p)
-    if (special_[uint8_t(*p)]) return true;
+    if (*p == '"' || *p == '\r' || *p == '\n' || *p == first) return true;
   return false;
 }
 
 void DelimitedRowWriter::writeText(Sink& out, std::string_view text) const {
-  if (!quote_) {
+  qsizetype quotes = 0;
+  if (!quote_ || !mayNeedQuotes(text) || !delimitedCellNeedsQuotes(text, col_, quotes)) {
     out.put(text.data(), text.size());
     return;
   }
-  if (!mayNeedQuotes(text)) {
-    out.put(text.data(), text.size());
-    return;
-  }
-  size_t quotes = 0;
-  unsigned seen = 0;
-  for (char ch : text) {
-    const uint8_t k = special_[uint8_t(ch)];
-    seen |= k;
-    quotes += k >> 1 & 1;
-  }
-  bool special = seen & 1;
-  if (!special && !quotes && (seen & 4))
-    special = text.find(std::string_view(col_.constData(), size_t(col_.size()))) != std::string_view::npos;
-  if (!special && !quotes) {
-    out.put(text.data(), text.size());
-    return;
-  }
-  char* p = out.room(text.size() + quotes + 2);
+  char* p = out.room(text.size() + size_t(quotes) + 2);
   *p++ = '"';
   for (char ch : text) {
     *p++ = ch;

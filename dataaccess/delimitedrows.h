@@ -46,7 +46,7 @@ class DelimitedRowWriter {
   // Writes a cell's text, quoted when quoting is on and the text asks for it.
   void writeText(Sink& out, std::string_view text) const;
   // False when the text holds none of the bytes that call for quotes (a
-  // true answer is checked byte by byte).
+  // true answer is checked by delimitedCellNeedsQuotes).
   bool mayNeedQuotes(std::string_view text) const;
 
   const RowsView& rows_;
@@ -54,9 +54,6 @@ class DelimitedRowWriter {
   QByteArray col_, row_, null_;
   bool quote_;
   std::vector<Column> columns_;
-  // For each byte: 1 calls for quotes, 2 a double quote, 4 the first byte
-  // of a delimiter of several bytes (then the delimiter is searched for).
-  uint8_t special_[256] = {};
 };
 
 }  // namespace dataaccess
