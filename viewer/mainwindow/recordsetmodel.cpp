@@ -19,9 +19,7 @@ constexpr size_t kBlocks = 16;
 void RecordsetModel::setRecordset(std::shared_ptr<dataaccess::Recordset> rs) {
   beginResetModel();
   rs_ = std::move(rs);
-  growing_.reset();
-  grownFields_.clear();
-  blocks_.clear();
+  endGrowth();
   readShape();
   endResetModel();
 }
@@ -35,9 +33,7 @@ void RecordsetModel::extend(std::shared_ptr<dataaccess::Recordset> rs) {
   const int columns = int(rs->fields().size());
   if (rows < oldRows || columns < oldColumns) return setRecordset(std::move(rs));
   rs_ = std::move(rs);
-  growing_.reset();
-  grownFields_.clear();
-  blocks_.clear();
+  endGrowth();
   locale_ = QLocale();
   if (columns > oldColumns) {
     beginInsertColumns({}, oldColumns, columns - 1);
@@ -81,11 +77,15 @@ void RecordsetModel::grow(dataaccess::PartialRowsPtr rows) {
   emit headerDataChanged(Qt::Horizontal, 0, columns_ - 1);
 }
 
-void RecordsetModel::reload() {
-  beginResetModel();
+void RecordsetModel::endGrowth() {
   growing_.reset();
   grownFields_.clear();
   blocks_.clear();
+}
+
+void RecordsetModel::reload() {
+  beginResetModel();
+  endGrowth();
   readShape();
   endResetModel();
 }

@@ -57,6 +57,8 @@ class RecordsetModel : public QAbstractTableModel {
 
  private:
   void readShape();
+  // Stops showing rows read so far (the recordset bound takes over).
+  void endGrowth();
   QVariant grownData(int row, int column) const;
 
   std::shared_ptr<dataaccess::Recordset> rs_;
