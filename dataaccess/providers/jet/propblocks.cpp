@@ -1,5 +1,6 @@
 #include "propblocks.h"
 
+#include <QtEndian>
 #include <cstdint>
 
 namespace dataaccess::jet {
@@ -9,8 +10,6 @@ namespace {
 constexpr size_t kHeadSize = 4;   // "KKD\0" or "MR2\0"
 constexpr size_t kBlockHead = 6;  // length (4) and type (2)
 constexpr unsigned kColumnBlock = 0x01;
-
-uint32_t le32(const unsigned char* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
 
 }  // namespace
 
@@ -23,9 +22,9 @@ std::string framedPropertyBlocks(std::string_view lvprop, bool ownOnly) {
   size_t pos = kHeadSize;
   bool any = false;
   while (lvprop.size() - pos >= kBlockHead) {
-    const uint32_t length = le32(bytes + pos);
+    const uint32_t length = qFromLittleEndian<quint32>(bytes + pos);
     if (length < kBlockHead || length > lvprop.size() - pos) break;
-    const unsigned type = unsigned(bytes[pos + 4]) | unsigned(bytes[pos + 5]) << 8;
+    const unsigned type = qFromLittleEndian<quint16>(bytes + pos + 4);
     if (!(ownOnly && type == kColumnBlock)) {
       out.append(lvprop.substr(pos, length));
       any = true;
