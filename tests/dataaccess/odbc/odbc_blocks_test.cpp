@@ -13,15 +13,9 @@
 using namespace dataaccess;
 using odbctest::open;
 using odbctest::run;
+using odbctest::query;
 
 namespace {
-
-std::unique_ptr<Recordset> query(const std::shared_ptr<Connection>& cn, const QString& sql) {
-  auto rs = std::make_unique<Recordset>();
-  rs->setCursorLocation(adUseClient);
-  rs->Open(sql, cn, adOpenKeyset, adLockBatchOptimistic, adCmdText);
-  return rs;
-}
 
 // The first `fields` columns of two results hold the same values, row for
 // row; reports the first few differences.

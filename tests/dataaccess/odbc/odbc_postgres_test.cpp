@@ -16,21 +16,10 @@
 using namespace dataaccess;
 using odbctest::open;
 using odbctest::run;
+using odbctest::query;
+using odbctest::column;
 
 namespace {
-
-std::unique_ptr<Recordset> query(const std::shared_ptr<Connection>& cn, const QString& sql) {
-  auto rs = std::make_unique<Recordset>();
-  rs->setCursorLocation(adUseClient);
-  rs->Open(sql, cn, adOpenKeyset, adLockBatchOptimistic, adCmdText);
-  return rs;
-}
-
-QStringList column(Recordset& rs, const QString& field) {
-  QStringList out;
-  for (int64_t r = 0; r < rs.RecordCount(); ++r) out << rs.valueAt(r, rs.Fields(field).index()).toString();
-  return out;
-}
 
 std::shared_ptr<Connection> pg() { return open("File Name=" + odbctest::writeUdl("pg.udl", odbctest::pgOdbcString()) + ";"); }
 

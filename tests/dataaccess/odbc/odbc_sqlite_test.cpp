@@ -14,24 +14,13 @@
 using namespace dataaccess;
 using odbctest::open;
 using odbctest::run;
+using odbctest::query;
+using odbctest::column;
 
 namespace {
 
 QString sqliteString(const QString& file, const QString& driver = odbctest::kSqliteDriver) {
   return QStringLiteral("Driver={%1};Database=%2;").arg(driver, QDir(odbctest::workDir()).filePath(file));
-}
-
-std::unique_ptr<Recordset> query(const std::shared_ptr<Connection>& cn, const QString& sql) {
-  auto rs = std::make_unique<Recordset>();
-  rs->setCursorLocation(adUseClient);
-  rs->Open(sql, cn, adOpenKeyset, adLockBatchOptimistic, adCmdText);
-  return rs;
-}
-
-QStringList column(Recordset& rs, const QString& field) {
-  QStringList out;
-  for (int64_t r = 0; r < rs.RecordCount(); ++r) out << rs.valueAt(r, rs.Fields(field).index()).toString();
-  return out;
 }
 
 // A fresh database with a table, a view and a table whose name has a blank.

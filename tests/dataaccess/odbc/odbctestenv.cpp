@@ -151,4 +151,17 @@ std::shared_ptr<dataaccess::Connection> open(const QString& connectionString, in
 
 void run(dataaccess::Connection& cn, const QString& sql) { cn.provider().execute(sql, dataaccess::adCmdText); }
 
+std::unique_ptr<dataaccess::Recordset> query(const std::shared_ptr<dataaccess::Connection>& cn, const QString& sql) {
+  auto rs = std::make_unique<dataaccess::Recordset>();
+  rs->setCursorLocation(dataaccess::adUseClient);
+  rs->Open(sql, cn, dataaccess::adOpenKeyset, dataaccess::adLockBatchOptimistic, dataaccess::adCmdText);
+  return rs;
+}
+
+QStringList column(dataaccess::Recordset& rs, const QString& field) {
+  QStringList out;
+  for (int64_t r = 0; r < rs.RecordCount(); ++r) out << rs.valueAt(r, rs.Fields(field).index()).toString();
+  return out;
+}
+
 }  // namespace odbctest

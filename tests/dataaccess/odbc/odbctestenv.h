@@ -5,8 +5,10 @@
 #pragma once
 
 #include "dataaccess/connection.h"
+#include "dataaccess/recordset.h"
 
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 namespace odbctest {
@@ -43,6 +45,10 @@ QString writeUdl(const QString& name, const QString& connectionString, bool utf1
 std::shared_ptr<dataaccess::Connection> open(const QString& connectionString, int connectionTimeout = 30);
 // Runs a statement that returns no rows.
 void run(dataaccess::Connection& cn, const QString& sql);
+// Opens `sql` as a client-side keyset recordset, as the window opens a table.
+std::unique_ptr<dataaccess::Recordset> query(const std::shared_ptr<dataaccess::Connection>& cn, const QString& sql);
+// The text of every value of `field`, row by row.
+QStringList column(dataaccess::Recordset& rs, const QString& field);
 
 }  // namespace odbctest
 
